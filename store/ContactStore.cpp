@@ -1,0 +1,451 @@
+#include "ContactStore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QElapsedTimer>
+
+#include "StoreIo.h"
+
+namespace {
+
+constexpr auto kFolder = "File";
+constexpr auto kDataName = "quorvel.dat";
+constexpr auto kTempName = "quorvel1.dat";
+constexpr auto kLockName = "quorvel.dat.lock";
+constexpr mode_t kOwnerOnly = 0600;
+constexpr qint64 kChunkRecords = 4096;
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool isDir(const QString &path)
+{
+    struct stat st;
+    return ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QString errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// Closes on every path out of a scope.
+class Fd
+{
+public:
+    Fd(StoreIo *io, int fd) : m_io(io), m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            m_io->close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    StoreIo *m_io;
+    int m_fd;
+};
+
+} // namespace
+
+class ContactStore::WriteLock
+{
+public:
+    // A kernel lock on a file beside the data file: it dies with its holder, so a
+    // killed copy of the program never leaves the next writer locked out.
+    WriteLock(const QString &dir, int timeoutMs)
+    {
+        const QByteArray path = native(dir + u'/' + QLatin1String(kLockName));
+        m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
+        if (m_fd < 0)
+            return;
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+                m_locked = true;
+                return;
+            }
+            if ((errno != EWOULDBLOCK && errno != EINTR) || waited.elapsed() >= timeoutMs)
+                return;
+            ::usleep(5000);
+        }
+    }
+    ~WriteLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    WriteLock(const WriteLock &) = delete;
+    WriteLock &operator=(const WriteLock &) = delete;
+    bool locked() const { return m_locked; }
+
+private:
+    int m_fd = -1;
+    bool m_locked = false;
+};
+
+ContactStore::ContactStore(QString programDir, StoreIo *io)
+    : m_programDir(std::move(programDir)), m_io(io ? io : StoreIo::defaultIo())
+{
+}
+
+QString ContactStore::dataDir() const
+{
+    const QString exact = m_programDir + u'/' + QLatin1String(kFolder);
+    if (isDir(exact))
+        return exact;
+    const QStringList dirs =
+        QDir(m_programDir)
+            .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QString &name : dirs) {
+        if (name.compare(QLatin1String(kFolder), Qt::CaseInsensitive) == 0)
+            return m_programDir + u'/' + name;
+    }
+    return exact;
+}
+
+QString ContactStore::dataFilePath() const
+{
+    return dataDir() + u'/' + QLatin1String(kDataName);
+}
+
+QString ContactStore::tempFilePath() const
+{
+    return dataDir() + u'/' + QLatin1String(kTempName);
+}
+
+StoreError ContactStore::diskError(const QString &path, int err) const
+{
+    return StoreError(StoreError::DiskError, path, errnoText(err));
+}
+
+bool ContactStore::syncDir(const QString &dir) const
+{
+    Fd fd(m_io, m_io->open(native(dir), O_RDONLY | O_DIRECTORY, 0));
+    return fd.valid() && m_io->fsync(fd.get()) == 0;
+}
+
+StoreError ContactStore::statData(qint64 &size) const
+{
+    const QString dir = dataDir();
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    struct stat st;
+    if (::stat(native(path).constData(), &st) != 0) {
+        const int err = errno;
+        if (err == ENOENT || err == ENOTDIR) {
+            if (!isDir(dir))
+                return StoreError(StoreError::PathNotFound, dir);
+            return StoreError(StoreError::FileNotFound, path);
+        }
+        return diskError(path, err);
+    }
+    size = st.st_size;
+    return {};
+}
+
+StoreError ContactStore::Open()
+{
+    QString dir = dataDir();
+    if (!isDir(dir)) {
+        if (::mkdir(native(dir).constData(), 0700) != 0 && errno != EEXIST)
+            return StoreError(StoreError::PathNotFound, dir, errnoText(errno));
+        syncDir(m_programDir);
+    }
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    if (QFileInfo::exists(path))
+        return {};
+
+    WriteLock lock(dir, m_lockTimeoutMs);
+    if (!lock.locked())
+        return StoreError(StoreError::DiskError, path,
+                          QStringLiteral("فايل در دست برنامه ديگري است"));
+    if (QFileInfo::exists(path))
+        return {};
+
+    // The data file is gone but the copy of the remaining records is whole.
+    const QString temp = dir + u'/' + QLatin1String(kTempName);
+    if (QFileInfo::exists(temp)) {
+        if (m_io->rename(native(temp), native(path)) != 0)
+            return diskError(path, errno);
+        syncDir(dir);
+        return {};
+    }
+
+    Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL, kOwnerOnly));
+    if (!fd.valid() && errno != EEXIST)
+        return StoreError(StoreError::PathNotFound, path, errnoText(errno));
+    syncDir(dir);
+    return {};
+}
+
+StoreError ContactStore::CountWholeRecords(qint64 &count) const
+{
+    qint64 size = 0;
+    if (StoreError e = statData(size))
+        return e;
+    count = size / ContactRecord::Size;
+    return {};
+}
+
+StoreError ContactStore::CountRecords(qint16 &count) const
+{
+    qint64 whole = 0;
+    if (StoreError e = CountWholeRecords(whole))
+        return e;
+    if (whole > MaxRecords)
+        return StoreError(StoreError::Overflow, dataFilePath());
+    count = qint16(whole);
+    return {};
+}
+
+StoreError ContactStore::AppendRecord(const ContactRecord &record)
+{
+    const QString dir = dataDir();
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    if (!isDir(dir))
+        return StoreError(StoreError::PathNotFound, dir);
+    WriteLock lock(dir, m_lockTimeoutMs);
+    if (!lock.locked())
+        return StoreError(StoreError::DiskError, path,
+                          QStringLiteral("فايل در دست برنامه ديگري است"));
+
+    qint64 size = 0;
+    if (StoreError e = statData(size))
+        return e;
+    const qint64 count = size / ContactRecord::Size;
+    m_recordCount = count;
+    if (count >= MaxRecords)
+        return StoreError(StoreError::Overflow, path);
+
+    Fd fd(m_io, m_io->open(native(path), O_RDWR, 0));
+    if (!fd.valid())
+        return diskError(path, errno);
+
+    // A trailing partial record is overwritten; keep it to put back on failure.
+    const off_t at = off_t(count * ContactRecord::Size);
+    const qint64 tailLen = size - at;
+    char tail[ContactRecord::Size];
+    if (tailLen > 0 && !m_io->readFully(fd.get(), tail, size_t(tailLen), at))
+        return diskError(path, errno);
+
+    const auto undo = [&] {
+        m_io->ftruncate(fd.get(), off_t(size));
+        if (tailLen > 0)
+            m_io->writeFully(fd.get(), tail, size_t(tailLen), at);
+        m_io->fsync(fd.get());
+    };
+    if (!m_io->writeFully(fd.get(), record.data(), ContactRecord::Size, at)) {
+        const int err = errno;
+        undo();
+        return diskError(path, err);
+    }
+    if (m_io->fsync(fd.get()) != 0) {
+        const int err = errno;
+        undo();
+        return diskError(path, err);
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0)
+        m_recordCount = st.st_size / ContactRecord::Size;
+    else
+        m_recordCount = count + 1;
+    if (m_io->close(fd.release()) != 0)
+        return diskError(path, errno);
+    return {};
+}
+
+StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
+{
+    const QString dir = dataDir();
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    Fd fd(m_io, m_io->open(native(path), O_RDONLY, 0));
+    if (!fd.valid()) {
+        const int err = errno;
+        if (err != ENOENT)
+            return diskError(path, err);
+        if (!isDir(dir))
+            return StoreError(StoreError::PathNotFound, dir);
+        // Listing a missing file creates an empty one.
+        Fd created(m_io, m_io->open(native(path), O_WRONLY | O_CREAT, kOwnerOnly));
+        if (!created.valid())
+            return diskError(path, errno);
+        return {};
+    }
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0)
+        return diskError(path, errno);
+    const qint64 total = st.st_size / ContactRecord::Size;
+
+    std::vector<ContactRecord> chunk(static_cast<size_t>(std::min(total, kChunkRecords)));
+    qint64 n = 0;
+    while (n < total) {
+        const qint64 batch = std::min(total - n, kChunkRecords);
+        if (!m_io->readFully(fd.get(), chunk.data(), size_t(batch * ContactRecord::Size),
+                             off_t(n * ContactRecord::Size)))
+            return diskError(path, errno);
+        for (qint64 i = 0; i < batch; ++i) {
+            if (!visit(chunk[size_t(i)], n + i + 1))
+                return {};
+        }
+        n += batch;
+    }
+    return {};
+}
+
+StoreError ContactStore::ReadRecord(qint64 n, ContactRecord &record) const
+{
+    const QString path = dataFilePath();
+    qint64 count = 0;
+    if (StoreError e = CountWholeRecords(count))
+        return e;
+    if (n < 1 || n > count)
+        return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
+    Fd fd(m_io, m_io->open(native(path), O_RDONLY, 0));
+    if (!fd.valid())
+        return diskError(path, errno);
+    if (!m_io->readFully(fd.get(), record.data(), ContactRecord::Size,
+                         off_t((n - 1) * ContactRecord::Size)))
+        return diskError(path, errno);
+    return {};
+}
+
+StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
+                                       const ContactRecord *expected)
+{
+    const QString dir = dataDir();
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    if (!isDir(dir))
+        return StoreError(StoreError::PathNotFound, dir);
+    WriteLock lock(dir, m_lockTimeoutMs);
+    if (!lock.locked())
+        return StoreError(StoreError::DiskError, path,
+                          QStringLiteral("فايل در دست برنامه ديگري است"));
+
+    qint64 count = 0;
+    if (StoreError e = CountWholeRecords(count))
+        return e;
+    if (n < 1 || n > count || n > MaxRecords)
+        return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
+
+    Fd fd(m_io, m_io->open(native(path), O_RDWR, 0));
+    if (!fd.valid())
+        return diskError(path, errno);
+    const off_t at = off_t((n - 1) * ContactRecord::Size);
+    ContactRecord old;
+    if (!m_io->readFully(fd.get(), old.data(), ContactRecord::Size, at))
+        return diskError(path, errno);
+    if (expected && !(old == *expected))
+        return StoreError(StoreError::RecordChanged, path, QString::number(n));
+
+    const auto undo = [&] {
+        m_io->writeFully(fd.get(), old.data(), ContactRecord::Size, at);
+        m_io->fsync(fd.get());
+    };
+    if (!m_io->writeFully(fd.get(), record.data(), ContactRecord::Size, at)) {
+        const int err = errno;
+        undo();
+        return diskError(path, err);
+    }
+    if (m_io->fsync(fd.get()) != 0) {
+        const int err = errno;
+        undo();
+        return diskError(path, err);
+    }
+    if (m_io->close(fd.release()) != 0)
+        return diskError(path, errno);
+    return {};
+}
+
+StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
+{
+    const QString dir = dataDir();
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    const QString temp = dir + u'/' + QLatin1String(kTempName);
+    if (!isDir(dir))
+        return StoreError(StoreError::PathNotFound, dir);
+    WriteLock lock(dir, m_lockTimeoutMs);
+    if (!lock.locked())
+        return StoreError(StoreError::DiskError, path,
+                          QStringLiteral("فايل در دست برنامه ديگري است"));
+
+    Fd in(m_io, m_io->open(native(path), O_RDONLY, 0));
+    if (!in.valid()) {
+        const int err = errno;
+        if (err == ENOENT)
+            return StoreError(StoreError::FileNotFound, path);
+        return diskError(path, err);
+    }
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0)
+        return diskError(path, errno);
+    const qint64 count = st.st_size / ContactRecord::Size;
+    m_recordCount = count;
+    if (n < 1 || n > count || n > MaxRecords)
+        return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
+
+    std::vector<ContactRecord> records(static_cast<size_t>(count));
+    if (!m_io->readFully(in.get(), records.data(), size_t(count * ContactRecord::Size), 0))
+        return diskError(path, errno);
+    m_io->close(in.release());
+    if (expected && !(records[size_t(n - 1)] == *expected))
+        return StoreError(StoreError::RecordChanged, path, QString::number(n));
+
+    // A left-over copy from an interrupted deletion is emptied by O_TRUNC.
+    Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_TRUNC, kOwnerOnly));
+    if (!out.valid())
+        return diskError(temp, errno);
+    ::fchmod(out.get(), st.st_mode & 07777);
+
+    const auto fail = [&](int err) {
+        m_io->close(out.release());
+        m_io->unlink(native(temp));
+        return diskError(temp, err);
+    };
+    const size_t before = size_t(n - 1) * ContactRecord::Size;
+    const size_t after = size_t(count - n) * ContactRecord::Size;
+    if (before > 0 && !m_io->writeFully(out.get(), records.data(), before, 0))
+        return fail(errno);
+    if (after > 0 && !m_io->writeFully(out.get(), records.data() + n, after, off_t(before)))
+        return fail(errno);
+    if (m_io->fsync(out.get()) != 0)
+        return fail(errno);
+    struct stat tst;
+    if (::fstat(out.get(), &tst) != 0)
+        return fail(errno);
+    const qint64 left = tst.st_size / ContactRecord::Size;
+    if (m_io->close(out.release()) != 0) {
+        const int err = errno;
+        m_io->unlink(native(temp));
+        return diskError(temp, err);
+    }
+    if (m_io->rename(native(temp), native(path)) != 0) {
+        const int err = errno;
+        m_io->unlink(native(temp));
+        return diskError(path, err);
+    }
+    m_tempCount = left;
+    if (!syncDir(dir))
+        return diskError(dir, errno);
+    return {};
+}

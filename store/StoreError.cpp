@@ -1,0 +1,35 @@
+#include "StoreError.h"
+
+#include <QDir>
+
+QString StoreError::kindName(Kind kind)
+{
+    switch (kind) {
+    case None:
+        return {};
+    case FileNotFound:
+        return QStringLiteral("فايل پيدا نشد");
+    case PathNotFound:
+        return QStringLiteral("مسير پيدا نشد");
+    case Overflow:
+        return QStringLiteral("تعداد رکوردها بيش از حد مجاز (32767) است");
+    case BadRecordNumber:
+        return QStringLiteral("شماره رکورد نامعتبر است");
+    case DiskError:
+        return QStringLiteral("خطاي ديسک");
+    case RecordChanged:
+        return QStringLiteral("اين شخص پس از جستجو تغيير کرده يا جابجا شده است؛ دوباره جستجو کنيد");
+    }
+    return {};
+}
+
+QString StoreError::message() const
+{
+    if (ok())
+        return {};
+    QString text = kindName(m_kind);
+    if (!m_detail.isEmpty())
+        text += QStringLiteral(" (") + m_detail + QStringLiteral(")");
+    text += QStringLiteral("\n") + QDir::toNativeSeparators(m_path);
+    return text;
+}

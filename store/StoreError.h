@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+// A failed store operation. Every kind names the file it concerns.
+class StoreError
+{
+public:
+    enum Kind
+    {
+        None,
+        FileNotFound,
+        PathNotFound,
+        Overflow,
+        BadRecordNumber,
+        DiskError,
+        RecordChanged, // the record no longer holds what the caller saw
+    };
+
+    StoreError() = default;
+    StoreError(Kind kind, QString path, QString detail = {})
+        : m_kind(kind), m_path(std::move(path)), m_detail(std::move(detail))
+    {
+    }
+
+    bool ok() const { return m_kind == None; }
+    explicit operator bool() const { return m_kind != None; }
+    Kind kind() const { return m_kind; }
+    QString path() const { return m_path; }
+    QString detail() const { return m_detail; }
+
+    // Persian, for the user; names the error and the file.
+    QString message() const;
+    static QString kindName(Kind kind);
+
+private:
+    Kind m_kind = None;
+    QString m_path;
+    QString m_detail;
+};

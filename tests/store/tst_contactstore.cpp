@@ -1,0 +1,368 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ContactStore.h"
+#include "StoreTestUtil.h"
+
+using namespace storetest;
+
+class TestContactStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void count_data();
+    void count();
+    void countMissing();
+    void openCreatesFolderAndFile();
+    void openRecoversFromTempFile();
+    void openReportsUncreatableFolder();
+    void folderNameIgnoresCase();
+    void readAll();
+    void readAllCreatesMissingFile();
+    void appendAfterPartialRecord();
+    void appendRefusedAtLimit();
+    void appendKeepsOwnerOnlyMode();
+    void rewrite();
+    void rewriteRejectsBadNumbers_data();
+    void rewriteRejectsBadNumbers();
+    void verifiedWritesRefuseChangedRecords();
+    void deleteRecord_data();
+    void deleteRecord();
+    void deleteRejectsBadNumbersWithoutTempFile();
+    void deleteEmptiesLeftoverTemp();
+    void deleteKeepsFileMode();
+    void writersWaitForLock();
+    void errorsNameTheFile();
+};
+
+void TestContactStore::count_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<bool>("overflow");
+    QTest::newRow("empty") << qint64(0) << 0 << false;
+    QTest::newRow("155") << qint64(155) << 0 << false;
+    QTest::newRow("156") << qint64(156) << 1 << false;
+    QTest::newRow("157") << qint64(157) << 1 << false;
+    QTest::newRow("max") << qint64(5111652) << 32767 << false;
+    QTest::newRow("max plus partial") << qint64(5111807) << 32767 << false;
+    QTest::newRow("overflow") << qint64(5111808) << 0 << true;
+}
+
+void TestContactStore::count()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(int, expected);
+    QFETCH(bool, overflow);
+    QTemporaryDir dir;
+    writeData(dir.path(), {});
+    QVERIFY(QFile::resize(dataPath(dir.path()), bytes));
+    ContactStore store(dir.path());
+    qint16 n = -1;
+    const StoreError e = store.CountRecords(n);
+    QCOMPARE(e.kind(), overflow ? StoreError::Overflow : StoreError::None);
+    if (!overflow)
+        QCOMPARE(int(n), expected);
+    qint64 whole = 0;
+    QVERIFY(store.CountWholeRecords(whole).ok());
+    QCOMPARE(whole, bytes / 156);
+}
+
+void TestContactStore::countMissing()
+{
+    QTemporaryDir dir;
+    ContactStore store(dir.path());
+    qint16 n;
+    QCOMPARE(store.CountRecords(n).kind(), StoreError::PathNotFound);
+    QVERIFY(QDir(dir.path()).mkdir("File"));
+    QCOMPARE(store.CountRecords(n).kind(), StoreError::FileNotFound);
+    QCOMPARE(store.AppendRecord(contact(1)).kind(), StoreError::FileNotFound);
+    QCOMPARE(store.DeleteRecord(1).kind(), StoreError::FileNotFound);
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+}
+
+void TestContactStore::openCreatesFolderAndFile()
+{
+    QTemporaryDir dir;
+    ContactStore store(dir.path());
+    QVERIFY(store.Open().ok());
+    QCOMPARE(readData(dir.path()), QByteArray());
+    QCOMPARE(QFile::permissions(dataPath(dir.path())) & 0x7777,
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    // An existing file is left alone.
+    writeData(dir.path(), records(1, 2));
+    QVERIFY(store.Open().ok());
+    QCOMPARE(readData(dir.path()), records(1, 2));
+}
+
+void TestContactStore::openRecoversFromTempFile()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 3));
+    QVERIFY(QFile::rename(dataPath(dir.path()), dir.path() + "/File/quorvel1.dat"));
+    ContactStore store(dir.path());
+    QVERIFY(store.Open().ok());
+    QCOMPARE(readData(dir.path()), records(1, 3));
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+}
+
+void TestContactStore::openReportsUncreatableFolder()
+{
+    QTemporaryDir dir;
+    const QString program = dir.path() + "/missing/deeper";
+    ContactStore store(program);
+    const StoreError e = store.Open();
+    QCOMPARE(e.kind(), StoreError::PathNotFound);
+    QVERIFY(e.message().contains(program));
+}
+
+void TestContactStore::folderNameIgnoresCase()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("file"));
+    ContactStore store(dir.path());
+    QCOMPARE(store.dataDir(), dir.path() + "/file");
+    QVERIFY(store.Open().ok());
+    QVERIFY(!QFileInfo::exists(dir.path() + "/File"));
+    QVERIFY(store.AppendRecord(contact(1)).ok());
+    QCOMPARE(QFileInfo(dir.path() + "/file/quorvel.dat").size(), 156);
+}
+
+void TestContactStore::readAll()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), {});
+    ContactStore store(dir.path());
+    int calls = 0;
+    const auto visit = [&](const ContactRecord &, qint64) { return ++calls, true; };
+    QVERIFY(store.ReadAllRecords(visit).ok());
+    QCOMPARE(calls, 0);
+
+    writeData(dir.path(), records(1, 1) + "x");
+    QVERIFY(store.ReadAllRecords(visit).ok());
+    QCOMPARE(calls, 1);
+
+    // Order and numbering across the internal read chunks.
+    writeData(dir.path(), records(1, 5000));
+    qint64 last = 0;
+    bool inOrder = true;
+    QVERIFY(store
+                .ReadAllRecords([&](const ContactRecord &r, qint64 n) {
+                    inOrder = inOrder && n == last + 1 && r.ID() == qint16(n);
+                    last = n;
+                    return true;
+                })
+                .ok());
+    QVERIFY(inOrder);
+    QCOMPARE(last, 5000);
+
+    // Stopping early.
+    calls = 0;
+    QVERIFY(store.ReadAllRecords([&](const ContactRecord &, qint64) { return ++calls < 3; }).ok());
+    QCOMPARE(calls, 3);
+
+    ContactRecord r;
+    QVERIFY(store.ReadRecord(4097, r).ok());
+    QCOMPARE(r, contact(4097));
+    QCOMPARE(store.ReadRecord(0, r).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(store.ReadRecord(5001, r).kind(), StoreError::BadRecordNumber);
+}
+
+void TestContactStore::readAllCreatesMissingFile()
+{
+    QTemporaryDir dir;
+    ContactStore store(dir.path());
+    const auto visit = [](const ContactRecord &, qint64) { return true; };
+    QCOMPARE(store.ReadAllRecords(visit).kind(), StoreError::PathNotFound);
+    QVERIFY(QDir(dir.path()).mkdir("File"));
+    QVERIFY(store.ReadAllRecords(visit).ok());
+    QVERIFY(QFile::exists(dataPath(dir.path())));
+}
+
+void TestContactStore::appendAfterPartialRecord()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 1) + "x");
+    ContactStore store(dir.path());
+    QVERIFY(store.AppendRecord(contact(2)).ok());
+    QCOMPARE(store.RecordCount(), 2);
+    QCOMPARE(readData(dir.path()).toHex(), records(1, 2).toHex());
+    QVERIFY(store.AppendRecord(contact(3)).ok());
+    QCOMPARE(readData(dir.path()), records(1, 3));
+}
+
+void TestContactStore::appendRefusedAtLimit()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), {});
+    QVERIFY(QFile::resize(dataPath(dir.path()), qint64(32766) * 156));
+    ContactStore store(dir.path());
+    QVERIFY(store.AppendRecord(contact(32767)).ok());
+    QCOMPARE(store.RecordCount(), 32767);
+    QCOMPARE(QFileInfo(dataPath(dir.path())).size(), qint64(32767) * 156);
+    QCOMPARE(store.AppendRecord(contact(1)).kind(), StoreError::Overflow);
+    QCOMPARE(QFileInfo(dataPath(dir.path())).size(), qint64(32767) * 156);
+}
+
+void TestContactStore::appendKeepsOwnerOnlyMode()
+{
+    QTemporaryDir dir;
+    ContactStore store(dir.path());
+    QVERIFY(store.Open().ok());
+    QVERIFY(store.AppendRecord(contact(1)).ok());
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(dataPath(dir.path())).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0600u);
+}
+
+void TestContactStore::rewrite()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 3));
+    ContactStore store(dir.path());
+    ContactRecord changed = contact(2);
+    changed.setID(12);
+    QVERIFY(store.RewriteRecord(2, changed).ok());
+    QCOMPARE(readData(dir.path()), records(1, 1) + changed.toByteArray() + records(3, 3));
+}
+
+void TestContactStore::rewriteRejectsBadNumbers_data()
+{
+    QTest::addColumn<qint64>("n");
+    QTest::newRow("zero") << qint64(0);
+    QTest::newRow("negative") << qint64(-1);
+    QTest::newRow("past end") << qint64(4);
+    QTest::newRow("far past end") << qint64(40000);
+}
+
+void TestContactStore::rewriteRejectsBadNumbers()
+{
+    QFETCH(qint64, n);
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 3));
+    ContactStore store(dir.path());
+    QCOMPARE(store.RewriteRecord(n, contact(9)).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(store.DeleteRecord(n).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(readData(dir.path()), records(1, 3));
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+}
+
+void TestContactStore::verifiedWritesRefuseChangedRecords()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 3));
+    ContactStore store(dir.path());
+    const ContactRecord seen = contact(1);
+    // Record 2 is not what the caller saw.
+    QCOMPARE(store.RewriteRecord(2, contact(9), &seen).kind(), StoreError::RecordChanged);
+    QCOMPARE(store.DeleteRecord(2, &seen).kind(), StoreError::RecordChanged);
+    QCOMPARE(readData(dir.path()), records(1, 3));
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+    const ContactRecord two = contact(2);
+    QVERIFY(store.DeleteRecord(2, &two).ok());
+    QCOMPARE(readData(dir.path()), records(1, 1) + records(3, 3));
+}
+
+void TestContactStore::deleteRecord_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("middle of three") << 3 << 2 << records(1, 1) + records(3, 3);
+    QTest::newRow("first") << 3 << 1 << records(2, 3);
+    QTest::newRow("last") << 3 << 3 << records(1, 2);
+    QTest::newRow("only") << 1 << 1 << QByteArray();
+    QTest::newRow("in a large file") << 5000 << 4500 << records(1, 4499) + records(4501, 5000);
+}
+
+void TestContactStore::deleteRecord()
+{
+    QFETCH(int, count);
+    QFETCH(int, n);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, count) + "part"); // a partial tail is not a record
+    ContactStore store(dir.path());
+    QVERIFY(store.DeleteRecord(n).ok());
+    QCOMPARE(readData(dir.path()), expected);
+    QCOMPARE(store.RecordCount(), count);
+    QCOMPARE(store.TempCount(), count - 1);
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+}
+
+void TestContactStore::deleteRejectsBadNumbersWithoutTempFile()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), {});
+    ContactStore store(dir.path());
+    QCOMPARE(store.DeleteRecord(0).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(store.DeleteRecord(1).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(readData(dir.path()), QByteArray());
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+}
+
+void TestContactStore::deleteEmptiesLeftoverTemp()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 2));
+    {
+        QFile old(dir.path() + "/File/quorvel1.dat");
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(records(50, 60));
+    }
+    ContactStore store(dir.path());
+    QVERIFY(store.DeleteRecord(1).ok());
+    QCOMPARE(readData(dir.path()), records(2, 2));
+    QCOMPARE(store.TempCount(), 1);
+}
+
+void TestContactStore::deleteKeepsFileMode()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 2));
+    const QByteArray path = QFile::encodeName(dataPath(dir.path()));
+    QCOMPARE(::chmod(path.constData(), 0640), 0);
+    ContactStore store(dir.path());
+    QVERIFY(store.DeleteRecord(1).ok());
+    struct stat st;
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0640u);
+}
+
+void TestContactStore::writersWaitForLock()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 2));
+    // Another copy of the program holding the lock.
+    const QByteArray lockPath = QFile::encodeName(dir.path() + "/File/quorvel.dat.lock");
+    const int other = ::open(lockPath.constData(), O_RDWR | O_CREAT, 0600);
+    QVERIFY(other >= 0);
+    QCOMPARE(::flock(other, LOCK_EX), 0);
+    ContactStore store(dir.path());
+    store.setLockTimeout(50);
+    for (const StoreError &e : {store.AppendRecord(contact(3)), store.RewriteRecord(1, contact(9)),
+                                store.DeleteRecord(1)}) {
+        QCOMPARE(e.kind(), StoreError::DiskError);
+        QVERIFY(e.message().contains("quorvel.dat"));
+    }
+    QCOMPARE(readData(dir.path()), records(1, 2));
+    ::close(other);
+    QVERIFY(store.AppendRecord(contact(3)).ok());
+}
+
+void TestContactStore::errorsNameTheFile()
+{
+    const StoreError e(StoreError::Overflow, "/x/File/quorvel.dat");
+    QVERIFY(e.message().contains("/x/File/quorvel.dat"));
+    QVERIFY(e.message().contains("32767"));
+    QVERIFY(StoreError().ok());
+    QVERIFY(!StoreError().message().size());
+}
+
+QTEST_APPLESS_MAIN(TestContactStore)
+#include "tst_contactstore.moc"
