@@ -1,16 +1,25 @@
 #include <QApplication>
-#include <QWidget>
 
-#include "ContactStore.h"
+#include "DesktopLauncher.h"
+#include "Fonts.h"
+#include "FrmMain.h"
+#include "JalaliTodayDate.h"
+#include "QtModalBoxes.h"
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    ContactStore store(QCoreApplication::applicationDirPath());
-    if (StoreError e = store.Open())
+    QApplication::setApplicationName(QStringLiteral("Halvex"));
+    QApplication::setApplicationVersion(QStringLiteral(HALVEX_VERSION));
+    Fonts::install();
+
+    QtModalBoxes boxes;
+    JalaliTodayDate today;
+    DesktopLauncher launcher;
+
+    FrmMain main(QCoreApplication::applicationDirPath(), boxes, today, launcher);
+    if (!main.Form_Load())
         return 1;
-    QWidget w;
-    w.setWindowTitle(QStringLiteral("Halvex"));
-    w.show();
+    main.show();
     return app.exec();
 }

@@ -9,7 +9,7 @@ packages=(
   qt6-multimedia-dev
   qt6-qpa-plugins libxkbcommon-dev
   libbenchmark-dev
-  fonts-noto-core
+  fonts-noto-core fonts-noto-ui-core
   xvfb xauth x11-apps imagemagick
 )
 

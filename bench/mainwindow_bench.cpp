@@ -1,0 +1,148 @@
+// The list page on a full file, against reading the file plus showing as many
+// rows of a model that costs nothing.
+#include <benchmark/benchmark.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+
+#include "ContactListModel.h"
+#include "ContactStore.h"
+#include "Fonts.h"
+#include "FrmMain.h"
+#include "JalaliTodayDate.h"
+#include "ModalBoxes.h"
+#include "Launcher.h"
+
+namespace {
+
+constexpr int kRecords = 32767;
+
+class SilentBoxes : public ModalBoxes
+{
+public:
+    Answer message(QWidget *, const QString &, const QString &, Icon, Buttons,
+                   Answer defaultAnswer) override
+    {
+        return defaultAnswer;
+    }
+    std::optional<QString> input(QWidget *, const QString &, const QString &,
+                                 const QString &defaultText) override
+    {
+        return defaultText;
+    }
+};
+
+class NoLauncher : public Launcher
+{
+public:
+    bool openUrl(const QUrl &) override { return true; }
+};
+
+class ConstantModel : public QAbstractTableModel
+{
+public:
+    int rows = 0;
+    void setRows(int n)
+    {
+        beginResetModel();
+        rows = n;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex &p = {}) const override { return p.isValid() ? 0 : rows; }
+    int columnCount(const QModelIndex &p = {}) const override { return p.isValid() ? 0 : 6; }
+    QVariant data(const QModelIndex &, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(QStringLiteral("x")) : QVariant();
+    }
+};
+
+struct Window
+{
+    QTemporaryDir dir;
+    SilentBoxes boxes;
+    JalaliTodayDate date;
+    NoLauncher launcher;
+    std::unique_ptr<FrmMain> main;
+    QTreeView *view = nullptr;
+
+    Window()
+    {
+        QDir(dir.path()).mkpath("File");
+        QFile f(dir.path() + "/File/quorvel.dat");
+        f.open(QIODevice::WriteOnly);
+        for (int i = 1; i <= kRecords; ++i) {
+            ContactRecord r;
+            r.setText(ContactRecord::Name, QStringLiteral("Name%1").arg(i));
+            r.setText(ContactRecord::Family, QStringLiteral("خانواده%1").arg(i));
+            r.setText(ContactRecord::Phone, QStringLiteral("021%1").arg(i));
+            r.setText(ContactRecord::Address, QStringLiteral("Street %1, Tehran").arg(i));
+            r.setID(qint16(i));
+            f.write(r.toByteArray());
+        }
+        f.close();
+        main = std::make_unique<FrmMain>(dir.path(), boxes, date, launcher);
+        main->timer()->stop();
+        main->Form_Load();
+        main->findChild<QTabWidget *>("SSTab1")->setCurrentIndex(0);
+        main->show();
+        view = main->findChild<QTreeView *>("l1");
+        QCoreApplication::processEvents();
+    }
+    void paint() { view->viewport()->repaint(); }
+};
+
+Window &window()
+{
+    static Window w;
+    return w;
+}
+
+void BM_ListPage(benchmark::State &state)
+{
+    Window &w = window();
+    w.view->setModel(w.main->listModel());
+    auto *show = w.main->findChild<QAbstractButton *>("cmdDisplay");
+    for (auto _ : state) {
+        show->click();
+        w.paint();
+    }
+    if (w.view->model()->rowCount() != kRecords)
+        state.SkipWithError("rows missing");
+}
+
+void BM_ListFloor(benchmark::State &state)
+{
+    Window &w = window();
+    ConstantModel model;
+    w.view->setModel(&model);
+    for (auto _ : state) {
+        int n = 0;
+        w.main->store().ReadAllRecords([&n](const ContactRecord &, qint64) { return ++n, true; });
+        model.setRows(n);
+        w.paint();
+    }
+    w.view->setModel(w.main->listModel());
+}
+
+} // namespace
+
+BENCHMARK(BM_ListPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ListFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Fonts::install();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    window().main.reset();
+    return 0;
+}

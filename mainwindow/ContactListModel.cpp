@@ -1,0 +1,79 @@
+#include "ContactListModel.h"
+
+ContactListModel::ContactListModel(const ImageList *images, QObject *parent)
+    : QAbstractTableModel(parent), m_images(images)
+{
+}
+
+void ContactListModel::setRecords(std::vector<ContactRecord> records, bool showColumns)
+{
+    beginResetModel();
+    m_records = std::move(records);
+    m_columns = showColumns;
+    endResetModel();
+}
+
+void ContactListModel::clear()
+{
+    setRecords({}, false);
+}
+
+int ContactListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_records.size());
+}
+
+int ContactListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !m_columns ? 0 : 6;
+}
+
+QString ContactListModel::trimmedSpaces(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+QVariant ContactListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_records.size()))
+        return {};
+    const ContactRecord &r = m_records[size_t(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case NameColumn:
+            return trimmedSpaces(r.text(ContactRecord::Name));
+        case FamilyColumn:
+            return trimmedSpaces(r.text(ContactRecord::Family));
+        case PhoneColumn:
+            return trimmedSpaces(r.text(ContactRecord::Phone));
+        case MobileColumn:
+            return trimmedSpaces(r.text(ContactRecord::Mobile));
+        case IdColumn:
+            return QString::number(r.ID());
+        case AddressColumn:
+            return trimmedSpaces(r.text(ContactRecord::Address));
+        }
+    }
+    if (role == Qt::DecorationRole && index.column() == NameColumn)
+        return m_images->icon(1);
+    return {};
+}
+
+QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= 6)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const char16_t *captions[] = {u"نام",          u"نام خانوادگي",  u"شماره تلفن",
+                                         u"شماره موبايل", u"شماره شناسايي", u"آدرس"};
+    static const int icons[] = {1, 2, 5, 6, 4, 3};
+    if (role == Qt::DisplayRole)
+        return QString::fromUtf16(captions[section]);
+    if (role == Qt::DecorationRole)
+        return m_images->icon(icons[section]);
+    return {};
+}

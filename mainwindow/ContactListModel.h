@@ -1,0 +1,44 @@
+#pragma once
+
+#include <vector>
+
+#include <QAbstractTableModel>
+
+#include "ContactRecord.h"
+#include "ImageList.h"
+
+// The list page: one row per record in file order, six columns. Rows keep the
+// raw records and decode a cell only when the view asks for it.
+class ContactListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column
+    {
+        NameColumn,
+        FamilyColumn,
+        PhoneColumn,
+        MobileColumn,
+        IdColumn,
+        AddressColumn
+    };
+
+    explicit ContactListModel(const ImageList *images, QObject *parent = nullptr);
+
+    // Replaces every row at once; with showColumns false the list has no columns.
+    void setRecords(std::vector<ContactRecord> records, bool showColumns = true);
+    void clear();
+    const ContactRecord &record(int row) const { return m_records[size_t(row)]; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    static QString trimmedSpaces(const QString &s);
+
+private:
+    const ImageList *m_images;
+    std::vector<ContactRecord> m_records;
+    bool m_columns = false;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+
+// ImageList1: the eight pictures of the contact list, numbered from 1.
+class ImageList
+{
+public:
+    ImageList();
+    int count() const { return int(m_icons.size()); }
+    QIcon icon(int oneBased) const;
+
+private:
+    QList<QIcon> m_icons;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "Launcher.h"
+
+class DesktopLauncher : public Launcher
+{
+public:
+    bool openUrl(const QUrl &url) override;
+};

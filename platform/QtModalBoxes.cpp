@@ -1,0 +1,92 @@
+#include "QtModalBoxes.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+bool QtModalBoxes::isRightToLeft(const QString &text)
+{
+    return text.isRightToLeft();
+}
+
+ModalBoxes::Answer QtModalBoxes::message(QWidget *parent, const QString &text, const QString &title,
+                                         Icon icon, Buttons buttons, Answer defaultAnswer)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+    case Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case NoIcon:
+        break;
+    }
+    QMessageBox::StandardButtons set;
+    switch (buttons) {
+    case Ok:
+        set = QMessageBox::Ok;
+        break;
+    case OkCancel:
+        set = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case YesNo:
+        set = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case YesNoCancel:
+        set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
+    }
+    box.setStandardButtons(set);
+    const auto toButton = [](Answer a) {
+        switch (a) {
+        case AnswerOk:
+            return QMessageBox::Ok;
+        case AnswerCancel:
+            return QMessageBox::Cancel;
+        case AnswerYes:
+            return QMessageBox::Yes;
+        case AnswerNo:
+            return QMessageBox::No;
+        }
+        return QMessageBox::Ok;
+    };
+    box.setDefaultButton(toButton(defaultAnswer));
+    if (isRightToLeft(text))
+        box.setLayoutDirection(Qt::RightToLeft);
+
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return AnswerYes;
+    case QMessageBox::No:
+        return AnswerNo;
+    case QMessageBox::Cancel:
+        return AnswerCancel;
+    default:
+        // Closing a Yes/No box with Esc or the close box is not a Yes.
+        return buttons == YesNo ? AnswerNo : AnswerOk;
+    }
+}
+
+std::optional<QString> QtModalBoxes::input(QWidget *parent, const QString &prompt,
+                                           const QString &title, const QString &defaultText)
+{
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    if (isRightToLeft(prompt))
+        dialog.setLayoutDirection(Qt::RightToLeft);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}

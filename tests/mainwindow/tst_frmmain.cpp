@@ -1,0 +1,454 @@
+#include <QAbstractButton>
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+#include <QTreeView>
+
+#include "ContactListModel.h"
+#include "FixedTodayDate.h"
+#include "Fonts.h"
+#include "FrmMain.h"
+#include "RecordingLauncher.h"
+#include "ScriptedBoxes.h"
+
+namespace {
+
+QByteArray record(const QString &name, const QString &family, const QString &phone,
+                  const QString &mobile, qint16 id, const QString &address)
+{
+    ContactRecord r;
+    r.setText(ContactRecord::Name, name);
+    r.setText(ContactRecord::Family, family);
+    r.setText(ContactRecord::Phone, phone);
+    r.setText(ContactRecord::Mobile, mobile);
+    r.setID(id);
+    r.setText(ContactRecord::Address, address);
+    return r.toByteArray();
+}
+
+QByteArray numbered(int from, int to)
+{
+    QByteArray out;
+    for (int i = from; i <= to; ++i)
+        out += record(QStringLiteral("N%1").arg(i), {}, {}, {}, qint16(i), {});
+    return out;
+}
+
+} // namespace
+
+class TestFrmMain : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void opensOnHelpPage();
+    void pageButtonsSwitchAndKeepText();
+    void dateLine();
+    void clockShowsTimeWithoutZone();
+    void welcomeTextScrollsBack();
+    void boldOnlyChangesOverWelcomeAndBareSurface();
+    void linksOpenTheAuthorsAddress();
+    void exitAsksNothing();
+    void loadProposesNextNumber_data();
+    void loadProposesNextNumber();
+    void loadCreatesMissingFolder();
+    void loadFailsWhenFolderCannotBeMade();
+    void addWritesExactBytes();
+    void addUsesTypedNumberButProposesCountPlusOne();
+    void addRejectsBadNumber_data();
+    void addRejectsBadNumber();
+    void addStopsAtLastRecordNumber();
+    void fileBeyondLimitStillOpens();
+    void storeErrorsAreShownAndProgramGoesOn();
+    void listShowsTrimmedRowsOnce();
+    void listOfEmptyFileShowsHeaders();
+
+private:
+    template <typename T> T *child(const char *name)
+    {
+        T *w = m_main->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    void writeData(const QByteArray &bytes);
+    QByteArray data() const;
+    void makeWindow(bool load = true);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedBoxes m_boxes;
+    FixedTodayDate m_date;
+    RecordingLauncher m_launcher;
+    std::unique_ptr<FrmMain> m_main;
+};
+
+void TestFrmMain::init()
+{
+    Fonts::install();
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_boxes.reset();
+    m_launcher.opened.clear();
+    m_date.reads.clear();
+}
+
+void TestFrmMain::cleanup()
+{
+    m_main.reset();
+    m_dir.reset();
+}
+
+void TestFrmMain::writeData(const QByteArray &bytes)
+{
+    QDir(m_dir->path()).mkpath("File");
+    QFile f(m_dir->path() + "/File/quorvel.dat");
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray TestFrmMain::data() const
+{
+    QFile f(m_dir->path() + "/File/quorvel.dat");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void TestFrmMain::makeWindow(bool load)
+{
+    m_main = std::make_unique<FrmMain>(m_dir->path(), m_boxes, m_date, m_launcher);
+    m_main->timer()->stop(); // ticks are driven by hand
+    if (load)
+        QVERIFY(m_main->Form_Load());
+}
+
+void TestFrmMain::opensOnHelpPage()
+{
+    makeWindow();
+    QCOMPARE(child<QTabWidget>("SSTab1")->currentIndex(), 6);
+    QCOMPARE(m_main->windowTitle(), QStringLiteral("Halvex"));
+    QCOMPARE(m_main->size(), QSize(713, 514));
+    QCOMPARE(m_main->minimumSize(), m_main->maximumSize());
+    QVERIFY(!(m_main->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_main->windowFlags() & Qt::WindowMinimizeButtonHint);
+}
+
+void TestFrmMain::pageButtonsSwitchAndKeepText()
+{
+    makeWindow();
+    auto *tabs = child<QTabWidget>("SSTab1");
+    const std::pair<const char *, int> buttons[] = {
+        {"CmdListTab", 0},   {"CmdAddTab", 1},     {"CmdEditTab", 2}, {"CmdSearchTab", 3},
+        {"CmdDeleteTab", 4}, {"CmdSettingTab", 5}, {"CmdHelpTab", 6}, {"CmdHelp", 6},
+    };
+    for (const auto &[name, index] : buttons) {
+        tabs->setCurrentIndex(index == 0 ? 1 : 0);
+        child<QAbstractButton>(name)->click();
+        QCOMPARE(tabs->currentIndex(), index);
+        child<QAbstractButton>(name)->click(); // twice: unchanged
+        QCOMPARE(tabs->currentIndex(), index);
+    }
+    child<QAbstractButton>("CmdAddTab")->click();
+    child<QLineEdit>("Text1")->setText("Ali");
+    child<QLineEdit>("Text5")->setText("77");
+    child<QAbstractButton>("CmdSearchTab")->click();
+    child<QLineEdit>("Text7")->setText("key");
+    child<QAbstractButton>("CmdAddTab")->click();
+    QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("Ali"));
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("77"));
+    QCOMPARE(child<QLineEdit>("Text7")->text(), QStringLiteral("key"));
+}
+
+void TestFrmMain::dateLine()
+{
+    makeWindow();
+    m_date.reads.clear();
+    m_main->Timer1_Timer();
+    const QString expected = QStringLiteral("امروز ، دوشنبه ، 5 ، آذر1405");
+    QCOMPARE(child<QLineEdit>("Text10")->text(), expected);
+    QCOMPARE(m_date.reads, QStringList({"WeekdayName", "Day", "MonthName", "Year"}));
+    // The separator is space, ARABIC COMMA, space.
+    QVERIFY(expected.contains(QStringView(u" \u060C ")));
+    m_date.year = -3;
+    QCOMPARE(m_main->dateLine(), QStringLiteral("امروز ، دوشنبه ، 5 ، آذر-3"));
+}
+
+void TestFrmMain::clockShowsTimeWithoutZone()
+{
+    makeWindow();
+    m_main->Timer1_Timer();
+    const QString shown = child<QLineEdit>("Text9")->text();
+    QCOMPARE(shown.count(u':'), 2); // hours, minutes and seconds
+    QVERIFY2(!shown.contains("UTC") && !shown.contains("GMT"), qPrintable(shown));
+}
+
+void TestFrmMain::welcomeTextScrollsBack()
+{
+    makeWindow();
+    auto *label = child<QLabel>("LAnimation");
+    const QString initial = label->text();
+    QVERIFY(initial.startsWith("Welcome to Halvex Software***Version 1.00***Created By "));
+    QVERIFY(initial.endsWith("***"));
+    m_main->Timer1_Timer();
+    QCOMPARE(label->text(), initial.mid(1) + initial.left(1));
+    for (qsizetype i = 1; i < initial.size(); ++i)
+        m_main->Timer1_Timer();
+    QCOMPARE(label->text(), initial);
+}
+
+void TestFrmMain::boldOnlyChangesOverWelcomeAndBareSurface()
+{
+    makeWindow();
+    m_main->show();
+    auto *label = child<QLabel>("LAnimation");
+    const auto moveTo = [this](QWidget *over, QPoint local) {
+        const QPoint p = over ? over->mapTo(m_main.get(), local) : local;
+        QMouseEvent move(QEvent::MouseMove, p, m_main->mapToGlobal(p), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(m_main.get(), &move);
+    };
+    QVERIFY(!label->font().bold());
+    moveTo(label, {20, 5});
+    QVERIFY(label->font().bold());
+    moveTo(child<QWidget>("CmdListTab"), {5, 5});
+    QVERIFY(label->font().bold());
+    moveTo(child<QWidget>("SSTab1"), {300, 200});
+    QVERIFY(label->font().bold());
+    const QPoint bare(710, 300);
+    QCOMPARE(m_main->childAt(bare), nullptr);
+    moveTo(nullptr, bare);
+    QVERIFY(!label->font().bold());
+}
+
+void TestFrmMain::linksOpenTheAuthorsAddress()
+{
+    makeWindow();
+    m_main->show();
+    QTest::mouseClick(child<QLabel>("LAnimation"), Qt::LeftButton);
+    QTest::mouseClick(child<QLabel>("Label19"), Qt::LeftButton);
+    QCOMPARE(m_launcher.opened.size(), 2);
+    for (const QUrl &url : m_launcher.opened)
+        QCOMPARE(url, QUrl(FrmMain::authorUrl()));
+    QVERIFY(child<QLabel>("Label19")->text().compare(QUrl(FrmMain::authorUrl()).host(),
+                                                     Qt::CaseInsensitive) == 0);
+    QCOMPARE(child<QLabel>("Label19")->text(), child<QLabel>("Label19")->text().toUpper());
+}
+
+void TestFrmMain::exitAsksNothing()
+{
+    makeWindow();
+    m_main->show();
+    child<QAbstractButton>("CmdExitTab")->click();
+    QVERIFY(!m_main->isVisible());
+    m_main->show();
+    QVERIFY(m_main->close());
+    QVERIFY(m_boxes.shown.isEmpty());
+}
+
+void TestFrmMain::loadProposesNextNumber_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("proposed");
+    QTest::newRow("empty") << QByteArray() << "1";
+    QTest::newRow("four") << numbered(1, 4) << "5";
+    QTest::newRow("partial tail") << numbered(1, 1) + "x"
+                                  << "2";
+}
+
+void TestFrmMain::loadProposesNextNumber()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, proposed);
+    writeData(file);
+    makeWindow();
+    QCOMPARE(child<QLineEdit>("Text5")->text(), proposed);
+    QVERIFY(m_boxes.shown.isEmpty());
+}
+
+void TestFrmMain::loadCreatesMissingFolder()
+{
+    makeWindow();
+    QCOMPARE(data(), QByteArray());
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("1"));
+}
+
+void TestFrmMain::loadFailsWhenFolderCannotBeMade()
+{
+    // The program directory's File is an ordinary file, so no folder can be made.
+    QFile blocker(m_dir->path() + "/File");
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    makeWindow(false);
+    QVERIFY(!m_main->Form_Load());
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
+    QVERIFY(m_boxes.shown[0].text.contains(m_dir->path() + "/File"));
+}
+
+void TestFrmMain::addWritesExactBytes()
+{
+    writeData(numbered(1, 4));
+    makeWindow();
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    child<QLineEdit>("Text1")->setText("ABCDEFGHIJKLMNOPQRST");
+    child<QLineEdit>("Text2")->setText("  احمدی");
+    child<QLineEdit>("Text3")->setText("۰۲۱۱۲۳۴");
+    child<QLineEdit>("Text4")->setText("");
+    child<QLineEdit>("Text5")->setText(" 300 ");
+    child<QLineEdit>("Text6")->setText("Tehran");
+    child<QAbstractButton>("cmdAdd")->click();
+    QVERIFY(m_boxes.shown.isEmpty());
+
+    const QByteArray expected = QByteArray("ABCDEFGHIJKLMNO") +
+                                QByteArray("  \xC7\xCD\xE3\xCF\xED") + QByteArray(13, ' ') +
+                                "0211234 " + QByteArray(11, ' ') + QByteArray("\x2C\x01", 2) +
+                                "Tehran" + QByteArray(94, ' ');
+    QCOMPARE(data().mid(4 * 156).toHex(' '), expected.toHex(' '));
+    QCOMPARE(data().size(), 5 * 156);
+    for (const char *name : {"Text1", "Text2", "Text3", "Text4", "Text6"})
+        QVERIFY(child<QLineEdit>(name)->text().isEmpty());
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("6"));
+    QVERIFY(child<QLineEdit>("Text1")->hasFocus());
+}
+
+void TestFrmMain::addUsesTypedNumberButProposesCountPlusOne()
+{
+    writeData(numbered(1, 3));
+    makeWindow();
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("4"));
+    child<QLineEdit>("Text5")->setText("9");
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(ContactRecord::fromBytes(data().mid(3 * 156)).ID(), qint16(9));
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("5"));
+    // All boxes empty but the number: a record of spaces carrying it.
+    child<QAbstractButton>("cmdAdd")->click();
+    ContactRecord blank;
+    blank.setID(5);
+    QCOMPARE(data().mid(4 * 156), blank.toByteArray());
+}
+
+void TestFrmMain::addRejectsBadNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << "";
+    QTest::newRow("letters") << "abc";
+    QTest::newRow("too large") << "40000";
+    QTest::newRow("too small") << "-32769";
+}
+
+void TestFrmMain::addRejectsBadNumber()
+{
+    QFETCH(QString, text);
+    writeData(numbered(1, 2));
+    makeWindow();
+    m_main->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    child<QLineEdit>("Text1")->setText("Ali");
+    child<QLineEdit>("Text5")->setText(text);
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(data(), numbered(1, 2));
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
+    QVERIFY(m_boxes.shown[0].text.isRightToLeft());
+    QVERIFY(m_boxes.shown[0].text.contains("32767"));
+    QVERIFY(child<QLineEdit>("Text5")->hasFocus());
+    QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("Ali")); // nothing lost
+}
+
+void TestFrmMain::addStopsAtLastRecordNumber()
+{
+    writeData({});
+    QVERIFY(QFile::resize(m_dir->path() + "/File/quorvel.dat", qint64(32766) * 156));
+    makeWindow();
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("32767"));
+    child<QAbstractButton>("cmdAdd")->click();
+    QVERIFY(m_boxes.shown.isEmpty());
+    QCOMPARE(data().size(), 32767 * 156);
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QString());
+
+    child<QLineEdit>("Text5")->setText("1");
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
+    QVERIFY(m_boxes.shown[0].text.contains("32767"));
+    QCOMPARE(data().size(), 32767 * 156);
+}
+
+void TestFrmMain::fileBeyondLimitStillOpens()
+{
+    writeData(numbered(1, 32768));
+    makeWindow();
+    QVERIFY(m_boxes.shown.isEmpty());
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QString());
+    child<QLineEdit>("Text5")->setText("5");
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(data().size(), 32768 * 156);
+    child<QAbstractButton>("cmdDisplay")->click();
+    QCOMPARE(m_main->listModel()->rowCount(), 32768);
+}
+
+void TestFrmMain::storeErrorsAreShownAndProgramGoesOn()
+{
+    writeData(numbered(1, 1));
+    makeWindow();
+    QVERIFY(QFile::remove(m_dir->path() + "/File/quorvel.dat"));
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
+    QVERIFY(m_boxes.shown[0].text.contains(StoreError::kindName(StoreError::FileNotFound)));
+    QVERIFY(m_boxes.shown[0].text.contains("quorvel.dat"));
+    QVERIFY(!QFile::exists(m_dir->path() + "/File/quorvel.dat"));
+
+    // Listing with the folder gone names the folder.
+    QVERIFY(QDir(m_dir->path() + "/File").removeRecursively());
+    child<QAbstractButton>("cmdDisplay")->click();
+    QCOMPARE(m_boxes.shown.size(), 2);
+    QVERIFY(m_boxes.shown[1].text.contains(StoreError::kindName(StoreError::PathNotFound)));
+}
+
+void TestFrmMain::listShowsTrimmedRowsOnce()
+{
+    writeData(record("  Ali", "Rezaei ", "021", "0912", -5, " Tehran, Azadi St ") +
+              record("علي", "", "", "", 300, "") + "partial");
+    makeWindow();
+    ContactListModel *model = m_main->listModel();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    child<QAbstractButton>("cmdDisplay")->click();
+    child<QAbstractButton>("cmdDisplay")->click();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->columnCount(), 6);
+    const QStringList row0 = {"Ali", "Rezaei", "021", "0912", "-5", "Tehran, Azadi St"};
+    for (int c = 0; c < 6; ++c)
+        QCOMPARE(model->index(0, c).data().toString(), row0[c]);
+    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("علي"));
+    QCOMPARE(model->index(1, 4).data().toString(), QStringLiteral("300"));
+    QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    QVERIFY(child<QTreeView>("l1")->model() == model);
+}
+
+void TestFrmMain::listOfEmptyFileShowsHeaders()
+{
+    makeWindow();
+    ContactListModel *model = m_main->listModel();
+    QCOMPARE(model->columnCount(), 0); // no columns before the first show
+    child<QAbstractButton>("cmdDisplay")->click();
+    QCOMPARE(model->rowCount(), 0);
+    const QStringList captions = {"نام",          "نام خانوادگي",  "شماره تلفن",
+                                  "شماره موبايل", "شماره شناسايي", "آدرس"};
+    QCOMPARE(model->columnCount(), 6);
+    for (int c = 0; c < 6; ++c) {
+        QCOMPARE(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), captions[c]);
+        QVERIFY(!model->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull());
+    }
+}
+
+QTEST_MAIN(TestFrmMain)
+#include "tst_frmmain.moc"
