@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTimer>
 #include <QTreeView>
 
@@ -18,6 +20,7 @@
 #include "JalaliTodayDate.h"
 #include "ModalBoxes.h"
 #include "Launcher.h"
+#include "SearchPage.h"
 
 namespace {
 
@@ -130,8 +133,38 @@ void BM_ListFloor(benchmark::State &state)
     w.view->setModel(w.main->listModel());
 }
 
+// A name search whose only match is the last record.
+void BM_Search(benchmark::State &state)
+{
+    Window &w = window();
+    w.main->findChild<QRadioButton *>("optname")->setChecked(true);
+    auto *key = w.main->findChild<QLineEdit *>("Text7");
+    auto *shown = w.main->findChild<QLineEdit *>("Text11");
+    key->setText(QStringLiteral("Name%1").arg(kRecords));
+    for (auto _ : state) {
+        shown->clear();
+        w.main->searchPage()->search();
+    }
+    if (!shown->text().startsWith(QStringLiteral("Name%1").arg(kRecords)))
+        state.SkipWithError("not found");
+}
+
+// The reference: reading every record of the same file.
+void BM_ReadAll(benchmark::State &state)
+{
+    Window &w = window();
+    for (auto _ : state) {
+        qint64 sum = 0;
+        w.main->store().ReadAllRecords(
+            [&sum](const ContactRecord &r, qint64) { return sum += r.ID(), true; });
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_Search)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadAll)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ListPage)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ListFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 

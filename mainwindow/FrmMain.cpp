@@ -13,6 +13,7 @@
 #include "ImageList.h"
 #include "Launcher.h"
 #include "ModalBoxes.h"
+#include "SearchPage.h"
 #include "TodayDate.h"
 #include "ui_FrmMain.h"
 
@@ -108,6 +109,45 @@ FrmMain::FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, 
     connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
     connect(m_ui->cmdAdd, &QAbstractButton::clicked, this, &FrmMain::cmdAdd_Click);
     connect(m_ui->cmdDisplay, &QAbstractButton::clicked, this, &FrmMain::cmdDisplay_Click);
+
+    SearchPage::Controls search;
+    search.search = m_ui->cmdsearch;
+    search.key = m_ui->Text7;
+    search.modeLabel = m_ui->Label7;
+    search.optName = m_ui->optname;
+    search.optFamily = m_ui->optfamily;
+    search.optId = m_ui->optid;
+    search.fields = {m_ui->Text11, m_ui->Text12, m_ui->Text13,
+                     m_ui->Text14, m_ui->Text15, m_ui->Text16};
+    m_searchPage = new SearchPage(search, m_store, m_boxes, m_hintCleared, this);
+
+    SearchPage::Controls edit;
+    edit.search = m_ui->CmdSearch2;
+    edit.key = m_ui->Text17;
+    edit.modeLabel = m_ui->Label17;
+    edit.optName = m_ui->OptName2;
+    edit.optFamily = m_ui->OptFamily2;
+    edit.optId = m_ui->OptID2;
+    edit.fields = {m_ui->Text21, m_ui->Text22, m_ui->Text23,
+                   m_ui->Text24, m_ui->Text25, m_ui->Text26};
+    edit.keepsSelection = true;
+    m_editPage = new SearchPage(edit, m_store, m_boxes, m_hintCleared, this);
+
+    SearchPage::Controls del;
+    del.search = m_ui->CmdSearch3;
+    del.key = m_ui->Text27;
+    del.modeLabel = m_ui->Label27;
+    del.optName = m_ui->OptName3;
+    del.optFamily = m_ui->OptFamily3;
+    del.optId = m_ui->OptID3;
+    del.fields = {m_ui->Text31, m_ui->Text32, m_ui->Text33,
+                  m_ui->Text34, m_ui->Text35, m_ui->Text36};
+    del.keepsSelection = true;
+    del.focusKeyAfterSearch = true;
+    m_deletePage = new SearchPage(del, m_store, m_boxes, m_hintCleared, this);
+
+    connect(m_ui->CmdSave, &QAbstractButton::clicked, this, &FrmMain::CmdSave_Click);
+    connect(m_ui->CmdDelete, &QAbstractButton::clicked, this, &FrmMain::CmdDelete_Click);
 
     m_ui->LAnimation->installEventFilter(this);
     m_ui->Label19->installEventFilter(this);
@@ -274,4 +314,59 @@ void FrmMain::cmdDisplay_Click()
     m_listModel->setRecords(std::move(records));
     if (e)
         showStoreError(e);
+}
+
+bool FrmMain::requireSelection(const SearchPage *page)
+{
+    if (page->SelectedRecord() > 0)
+        return true;
+    m_boxes.critical(this, QStringLiteral("ابتدا شخص مورد نظر را در همين صفحه جستجو کنيد."),
+                     kTitle);
+    return false;
+}
+
+void FrmMain::CmdSave_Click()
+{
+    if (!requireSelection(m_editPage))
+        return;
+    qint16 id = 0;
+    if (const IdNumber::Result r = IdNumber::parse(m_ui->Text25->text(), id); r != IdNumber::Ok) {
+        m_boxes.critical(this, IdNumber::message(r), kTitle);
+        m_ui->Text25->setFocus();
+        m_ui->Text25->selectAll();
+        return;
+    }
+    ContactRecord record;
+    record.setText(ContactRecord::Name, m_ui->Text21->text());
+    record.setText(ContactRecord::Family, m_ui->Text22->text());
+    record.setText(ContactRecord::Phone, m_ui->Text23->text());
+    record.setText(ContactRecord::Mobile, m_ui->Text24->text());
+    record.setID(id);
+    record.setText(ContactRecord::Address, m_ui->Text26->text());
+
+    const qint64 n = m_editPage->SelectedRecord();
+    const ContactRecord seen = m_editPage->selectedBytes();
+    if (StoreError e = m_store.RewriteRecord(n, record, &seen)) {
+        showStoreError(e);
+        return;
+    }
+    m_editPage->select(n, record);
+}
+
+void FrmMain::CmdDelete_Click()
+{
+    if (!requireSelection(m_deletePage))
+        return;
+    const ModalBoxes::Answer answer = m_boxes.message(
+        this, QStringLiteral("آيا مطمئن به حذف اين گزينه از ليست هستيد؟"), QStringLiteral("حذف"),
+        ModalBoxes::Question, ModalBoxes::YesNo, ModalBoxes::AnswerYes);
+    if (answer != ModalBoxes::AnswerYes)
+        return;
+    const ContactRecord seen = m_deletePage->selectedBytes();
+    if (StoreError e = m_store.DeleteRecord(m_deletePage->SelectedRecord(), &seen)) {
+        showStoreError(e);
+        return;
+    }
+    // The boxes keep the removed contact; the number now names its successor.
+    m_deletePage->clearSelection();
 }

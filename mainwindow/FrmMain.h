@@ -14,6 +14,7 @@ class ContactListModel;
 class ImageList;
 class Launcher;
 class ModalBoxes;
+class SearchPage;
 class TodayDate;
 
 // The working window: seven pages behind a column of page buttons, with the
@@ -35,6 +36,10 @@ public:
     ContactStore &store() { return m_store; }
     ContactListModel *listModel() const { return m_listModel; }
     QTimer *timer() const { return m_timer; }
+    SearchPage *searchPage() const { return m_searchPage; }
+    SearchPage *editPage() const { return m_editPage; }
+    SearchPage *deletePage() const { return m_deletePage; }
+    bool HintCleared() const { return m_hintCleared; }
     QString dateLine();
 
 public slots:
@@ -53,6 +58,9 @@ private:
 
     void cmdAdd_Click();
     void cmdDisplay_Click();
+    void CmdSave_Click();
+    void CmdDelete_Click();
+    bool requireSelection(const SearchPage *page);
 
     std::unique_ptr<Ui::FrmMain> m_ui;
     std::unique_ptr<ImageList> m_images;
@@ -62,4 +70,8 @@ private:
     Launcher &m_launcher;
     ContactListModel *m_listModel = nullptr;
     QTimer *m_timer = nullptr;
+    bool m_hintCleared = false; // shared by the three key boxes
+    SearchPage *m_searchPage = nullptr;
+    SearchPage *m_editPage = nullptr;
+    SearchPage *m_deletePage = nullptr;
 };

@@ -345,6 +345,8 @@ StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
     qint64 count = 0;
     if (StoreError e = CountWholeRecords(count))
         return e;
+    if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
+        return StoreError(StoreError::RecordChanged, path, QString::number(n));
     if (n < 1 || n > count || n > MaxRecords)
         return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
 
@@ -401,6 +403,8 @@ StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
         return diskError(path, errno);
     const qint64 count = st.st_size / ContactRecord::Size;
     m_recordCount = count;
+    if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
+        return StoreError(StoreError::RecordChanged, path, QString::number(n));
     if (n < 1 || n > count || n > MaxRecords)
         return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
 

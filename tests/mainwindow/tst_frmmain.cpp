@@ -12,36 +12,15 @@
 #include <QTreeView>
 
 #include "ContactListModel.h"
+#include "DataFiles.h"
 #include "FixedTodayDate.h"
 #include "Fonts.h"
 #include "FrmMain.h"
 #include "RecordingLauncher.h"
 #include "ScriptedBoxes.h"
 
-namespace {
-
-QByteArray record(const QString &name, const QString &family, const QString &phone,
-                  const QString &mobile, qint16 id, const QString &address)
-{
-    ContactRecord r;
-    r.setText(ContactRecord::Name, name);
-    r.setText(ContactRecord::Family, family);
-    r.setText(ContactRecord::Phone, phone);
-    r.setText(ContactRecord::Mobile, mobile);
-    r.setID(id);
-    r.setText(ContactRecord::Address, address);
-    return r.toByteArray();
-}
-
-QByteArray numbered(int from, int to)
-{
-    QByteArray out;
-    for (int i = from; i <= to; ++i)
-        out += record(QStringLiteral("N%1").arg(i), {}, {}, {}, qint16(i), {});
-    return out;
-}
-
-} // namespace
+using datafiles::numbered;
+using datafiles::record;
 
 class TestFrmMain : public QObject
 {
@@ -108,16 +87,12 @@ void TestFrmMain::cleanup()
 
 void TestFrmMain::writeData(const QByteArray &bytes)
 {
-    QDir(m_dir->path()).mkpath("File");
-    QFile f(m_dir->path() + "/File/quorvel.dat");
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    QVERIFY(datafiles::write(m_dir->path(), bytes));
 }
 
 QByteArray TestFrmMain::data() const
 {
-    QFile f(m_dir->path() + "/File/quorvel.dat");
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    return datafiles::read(m_dir->path());
 }
 
 void TestFrmMain::makeWindow(bool load)

@@ -261,6 +261,9 @@ void TestContactStore::verifiedWritesRefuseChangedRecords()
     // Record 2 is not what the caller saw.
     QCOMPARE(store.RewriteRecord(2, contact(9), &seen).kind(), StoreError::RecordChanged);
     QCOMPARE(store.DeleteRecord(2, &seen).kind(), StoreError::RecordChanged);
+    // A number past the end, left over from a deletion, has moved too.
+    QCOMPARE(store.RewriteRecord(4, contact(9), &seen).kind(), StoreError::RecordChanged);
+    QCOMPARE(store.DeleteRecord(4, &seen).kind(), StoreError::RecordChanged);
     QCOMPARE(readData(dir.path()), records(1, 3));
     QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
     const ContactRecord two = contact(2);

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <array>
+
+#include <QObject>
+
+#include "ContactRecord.h"
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+class ContactStore;
+class ModalBoxes;
+
+// The one search procedure, given the controls of the search, edit or delete
+// page. Edit and delete pages each keep their own selection, with the exact
+// bytes of the record they show, so a save or delete can check it first.
+class SearchPage : public QObject
+{
+    Q_OBJECT
+public:
+    struct Controls
+    {
+        QAbstractButton *search = nullptr;
+        QLineEdit *key = nullptr;
+        QLabel *modeLabel = nullptr;
+        QRadioButton *optName = nullptr;
+        QRadioButton *optFamily = nullptr;
+        QRadioButton *optId = nullptr;
+        std::array<QLineEdit *, 6> fields{}; // Name, Family, Phone, Mobile, ID, Address
+        bool keepsSelection = false;
+        bool focusKeyAfterSearch = false;
+    };
+
+    // Edit and delete pages stop at the last record number they can hold.
+    static constexpr qint64 SelectableRecords = 32767;
+
+    SearchPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes, bool &hintCleared,
+               QWidget *dialogParent);
+
+    void search();
+
+    qint64 SelectedRecord() const { return m_selected; }
+    const ContactRecord &selectedBytes() const { return m_selectedBytes; }
+    void select(qint64 n, const ContactRecord &record);
+    void clearSelection() { m_selected = 0; }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum Mode
+    {
+        ByName,
+        ByFamily
+    };
+    enum Outcome
+    {
+        Completed,
+        EndedByNo
+    };
+
+    Outcome textSearch(Mode mode);
+    void idSearch();
+    void show(const ContactRecord &record);
+    void notFound(const QString &text);
+    void focusKey();
+    void optionChosen(const QString &caption, const QString &hint);
+    bool scanLimitReached(qint64 n);
+
+    Controls m_c;
+    ContactStore &m_store;
+    ModalBoxes &m_boxes;
+    bool &m_hintCleared;
+    QWidget *m_dialogParent;
+
+    qint64 m_selected = 0;
+    ContactRecord m_selectedBytes;
+    bool m_skipped = false;
+};
