@@ -10,7 +10,7 @@ packages=(
   qt6-qpa-plugins libxkbcommon-dev
   libbenchmark-dev
   fonts-noto-core fonts-noto-ui-core
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps x11-utils imagemagick
 )
 
 missing=()
