@@ -78,6 +78,9 @@ void SearchPage::show(const ContactRecord &record)
     m_c.fields[3]->setText(record.text(ContactRecord::Mobile));
     m_c.fields[4]->setText(QString::number(record.ID()));
     m_c.fields[5]->setText(record.text(ContactRecord::Address));
+    // Fields carry their padding; keep the start of each in view.
+    for (QLineEdit *box : m_c.fields)
+        box->setCursorPosition(0);
 }
 
 void SearchPage::focusKey()
