@@ -266,21 +266,10 @@ void FrmMain::cmdAdd_Click()
         return;
     }
 
-    qint16 id = 0;
-    if (const IdNumber::Result r = IdNumber::parse(m_ui->Text5->text(), id); r != IdNumber::Ok) {
-        m_boxes.critical(this, IdNumber::message(r), kTitle);
-        m_ui->Text5->setFocus();
-        m_ui->Text5->selectAll();
-        return;
-    }
-
     ContactRecord record;
-    record.setText(ContactRecord::Name, m_ui->Text1->text());
-    record.setText(ContactRecord::Family, m_ui->Text2->text());
-    record.setText(ContactRecord::Phone, m_ui->Text3->text());
-    record.setText(ContactRecord::Mobile, m_ui->Text4->text());
-    record.setID(id);
-    record.setText(ContactRecord::Address, m_ui->Text6->text());
+    if (!recordFromBoxes(
+            {m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text4, m_ui->Text5, m_ui->Text6}, record))
+        return;
     if (StoreError e = m_store.AppendRecord(record)) {
         if (e.kind() == StoreError::Overflow)
             m_boxes.critical(
@@ -316,6 +305,24 @@ void FrmMain::cmdDisplay_Click()
         showStoreError(e);
 }
 
+bool FrmMain::recordFromBoxes(const std::array<QLineEdit *, 6> &boxes, ContactRecord &record)
+{
+    qint16 id = 0;
+    if (const IdNumber::Result r = IdNumber::parse(boxes[4]->text(), id); r != IdNumber::Ok) {
+        m_boxes.critical(this, IdNumber::message(r), kTitle);
+        boxes[4]->setFocus();
+        boxes[4]->selectAll();
+        return false;
+    }
+    record.setText(ContactRecord::Name, boxes[0]->text());
+    record.setText(ContactRecord::Family, boxes[1]->text());
+    record.setText(ContactRecord::Phone, boxes[2]->text());
+    record.setText(ContactRecord::Mobile, boxes[3]->text());
+    record.setID(id);
+    record.setText(ContactRecord::Address, boxes[5]->text());
+    return true;
+}
+
 bool FrmMain::requireSelection(const SearchPage *page)
 {
     if (page->SelectedRecord() > 0)
@@ -329,20 +336,11 @@ void FrmMain::CmdSave_Click()
 {
     if (!requireSelection(m_editPage))
         return;
-    qint16 id = 0;
-    if (const IdNumber::Result r = IdNumber::parse(m_ui->Text25->text(), id); r != IdNumber::Ok) {
-        m_boxes.critical(this, IdNumber::message(r), kTitle);
-        m_ui->Text25->setFocus();
-        m_ui->Text25->selectAll();
-        return;
-    }
     ContactRecord record;
-    record.setText(ContactRecord::Name, m_ui->Text21->text());
-    record.setText(ContactRecord::Family, m_ui->Text22->text());
-    record.setText(ContactRecord::Phone, m_ui->Text23->text());
-    record.setText(ContactRecord::Mobile, m_ui->Text24->text());
-    record.setID(id);
-    record.setText(ContactRecord::Address, m_ui->Text26->text());
+    if (!recordFromBoxes(
+            {m_ui->Text21, m_ui->Text22, m_ui->Text23, m_ui->Text24, m_ui->Text25, m_ui->Text26},
+            record))
+        return;
 
     const qint64 n = m_editPage->SelectedRecord();
     const ContactRecord seen = m_editPage->selectedBytes();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <memory>
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 namespace Ui {
 class FrmMain;
 }
+class QLineEdit;
 class QTimer;
 class ContactListModel;
 class ImageList;
@@ -61,6 +63,8 @@ private:
     void CmdSave_Click();
     void CmdDelete_Click();
     bool requireSelection(const SearchPage *page);
+    // Name, Family, Phone, Mobile, ID, Address; false (and the user told) on a bad number.
+    bool recordFromBoxes(const std::array<QLineEdit *, 6> &boxes, ContactRecord &record);
 
     std::unique_ptr<Ui::FrmMain> m_ui;
     std::unique_ptr<ImageList> m_images;
