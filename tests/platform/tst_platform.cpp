@@ -1,0 +1,75 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "JalaliTodayDate.h"
+#include "QtModalBoxes.h"
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+private slots:
+    void jalaliDate_data();
+    void jalaliDate();
+    void messageBoxShowsWhatItWasGiven();
+};
+
+void TestPlatform::jalaliDate_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("weekday");
+    QTest::addColumn<int>("day");
+    QTest::addColumn<QString>("month");
+    QTest::addColumn<int>("year");
+    QTest::newRow("16 Azar 1405") << QDate(2026, 12, 7) << "دوشنبه" << 16 << "آذر" << 1405;
+    QTest::newRow("new year") << QDate(2026, 3, 21) << "شنبه" << 1 << "فروردین" << 1405;
+    QTest::newRow("last day of the year") << QDate(2026, 3, 20) << "جمعه" << 29 << "اسفند" << 1404;
+}
+
+void TestPlatform::jalaliDate()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, weekday);
+    QFETCH(int, day);
+    QFETCH(QString, month);
+    QFETCH(int, year);
+    JalaliTodayDate today(date);
+    QCOMPARE(today.WeekdayName(), weekday);
+    QCOMPARE(today.Day(), day);
+    QCOMPARE(today.MonthName(), month);
+    QCOMPARE(today.Year(), year);
+}
+
+void TestPlatform::messageBoxShowsWhatItWasGiven()
+{
+    // Answer the real box from inside its own event loop.
+    QString title, text;
+    Qt::LayoutDirection direction = Qt::LeftToRight;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        direction = box->layoutDirection();
+        icon = box->icon();
+        QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()),
+                 box->button(QMessageBox::Yes));
+        box->button(QMessageBox::No)->click();
+    });
+    QtModalBoxes boxes;
+    const auto answer =
+        boxes.message(nullptr, QStringLiteral("حذف شود؟"), QStringLiteral("حذف"),
+                      ModalBoxes::Question, ModalBoxes::YesNo, ModalBoxes::AnswerYes);
+    QCOMPARE(answer, ModalBoxes::AnswerNo);
+    QCOMPARE(title, QStringLiteral("حذف"));
+    QCOMPARE(text, QStringLiteral("حذف شود؟"));
+    QCOMPARE(direction, Qt::RightToLeft);
+    QCOMPARE(icon, QMessageBox::Question);
+}
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
