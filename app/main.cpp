@@ -5,6 +5,7 @@
 #include "FrmMain.h"
 #include "JalaliTodayDate.h"
 #include "QtModalBoxes.h"
+#include "Translations.h"
 
 int main(int argc, char *argv[])
 {
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Halvex"));
     QApplication::setApplicationVersion(QStringLiteral(HALVEX_VERSION));
     Fonts::install();
+    Translations::install();
 
     QtModalBoxes boxes;
     JalaliTodayDate today;

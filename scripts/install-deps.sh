@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-multimedia-dev
+  qt6-multimedia-dev qt6-translations-l10n
   qt6-qpa-plugins libxkbcommon-dev
   libbenchmark-dev
   fonts-noto-core fonts-noto-ui-core

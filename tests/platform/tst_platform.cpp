@@ -7,6 +7,7 @@
 
 #include "JalaliTodayDate.h"
 #include "QtModalBoxes.h"
+#include "Translations.h"
 
 class TestPlatform : public QObject
 {
@@ -15,6 +16,7 @@ private slots:
     void jalaliDate_data();
     void jalaliDate();
     void messageBoxShowsWhatItWasGiven();
+    void boxButtonsSpeakPersian();
 };
 
 void TestPlatform::jalaliDate_data()
@@ -69,6 +71,14 @@ void TestPlatform::messageBoxShowsWhatItWasGiven()
     QCOMPARE(text, QStringLiteral("حذف شود؟"));
     QCOMPARE(direction, Qt::RightToLeft);
     QCOMPARE(icon, QMessageBox::Question);
+}
+
+void TestPlatform::boxButtonsSpeakPersian()
+{
+    QVERIFY(Translations::install());
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("بله"));
 }
 
 QTEST_MAIN(TestPlatform)
