@@ -160,6 +160,8 @@ StoreError ContactStore::statData(qint64 &size) const
         }
         return diskError(path, err);
     }
+    if (!S_ISREG(st.st_mode))
+        return diskError(path, EISDIR);
     size = st.st_size;
     return {};
 }
@@ -173,8 +175,10 @@ StoreError ContactStore::Open()
         syncDir(m_programDir);
     }
     const QString path = dir + u'/' + QLatin1String(kDataName);
-    if (QFileInfo::exists(path))
-        return {};
+    if (QFileInfo::exists(path)) {
+        qint64 size = 0;
+        return statData(size);
+    }
 
     WriteLock lock(dir, m_lockTimeoutMs);
     if (!lock.locked())

@@ -21,6 +21,7 @@ private slots:
     void openCreatesFolderAndFile();
     void openRecoversFromTempFile();
     void openReportsUncreatableFolder();
+    void dataPathThatIsAFolder();
     void folderNameIgnoresCase();
     void readAll();
     void readAllCreatesMissingFile();
@@ -119,6 +120,19 @@ void TestContactStore::openReportsUncreatableFolder()
     const StoreError e = store.Open();
     QCOMPARE(e.kind(), StoreError::PathNotFound);
     QVERIFY(e.message().contains(program));
+}
+
+void TestContactStore::dataPathThatIsAFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("File/quorvel.dat"));
+    ContactStore store(dir.path());
+    const StoreError e = store.Open();
+    QCOMPARE(e.kind(), StoreError::DiskError);
+    QVERIFY(e.message().contains("quorvel.dat"));
+    qint16 n = 0;
+    QCOMPARE(store.CountRecords(n).kind(), StoreError::DiskError);
+    QCOMPARE(store.AppendRecord(contact(1)).kind(), StoreError::DiskError);
 }
 
 void TestContactStore::folderNameIgnoresCase()
