@@ -110,41 +110,40 @@ FrmMain::FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, 
     connect(m_ui->cmdAdd, &QAbstractButton::clicked, this, &FrmMain::cmdAdd_Click);
     connect(m_ui->cmdDisplay, &QAbstractButton::clicked, this, &FrmMain::cmdDisplay_Click);
 
-    SearchPage::Controls search;
-    search.search = m_ui->cmdsearch;
-    search.key = m_ui->Text7;
-    search.modeLabel = m_ui->Label7;
-    search.optName = m_ui->optname;
-    search.optFamily = m_ui->optfamily;
-    search.optId = m_ui->optid;
-    search.fields = {m_ui->Text11, m_ui->Text12, m_ui->Text13,
-                     m_ui->Text14, m_ui->Text15, m_ui->Text16};
-    m_searchPage = new SearchPage(search, m_store, m_boxes, m_hintCleared, this);
-
-    SearchPage::Controls edit;
-    edit.search = m_ui->CmdSearch2;
-    edit.key = m_ui->Text17;
-    edit.modeLabel = m_ui->Label17;
-    edit.optName = m_ui->OptName2;
-    edit.optFamily = m_ui->OptFamily2;
-    edit.optId = m_ui->OptID2;
-    edit.fields = {m_ui->Text21, m_ui->Text22, m_ui->Text23,
-                   m_ui->Text24, m_ui->Text25, m_ui->Text26};
-    edit.keepsSelection = true;
-    m_editPage = new SearchPage(edit, m_store, m_boxes, m_hintCleared, this);
-
-    SearchPage::Controls del;
-    del.search = m_ui->CmdSearch3;
-    del.key = m_ui->Text27;
-    del.modeLabel = m_ui->Label27;
-    del.optName = m_ui->OptName3;
-    del.optFamily = m_ui->OptFamily3;
-    del.optId = m_ui->OptID3;
-    del.fields = {m_ui->Text31, m_ui->Text32, m_ui->Text33,
-                  m_ui->Text34, m_ui->Text35, m_ui->Text36};
-    del.keepsSelection = true;
-    del.focusKeyAfterSearch = true;
-    m_deletePage = new SearchPage(del, m_store, m_boxes, m_hintCleared, this);
+    // One search procedure, given each page's controls.
+    const auto page = [this](SearchPage::Controls c) {
+        return new SearchPage(c, m_store, m_boxes, m_hintCleared, this);
+    };
+    m_searchPage =
+        page({m_ui->cmdsearch,
+              m_ui->Text7,
+              m_ui->Label7,
+              m_ui->optname,
+              m_ui->optfamily,
+              m_ui->optid,
+              {m_ui->Text11, m_ui->Text12, m_ui->Text13, m_ui->Text14, m_ui->Text15, m_ui->Text16},
+              /*keepsSelection=*/false,
+              /*focusKeyAfterSearch=*/false});
+    m_editPage =
+        page({m_ui->CmdSearch2,
+              m_ui->Text17,
+              m_ui->Label17,
+              m_ui->OptName2,
+              m_ui->OptFamily2,
+              m_ui->OptID2,
+              {m_ui->Text21, m_ui->Text22, m_ui->Text23, m_ui->Text24, m_ui->Text25, m_ui->Text26},
+              /*keepsSelection=*/true,
+              /*focusKeyAfterSearch=*/false});
+    m_deletePage =
+        page({m_ui->CmdSearch3,
+              m_ui->Text27,
+              m_ui->Label27,
+              m_ui->OptName3,
+              m_ui->OptFamily3,
+              m_ui->OptID3,
+              {m_ui->Text31, m_ui->Text32, m_ui->Text33, m_ui->Text34, m_ui->Text35, m_ui->Text36},
+              /*keepsSelection=*/true,
+              /*focusKeyAfterSearch=*/true});
 
     connect(m_ui->CmdSave, &QAbstractButton::clicked, this, &FrmMain::CmdSave_Click);
     connect(m_ui->CmdDelete, &QAbstractButton::clicked, this, &FrmMain::CmdDelete_Click);

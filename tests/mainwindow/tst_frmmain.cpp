@@ -12,17 +12,12 @@
 #include <QTreeView>
 
 #include "ContactListModel.h"
-#include "DataFiles.h"
-#include "FixedTodayDate.h"
-#include "Fonts.h"
-#include "FrmMain.h"
-#include "RecordingLauncher.h"
-#include "ScriptedBoxes.h"
+#include "MainWindowHarness.h"
 
 using datafiles::numbered;
 using datafiles::record;
 
-class TestFrmMain : public QObject
+class TestFrmMain : public QObject, protected MainWindowHarness
 {
     Q_OBJECT
 private slots:
@@ -50,57 +45,16 @@ private slots:
     void storeErrorsAreShownAndProgramGoesOn();
     void listShowsTrimmedRowsOnce();
     void listOfEmptyFileShowsHeaders();
-
-private:
-    template <typename T> T *child(const char *name)
-    {
-        T *w = m_main->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
-    void writeData(const QByteArray &bytes);
-    QByteArray data() const;
-    void makeWindow(bool load = true);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedBoxes m_boxes;
-    FixedTodayDate m_date;
-    RecordingLauncher m_launcher;
-    std::unique_ptr<FrmMain> m_main;
 };
 
 void TestFrmMain::init()
 {
-    Fonts::install();
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_boxes.reset();
-    m_launcher.opened.clear();
-    m_date.reads.clear();
+    setUpHarness();
 }
 
 void TestFrmMain::cleanup()
 {
-    m_main.reset();
-    m_dir.reset();
-}
-
-void TestFrmMain::writeData(const QByteArray &bytes)
-{
-    QVERIFY(datafiles::write(m_dir->path(), bytes));
-}
-
-QByteArray TestFrmMain::data() const
-{
-    return datafiles::read(m_dir->path());
-}
-
-void TestFrmMain::makeWindow(bool load)
-{
-    m_main = std::make_unique<FrmMain>(m_dir->path(), m_boxes, m_date, m_launcher);
-    m_main->timer()->stop(); // ticks are driven by hand
-    if (load)
-        QVERIFY(m_main->Form_Load());
+    tearDownHarness();
 }
 
 void TestFrmMain::opensOnHelpPage()

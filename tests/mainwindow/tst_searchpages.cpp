@@ -7,12 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "DataFiles.h"
-#include "FixedTodayDate.h"
-#include "Fonts.h"
-#include "FrmMain.h"
-#include "RecordingLauncher.h"
-#include "ScriptedBoxes.h"
+#include "MainWindowHarness.h"
 #include "SearchPage.h"
 
 using datafiles::numbered;
@@ -60,7 +55,7 @@ const Page kDelete = {{"OptName3", "OptFamily3", "OptID3"},
 
 } // namespace
 
-class TestSearchPages : public QObject
+class TestSearchPages : public QObject, protected MainWindowHarness
 {
     Q_OBJECT
 private slots:
@@ -94,46 +89,27 @@ private slots:
     void deleteLastAndOnlyRecord();
 
 private:
-    template <typename T> T *child(const char *name)
-    {
-        T *w = m_main->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
     void open(const QByteArray &file);
     // Chooses a mode, clears the hint as a user would, types the key and searches.
     void search(const Page &page, int mode, const QString &key);
     QString field(const Page &page, int i) { return child<QLineEdit>(page.fields[i])->text(); }
-    QByteArray data() const { return datafiles::read(m_dir->path()); }
     bool tempExists() const { return QFile::exists(m_dir->path() + "/File/quorvel1.dat"); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    ScriptedBoxes m_boxes;
-    FixedTodayDate m_date;
-    RecordingLauncher m_launcher;
-    std::unique_ptr<FrmMain> m_main;
 };
 
 void TestSearchPages::init()
 {
-    Fonts::install();
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_boxes.reset();
+    setUpHarness();
 }
 
 void TestSearchPages::cleanup()
 {
-    m_main.reset();
-    m_dir.reset();
+    tearDownHarness();
 }
 
 void TestSearchPages::open(const QByteArray &file)
 {
-    QVERIFY(datafiles::write(m_dir->path(), file));
-    m_main = std::make_unique<FrmMain>(m_dir->path(), m_boxes, m_date, m_launcher);
-    m_main->timer()->stop();
-    QVERIFY(m_main->Form_Load());
+    writeData(file);
+    makeWindow();
     m_main->show();
     QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
 }

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QString>
 
 #include "ContactRecord.h"
+#include "DataFiles.h"
 
 namespace storetest {
 
@@ -26,25 +25,17 @@ inline QByteArray records(int from, int to)
     return out;
 }
 
-inline QString dataPath(const QString &programDir)
-{
-    return programDir + QStringLiteral("/File/quorvel.dat");
-}
+using datafiles::dataPath;
 
 inline void writeData(const QString &programDir, const QByteArray &bytes)
 {
-    QDir(programDir).mkpath(QStringLiteral("File"));
-    QFile f(dataPath(programDir));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+    if (!datafiles::write(programDir, bytes))
         qFatal("cannot write test data");
 }
 
 inline QByteArray readData(const QString &programDir)
 {
-    QFile f(dataPath(programDir));
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
+    return datafiles::read(programDir);
 }
 
 } // namespace storetest

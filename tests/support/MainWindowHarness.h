@@ -1,0 +1,60 @@
+#pragma once
+
+#include <memory>
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "DataFiles.h"
+#include "FixedTodayDate.h"
+#include "Fonts.h"
+#include "FrmMain.h"
+#include "RecordingLauncher.h"
+#include "ScriptedBoxes.h"
+
+// A main window on a data folder of its own, with scripted boxes, a fixed date
+// and a launcher that only records. Window tests inherit it beside QObject.
+class MainWindowHarness
+{
+protected:
+    void setUpHarness()
+    {
+        Fonts::install();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_boxes.reset();
+        m_launcher.opened.clear();
+        m_date.reads.clear();
+    }
+    void tearDownHarness()
+    {
+        m_main.reset();
+        m_dir.reset();
+    }
+
+    // Creates the window; its timer is stopped so ticks are driven by hand.
+    void makeWindow(bool load = true)
+    {
+        m_main = std::make_unique<FrmMain>(m_dir->path(), m_boxes, m_date, m_launcher);
+        m_main->timer()->stop();
+        if (load)
+            QVERIFY(m_main->Form_Load());
+    }
+
+    template <typename T> T *child(const char *name)
+    {
+        T *w = m_main->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+
+    void writeData(const QByteArray &bytes) { QVERIFY(datafiles::write(m_dir->path(), bytes)); }
+    QByteArray data() const { return datafiles::read(m_dir->path()); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedBoxes m_boxes;
+    FixedTodayDate m_date;
+    RecordingLauncher m_launcher;
+    std::unique_ptr<FrmMain> m_main;
+};
