@@ -1,0 +1,21 @@
+#pragma once
+
+#include "PasswordStore.h"
+
+// Application "Brannick", section "Halvex", key "Password": on Linux the [Halvex]
+// section of ~/.config/Brannick.conf. The file holds a plain-text password, so
+// it is kept readable by its owner only.
+class SettingsPasswordStore : public PasswordStore
+{
+public:
+    // An empty configFolder means the user's configuration folder.
+    explicit SettingsPasswordStore(QString configFolder = {});
+
+    QString read() override;
+    bool write(const QString &password) override;
+
+    QString fileName() const;
+
+private:
+    QString m_configFolder;
+};
