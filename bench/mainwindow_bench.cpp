@@ -20,6 +20,7 @@
 #include "JalaliTodayDate.h"
 #include "ModalBoxes.h"
 #include "Launcher.h"
+#include "PasswordStore.h"
 #include "SearchPage.h"
 
 namespace {
@@ -47,6 +48,13 @@ public:
     bool openUrl(const QUrl &) override { return true; }
 };
 
+class NoPasswords : public PasswordStore
+{
+public:
+    QString read() override { return {}; }
+    bool write(const QString &) override { return true; }
+};
+
 class ConstantModel : public QAbstractTableModel
 {
 public:
@@ -71,6 +79,8 @@ struct Window
     SilentBoxes boxes;
     JalaliTodayDate date;
     NoLauncher launcher;
+    NoPasswords passwords;
+    std::unique_ptr<ContactStore> store;
     std::unique_ptr<FrmMain> main;
     QTreeView *view = nullptr;
 
@@ -89,7 +99,8 @@ struct Window
             f.write(r.toByteArray());
         }
         f.close();
-        main = std::make_unique<FrmMain>(dir.path(), boxes, date, launcher);
+        store = std::make_unique<ContactStore>(dir.path());
+        main = std::make_unique<FrmMain>(FrmMainServices{*store, boxes, date, launcher, passwords});
         main->timer()->stop();
         main->Form_Load();
         main->findChild<QTabWidget *>("SSTab1")->setCurrentIndex(0);

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "ContactListModel.h"
+#include "Fonts.h"
 #include "IdNumber.h"
 #include "ImageList.h"
 #include "Launcher.h"
@@ -49,21 +50,6 @@ void keyOutBlack(QAbstractButton *button)
     button->setIcon(QIcon(pm));
 }
 
-// A .ui font holds whole points only; the layout keeps 9.75 and 8.25 aside.
-void applyFractionalFontSizes(QWidget *root)
-{
-    QList<QWidget *> widgets = root->findChildren<QWidget *>();
-    widgets.prepend(root);
-    for (QWidget *w : widgets) {
-        const QVariant size = w->property("fontPointSizeF");
-        if (!size.isValid())
-            continue;
-        QFont f = w->font();
-        f.setPointSizeF(size.toDouble());
-        w->setFont(f);
-    }
-}
-
 } // namespace
 
 QString FrmMain::authorUrl()
@@ -71,14 +57,13 @@ QString FrmMain::authorUrl()
     return QStringLiteral("http://www.halvex.example.org");
 }
 
-FrmMain::FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, Launcher &launcher,
-                 QWidget *parent)
+FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::FrmMain>()),
-      m_images(std::make_unique<ImageList>()), m_store(programDir), m_boxes(boxes), m_date(date),
-      m_launcher(launcher)
+      m_images(std::make_unique<ImageList>()), m_store(services.store), m_boxes(services.boxes),
+      m_date(services.date), m_launcher(services.launcher), m_passwords(services.passwords)
 {
     m_ui->setupUi(this);
-    applyFractionalFontSizes(this);
+    Fonts::applyFractionalSizes(this);
     setLayoutDirection(Qt::RightToLeft);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -104,8 +89,10 @@ FrmMain::FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, 
         {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdSettingTab, 5},
         {m_ui->CmdHelpTab, 6},   {m_ui->CmdHelp, 6},
     };
-    for (const auto &[button, index] : pages)
-        connect(button, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
+    for (const auto &page : pages) {
+        const int index = page.second;
+        connect(page.first, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
+    }
     connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
     connect(m_ui->cmdAdd, &QAbstractButton::clicked, this, &FrmMain::cmdAdd_Click);
     connect(m_ui->cmdDisplay, &QAbstractButton::clicked, this, &FrmMain::cmdDisplay_Click);

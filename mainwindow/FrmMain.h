@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "ContactStore.h"
+#include "FrmMainServices.h"
 
 namespace Ui {
 class FrmMain;
@@ -16,6 +17,7 @@ class ContactListModel;
 class ImageList;
 class Launcher;
 class ModalBoxes;
+class PasswordStore;
 class SearchPage;
 class TodayDate;
 
@@ -27,8 +29,7 @@ class FrmMain : public QWidget
 public:
     static QString authorUrl();
 
-    FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, Launcher &launcher,
-            QWidget *parent = nullptr);
+    explicit FrmMain(const FrmMainServices &services, QWidget *parent = nullptr);
     ~FrmMain() override;
 
     // Counts the records and proposes the next number. False when the data
@@ -68,10 +69,11 @@ private:
 
     std::unique_ptr<Ui::FrmMain> m_ui;
     std::unique_ptr<ImageList> m_images;
-    ContactStore m_store;
+    ContactStore &m_store;
     ModalBoxes &m_boxes;
     TodayDate &m_date;
     Launcher &m_launcher;
+    PasswordStore &m_passwords;
     ContactListModel *m_listModel = nullptr;
     QTimer *m_timer = nullptr;
     bool m_hintCleared = false; // shared by the three key boxes

@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QStringList>
+#include <QVariant>
+#include <QWidget>
 
 void Fonts::install()
 {
@@ -10,4 +12,18 @@ void Fonts::install()
                                  QStringLiteral("DejaVu Sans")};
     QFont::insertSubstitutions(QStringLiteral("Tahoma"), persian);
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), persian);
+}
+
+void Fonts::applyFractionalSizes(QWidget *root)
+{
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *w : widgets) {
+        const QVariant size = w->property("fontPointSizeF");
+        if (!size.isValid())
+            continue;
+        QFont f = w->font();
+        f.setPointSizeF(size.toDouble());
+        w->setFont(f);
+    }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real program under a private X server, from a copy in an empty
-# directory, and checks that it opens its window and creates its data file.
+# directory and a fresh HOME: the splash shows, then (no password stored) the
+# main window opens and the data file is created.
 set -euo pipefail
 program="$1"
 
@@ -26,18 +27,28 @@ done
 export DISPLAY=":$display"
 unset QT_QPA_PLATFORM
 
+mkdir -p "$work/home"
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
 "$work/halvex" >"$work/app.log" 2>&1 &
 app=$!
 
-for _ in $(seq 100); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"Halvex"'; then
-    break
-  fi
-  sleep 0.1
-done
-xwininfo -root -tree | grep -q '"Halvex"' || { echo "no Halvex window"; cat "$work/app.log"; exit 1; }
-geometry=$(xwininfo -name Halvex | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
-[ "$geometry" = "713x514" ] || { echo "window is $geometry, not 713x514"; exit 1; }
+# A viewable top-level window with this title and size.
+viewable() {
+  xwininfo -root -tree 2>/dev/null | grep -F "\"$1\"" | grep -q " $2+" || return 1
+}
+wait_for() {
+  for _ in $(seq "$3"); do
+    viewable "$1" "$2" && return 0
+    sleep 0.1
+  done
+  echo "no viewable \"$1\" window of $2"; xwininfo -root -tree; cat "$work/app.log"; exit 1
+}
+
+wait_for "L O A D I N G . . ." 548x298 50
+echo "splash shown"
+[ ! -e "$work/File" ] || { echo "the data folder was touched before the main window"; exit 1; }
+wait_for "Halvex" 713x514 100
+viewable "L O A D I N G . . ." 548x298 && { echo "the splash is still there"; exit 1; }
 
 [ -d "$work/File" ] || { echo "File/ was not created"; exit 1; }
 [ -f "$work/File/quorvel.dat" ] && [ ! -s "$work/File/quorvel.dat" ] \

@@ -10,6 +10,7 @@
 #include "FixedTodayDate.h"
 #include "Fonts.h"
 #include "FrmMain.h"
+#include "MemoryPasswordStore.h"
 #include "RecordingLauncher.h"
 #include "ScriptedBoxes.h"
 
@@ -25,17 +26,23 @@ protected:
         m_boxes.reset();
         m_launcher.opened.clear();
         m_date.reads.clear();
+        m_passwords = MemoryPasswordStore();
+        m_io = nullptr;
     }
     void tearDownHarness()
     {
         m_main.reset();
+        m_store.reset();
         m_dir.reset();
     }
 
     // Creates the window; its timer is stopped so ticks are driven by hand.
     void makeWindow(bool load = true)
     {
-        m_main = std::make_unique<FrmMain>(m_dir->path(), m_boxes, m_date, m_launcher);
+        // The store is made here, as the program makes it, with the test's I/O seam if any.
+        m_store = std::make_unique<ContactStore>(m_dir->path(), m_io);
+        m_main = std::make_unique<FrmMain>(
+            FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords});
         m_main->timer()->stop();
         if (load)
             QVERIFY(m_main->Form_Load());
@@ -56,5 +63,8 @@ protected:
     ScriptedBoxes m_boxes;
     FixedTodayDate m_date;
     RecordingLauncher m_launcher;
+    MemoryPasswordStore m_passwords;
+    StoreIo *m_io = nullptr; // set before makeWindow to inject faults
+    std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<FrmMain> m_main;
 };

@@ -1,0 +1,38 @@
+#include "HalvexApp.h"
+
+#include <QApplication>
+
+#include "DataLocation.h"
+#include "Fonts.h"
+#include "Startup.h"
+#include "Translations.h"
+
+HalvexApp::HalvexApp()
+{
+    QApplication::setApplicationName(QStringLiteral("Halvex"));
+    QApplication::setApplicationVersion(QStringLiteral(HALVEX_VERSION));
+    Fonts::install();
+    Translations::install();
+
+    const QString base = DataLocation::baseFolder(QCoreApplication::applicationDirPath());
+    // A folder that cannot be made is reported by the main window's load, with its path.
+    if (DataLocation::kind(QCoreApplication::applicationDirPath()) == DataLocation::UserFolder)
+        DataLocation::prepare(base);
+    m_store = std::make_unique<ContactStore>(base);
+    m_startup = std::make_unique<Startup>(
+        FrmMainServices{*m_store, m_boxes, m_today, m_launcher, m_passwords});
+}
+
+HalvexApp::~HalvexApp() = default;
+
+int HalvexApp::exec()
+{
+    int status = -1;
+    QObject::connect(m_startup.get(), &Startup::finished, qApp, [&status](int code) {
+        status = code;
+        QCoreApplication::exit(code);
+    });
+    m_startup->start();
+    const int loop = QApplication::exec();
+    return status >= 0 ? status : loop;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+
+#include "ContactStore.h"
+#include "DesktopLauncher.h"
+#include "JalaliTodayDate.h"
+#include "QtModalBoxes.h"
+#include "SettingsPasswordStore.h"
+
+class Startup;
+
+// The program's services, made once, and the windows opened in their order.
+class HalvexApp
+{
+public:
+    HalvexApp();
+    ~HalvexApp();
+
+    // Runs the program to its end and gives its exit status.
+    int exec();
+
+private:
+    QtModalBoxes m_boxes;
+    JalaliTodayDate m_today;
+    DesktopLauncher m_launcher;
+    SettingsPasswordStore m_passwords;
+    std::unique_ptr<ContactStore> m_store;
+    std::unique_ptr<Startup> m_startup;
+};

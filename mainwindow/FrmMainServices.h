@@ -1,0 +1,17 @@
+#pragma once
+
+class ContactStore;
+class Launcher;
+class ModalBoxes;
+class PasswordStore;
+class TodayDate;
+
+// What the main window works with, owned by whoever opens it.
+struct FrmMainServices
+{
+    ContactStore &store;
+    ModalBoxes &boxes;
+    TodayDate &date;
+    Launcher &launcher;
+    PasswordStore &passwords;
+};
