@@ -79,6 +79,42 @@ void TestPlatform::boxButtonsSpeakPersian()
     QMessageBox box;
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("بله"));
+
+    // The boxes the program shows carry no shortcut marks, which would split the
+    // joined letters, and still answer Enter and Esc.
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(shown);
+        for (QAbstractButton *b : shown->buttons())
+            texts << b->text();
+        QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    QtModalBoxes boxes;
+    QCOMPARE(boxes.message(nullptr, QStringLiteral("حذف شود؟"), QStringLiteral("حذف"),
+                           ModalBoxes::Question, ModalBoxes::YesNo, ModalBoxes::AnswerYes),
+             ModalBoxes::AnswerNo);
+    QCOMPARE(texts.size(), 2);
+    QVERIFY(texts.contains(QStringLiteral("بله")));
+    for (const QString &t : texts)
+        QVERIFY2(!t.contains(u'&'), qPrintable(t));
+    QTimer::singleShot(0,
+                       [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    QCOMPARE(boxes.message(nullptr, QStringLiteral("حذف شود؟"), QStringLiteral("حذف"),
+                           ModalBoxes::Question, ModalBoxes::YesNo, ModalBoxes::AnswerYes),
+             ModalBoxes::AnswerYes);
+
+    QString ok;
+    QTimer::singleShot(0, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        for (QPushButton *b : dialog->findChildren<QPushButton *>())
+            ok += b->text();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QVERIFY(!boxes.input(nullptr, QStringLiteral("ENTER FAMILY"), QStringLiteral("Halvex"), {}));
+    QVERIFY(!ok.isEmpty());
+    QVERIFY2(!ok.contains(u'&'), qPrintable(ok));
 }
 
 QTEST_MAIN(TestPlatform)
