@@ -207,12 +207,7 @@ void FrmMain::showPage(int index)
 
 QString FrmMain::dateLine()
 {
-    const QString sep = QStringLiteral(" ، ");
-    const QString w = m_date.WeekdayName();
-    const int d = m_date.Day();
-    const QString m = m_date.MonthName();
-    const int y = m_date.Year();
-    return QStringLiteral("امروز ، ") + w + sep + QString::number(d) + sep + m + QString::number(y);
+    return m_date.dateLine();
 }
 
 void FrmMain::Timer1_Timer()
