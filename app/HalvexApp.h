@@ -5,7 +5,9 @@
 #include "ContactStore.h"
 #include "DesktopLauncher.h"
 #include "JalaliTodayDate.h"
+#include "QtFileDialogs.h"
 #include "QtModalBoxes.h"
+#include "QtSoundPlayer.h"
 #include "SettingsPasswordStore.h"
 
 class Startup;
@@ -25,6 +27,8 @@ private:
     JalaliTodayDate m_today;
     DesktopLauncher m_launcher;
     SettingsPasswordStore m_passwords;
+    QtSoundPlayer m_player;
+    QtFileDialogs m_fileDialogs;
     std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<Startup> m_startup;
 };

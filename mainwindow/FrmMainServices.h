@@ -1,9 +1,11 @@
 #pragma once
 
 class ContactStore;
+class FileDialogs;
 class Launcher;
 class ModalBoxes;
 class PasswordStore;
+class SoundPlayer;
 class TodayDate;
 
 // What the main window works with, owned by whoever opens it.
@@ -14,4 +16,6 @@ struct FrmMainServices
     TodayDate &date;
     Launcher &launcher;
     PasswordStore &passwords;
+    SoundPlayer &player;
+    FileDialogs &fileDialogs;
 };

@@ -16,7 +16,9 @@
 #include "MemoryPasswordStore.h"
 #include "PBXPButton.h"
 #include "RecordingLauncher.h"
+#include "RecordingSoundPlayer.h"
 #include "ScriptedBoxes.h"
+#include "ScriptedFileDialogs.h"
 #include "Skin.h"
 #include "Startup.h"
 #include "XPButton.h"
@@ -68,6 +70,8 @@ private:
     FixedTodayDate m_date;
     RecordingLauncher m_launcher;
     MemoryPasswordStore m_passwords;
+    RecordingSoundPlayer m_player;
+    ScriptedFileDialogs m_fileDialogs;
     std::unique_ptr<Startup> m_startup;
 };
 
@@ -89,8 +93,9 @@ void TestStartup::cleanup()
 
 Startup *TestStartup::makeStartup(int splashMs)
 {
-    m_startup = std::make_unique<Startup>(
-        FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords}, splashMs);
+    m_startup = std::make_unique<Startup>(FrmMainServices{*m_store, m_boxes, m_date, m_launcher,
+                                                          m_passwords, m_player, m_fileDialogs},
+                                          splashMs);
     return m_startup.get();
 }
 

@@ -12,7 +12,9 @@
 #include "FrmMain.h"
 #include "MemoryPasswordStore.h"
 #include "RecordingLauncher.h"
+#include "RecordingSoundPlayer.h"
 #include "ScriptedBoxes.h"
+#include "ScriptedFileDialogs.h"
 
 // A main window on a data folder of its own, with scripted boxes, a fixed date
 // and a launcher that only records. Window tests inherit it beside QObject.
@@ -27,6 +29,8 @@ protected:
         m_launcher.opened.clear();
         m_date.reads.clear();
         m_passwords = MemoryPasswordStore();
+        m_player = RecordingSoundPlayer();
+        m_fileDialogs = ScriptedFileDialogs();
         m_io = nullptr;
     }
     void tearDownHarness()
@@ -41,8 +45,8 @@ protected:
     {
         // The store is made here, as the program makes it, with the test's I/O seam if any.
         m_store = std::make_unique<ContactStore>(m_dir->path(), m_io);
-        m_main = std::make_unique<FrmMain>(
-            FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords});
+        m_main = std::make_unique<FrmMain>(FrmMainServices{*m_store, m_boxes, m_date, m_launcher,
+                                                           m_passwords, m_player, m_fileDialogs});
         m_main->timer()->stop();
         if (load)
             QVERIFY(m_main->Form_Load());
@@ -64,6 +68,8 @@ protected:
     FixedTodayDate m_date;
     RecordingLauncher m_launcher;
     MemoryPasswordStore m_passwords;
+    RecordingSoundPlayer m_player;
+    ScriptedFileDialogs m_fileDialogs;
     StoreIo *m_io = nullptr; // set before makeWindow to inject faults
     std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<FrmMain> m_main;
