@@ -105,7 +105,8 @@ FrmMain::FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, 
         {m_ui->CmdHelpTab, 6},   {m_ui->CmdHelp, 6},
     };
     for (const auto &[button, index] : pages)
-        connect(button, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
+        connect(button, &QAbstractButton::clicked, this,
+                [this, index = index] { showPage(index); });
     connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
     connect(m_ui->cmdAdd, &QAbstractButton::clicked, this, &FrmMain::cmdAdd_Click);
     connect(m_ui->cmdDisplay, &QAbstractButton::clicked, this, &FrmMain::cmdDisplay_Click);
