@@ -15,6 +15,16 @@ class FailingWrites : public StoreIo
 public:
     bool armed = false;
     int failed = 0;
+    int failSyncAt = 0; // fail the Nth fsync from now; 0 for none
+    int syncs = 0;
+    int fsync(int fd) override
+    {
+        if (failSyncAt && ++syncs == failSyncAt) {
+            errno = EIO;
+            return -1;
+        }
+        return StoreIo::fsync(fd);
+    }
     ssize_t pwrite(int fd, const void *buf, size_t n, off_t off) override
     {
         if (!armed)
@@ -32,10 +42,15 @@ class TestSaveFaults : public QObject, protected MainWindowHarness
 {
     Q_OBJECT
 private slots:
-    void init() { setUpHarness(); }
+    void init()
+    {
+        setUpHarness();
+        m_faults = FailingWrites();
+    }
     void cleanup() { tearDownHarness(); }
     void failedSaveRemembersWhatIsOnDisk();
     void failedAddKeepsTheBoxes();
+    void unconfirmedDeletionIsNoFailure();
 
 private:
     FailingWrites m_faults;
@@ -83,6 +98,27 @@ void TestSaveFaults::failedAddKeepsTheBoxes()
     // Nothing typed is lost, and the proposed number is still the next one.
     QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("Sara"));
     QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("3"));
+}
+
+// The rename went through but the folder could not be synced: the contact is
+// gone, and the page must not offer to delete "it" again.
+void TestSaveFaults::unconfirmedDeletionIsNoFailure()
+{
+    writeData(datafiles::numbered(1, 3));
+    m_io = &m_faults;
+    makeWindow();
+    child<QRadioButton>("OptName3")->click();
+    child<QLineEdit>("Text27")->setText(QStringLiteral("N2"));
+    child<QAbstractButton>("CmdSearch3")->click();
+    QCOMPARE(m_main->deletePage()->SelectedRecord(), 2);
+    m_boxes.reset();
+    m_boxes.answers = {ModalBoxes::AnswerYes};
+    m_faults.failSyncAt = 2; // the copy's sync passes, the folder's fails
+    child<QAbstractButton>("CmdDelete")->click();
+    QCOMPARE(data(), datafiles::numbered(1, 1) + datafiles::numbered(3, 3));
+    QCOMPARE(m_boxes.shown.size(), 2);
+    QCOMPARE(m_boxes.shown[1].icon, ModalBoxes::Exclamation);
+    QCOMPARE(m_main->deletePage()->SelectedRecord(), 0);
 }
 
 QTEST_MAIN(TestSaveFaults)
