@@ -48,6 +48,7 @@ class NoLauncher : public Launcher
 {
 public:
     bool openUrl(const QUrl &) override { return true; }
+    bool startDetached(const QString &, const QStringList &) override { return true; }
 };
 
 class NoPasswords : public PasswordStore

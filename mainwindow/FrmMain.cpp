@@ -1,6 +1,10 @@
 #include "FrmMain.h"
 
 #include <QEvent>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTreeView>
 #include <QFile>
 #include <QLocale>
 #include <QMouseEvent>
@@ -12,6 +16,7 @@
 #include "Fonts.h"
 #include "IdNumber.h"
 #include "ImageList.h"
+#include "LeftToRightDelegate.h"
 #include "Launcher.h"
 #include "ModalBoxes.h"
 #include "SearchPage.h"
@@ -65,8 +70,10 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     m_ui->setupUi(this);
     Fonts::applyFractionalSizes(this);
     setLayoutDirection(Qt::RightToLeft);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // Without CustomizeWindowHint the hints are ignored and a maximise button appears.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(713, 514);
     setMouseTracking(true);
 
@@ -77,6 +84,21 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
 
     m_listModel = new ContactListModel(m_images.get(), this);
     m_ui->l1->setModel(m_listModel);
+    auto *numbers = new LeftToRightDelegate(m_ui->l1);
+    for (int column : {ContactListModel::PhoneColumn, ContactListModel::MobileColumn,
+                       ContactListModel::IdColumn})
+        m_ui->l1->setItemDelegateForColumn(column, numbers);
+    m_ui->l1->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_ui->l1->header()->setStretchLastSection(false);
+
+    // The tab headers are blank; a screen reader says what each page is.
+    QTabBar *tabs = m_ui->SSTab1->tabBar();
+    tabs->setAccessibleName(QStringLiteral("صفحه ها"));
+    const QAbstractButton *pageButtons[] = {
+        m_ui->CmdListTab,   m_ui->CmdAddTab,     m_ui->CmdEditTab, m_ui->CmdSearchTab,
+        m_ui->CmdDeleteTab, m_ui->CmdSettingTab, m_ui->CmdHelpTab};
+    for (int i = 0; i < tabs->count() && i < 7; ++i)
+        tabs->setAccessibleTabName(i, pageButtons[i]->text());
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -141,7 +163,12 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     m_ui->Label19->setCursor(Qt::PointingHandCursor);
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain()
+{
+    // The list draws its icons from m_images, which goes before the widgets
+    // do; closing the window would make the header ask for them.
+    m_ui->l1->setModel(nullptr);
+}
 
 bool FrmMain::Form_Load()
 {
@@ -285,10 +312,39 @@ void FrmMain::cmdDisplay_Click()
         records.push_back(r);
         return true;
     });
-    // Columns show even when the file could not be read.
+    // Columns show even when the file could not be read. A reset forgets the
+    // widths the user gave the columns, so they are carried over.
+    QHeaderView *header = m_ui->l1->header();
+    QList<int> widths;
+    for (int c = 0; c < header->count(); ++c)
+        widths << header->sectionSize(c);
     m_listModel->setRecords(std::move(records));
+    if (widths.size() == header->count()) {
+        for (int c = 0; c < header->count(); ++c)
+            header->resizeSection(c, widths[c]);
+    } else {
+        fitColumns();
+    }
+    showFirstColumn();
     if (e)
         showStoreError(e);
+}
+
+void FrmMain::fitColumns()
+{
+    // Header and visible content, within reason; the user may resize them after.
+    constexpr int kWidest = 220;
+    for (int c = 0; c < m_listModel->columnCount(); ++c) {
+        m_ui->l1->resizeColumnToContents(c);
+        if (m_ui->l1->columnWidth(c) > kWidest)
+            m_ui->l1->setColumnWidth(c, kWidest);
+    }
+}
+
+void FrmMain::showFirstColumn()
+{
+    QScrollBar *bar = m_ui->l1->horizontalScrollBar();
+    bar->setValue(bar->minimum());
 }
 
 bool FrmMain::recordFromBoxes(const std::array<QLineEdit *, 6> &boxes, ContactRecord &record)

@@ -61,6 +61,8 @@ private:
 
     void cmdAdd_Click();
     void cmdDisplay_Click();
+    void fitColumns();
+    void showFirstColumn();
     void CmdSave_Click();
     void CmdDelete_Click();
     bool requireSelection(const SearchPage *page);

@@ -198,6 +198,13 @@ SearchPage::Outcome SearchPage::textSearch(Mode mode)
             m_boxes.critical(m_dialogParent, e.message(), kSearchTitle);
             return Completed;
         }
+        if (last == 0 && typed) {
+            // The first scan's last match is not the answer; show nothing as if it were.
+            for (QLineEdit *box : m_c.fields)
+                box->clear();
+            notFound(QStringLiteral("چنين فردي وجود ندارد"));
+            return Completed;
+        }
         if (last > 0) {
             show(found);
             if (m_c.keepsSelection)

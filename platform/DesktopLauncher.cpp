@@ -1,8 +1,16 @@
 #include "DesktopLauncher.h"
 
 #include <QDesktopServices>
+#include <QProcess>
 
 bool DesktopLauncher::openUrl(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+bool DesktopLauncher::startDetached(const QString &program, const QStringList &arguments)
+{
+    if (program.isEmpty())
+        return false;
+    return QProcess::startDetached(program, arguments);
 }

@@ -6,4 +6,5 @@ class DesktopLauncher : public Launcher
 {
 public:
     bool openUrl(const QUrl &url) override;
+    bool startDetached(const QString &program, const QStringList &arguments) override;
 };

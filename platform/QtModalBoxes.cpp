@@ -1,7 +1,24 @@
 #include "QtModalBoxes.h"
 
+#include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+// A shortcut mark inside a Persian word splits its joined letters ("ب له");
+// Enter and Esc answer the boxes, so the marks go.
+QString withoutShortcut(QString text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&')
+            text.remove(i, 1); // "&&" leaves one "&", as it should
+    }
+    return text;
+}
+
+} // namespace
 
 bool QtModalBoxes::isRightToLeft(const QString &text)
 {
@@ -61,6 +78,8 @@ ModalBoxes::Answer QtModalBoxes::message(QWidget *parent, const QString &text, c
         return QMessageBox::Ok;
     };
     box.setDefaultButton(toButton(defaultAnswer));
+    for (QAbstractButton *button : box.buttons())
+        button->setText(withoutShortcut(button->text()));
     if (isRightToLeft(text))
         box.setLayoutDirection(Qt::RightToLeft);
 
@@ -84,6 +103,12 @@ std::optional<QString> QtModalBoxes::input(QWidget *parent, const QString &promp
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
+    {
+        const QDialogButtonBox standard(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        dialog.setOkButtonText(withoutShortcut(standard.button(QDialogButtonBox::Ok)->text()));
+        dialog.setCancelButtonText(
+            withoutShortcut(standard.button(QDialogButtonBox::Cancel)->text()));
+    }
     if (isRightToLeft(prompt))
         dialog.setLayoutDirection(Qt::RightToLeft);
     if (dialog.exec() != QDialog::Accepted)

@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "ContactListModel.h"
+#include <QStyledItemDelegate>
 #include "MainWindowHarness.h"
 
 using datafiles::numbered;
@@ -45,6 +46,8 @@ private slots:
     void storeErrorsAreShownAndProgramGoesOn();
     void listShowsTrimmedRowsOnce();
     void listOfEmptyFileShowsHeaders();
+    void listReadsNumbersLeftToRight();
+    void listColumnsFitAndKeepTheirWidths();
 };
 
 void TestFrmMain::init()
@@ -65,6 +68,7 @@ void TestFrmMain::opensOnHelpPage()
     QCOMPARE(m_main->size(), QSize(713, 514));
     QCOMPARE(m_main->minimumSize(), m_main->maximumSize());
     QVERIFY(!(m_main->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(m_main->windowFlags() & Qt::CustomizeWindowHint); // else the hints are ignored
     QVERIFY(m_main->windowFlags() & Qt::WindowMinimizeButtonHint);
 }
 
@@ -377,6 +381,56 @@ void TestFrmMain::listOfEmptyFileShowsHeaders()
         QCOMPARE(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), captions[c]);
         QVERIFY(!model->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull());
     }
+}
+
+void TestFrmMain::listReadsNumbersLeftToRight()
+{
+    writeData(datafiles::record(QStringLiteral("علي"), {}, QStringLiteral("021-44"),
+                                QStringLiteral("+98 912 345"), -5));
+    makeWindow();
+    child<QAbstractButton>("cmdDisplay")->click();
+    auto *view = child<QTreeView>("l1");
+    for (int c = 0; c < 6; ++c) {
+        QStyleOptionViewItem shown;
+        shown.initFrom(view);
+        auto *delegate = qobject_cast<QStyledItemDelegate *>(
+            view->itemDelegateForIndex(m_main->listModel()->index(0, c)));
+        QVERIFY(delegate);
+        struct Open : QStyledItemDelegate
+        {
+            using QStyledItemDelegate::initStyleOption;
+        };
+        static_cast<Open *>(delegate)->initStyleOption(&shown, m_main->listModel()->index(0, c));
+        const bool number = c == ContactListModel::PhoneColumn ||
+                            c == ContactListModel::MobileColumn || c == ContactListModel::IdColumn;
+        QCOMPARE(shown.direction, number ? Qt::LeftToRight : Qt::RightToLeft);
+    }
+}
+
+void TestFrmMain::listColumnsFitAndKeepTheirWidths()
+{
+    writeData(datafiles::numbered(1, 3));
+    makeWindow();
+    m_main->show();
+    child<QAbstractButton>("CmdListTab")->click();
+    child<QAbstractButton>("cmdDisplay")->click();
+    auto *view = child<QTreeView>("l1");
+    QHeaderView *header = view->header();
+    QCOMPARE(header->sectionResizeMode(0), QHeaderView::Interactive);
+    // Every caption fits its column at first.
+    for (int c = 0; c < 6; ++c) {
+        const QString caption =
+            m_main->listModel()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QVERIFY2(header->sectionSize(c) >= header->fontMetrics().horizontalAdvance(caption),
+                 qPrintable(caption));
+    }
+    // The first column is in view.
+    const int x = header->sectionViewportPosition(0);
+    QVERIFY(x >= 0 && x + header->sectionSize(0) <= view->viewport()->width() + 1);
+    // A width the user gave survives the next listing.
+    header->resizeSection(5, 300);
+    child<QAbstractButton>("cmdDisplay")->click();
+    QCOMPARE(header->sectionSize(5), 300);
 }
 
 QTEST_MAIN(TestFrmMain)

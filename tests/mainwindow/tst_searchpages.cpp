@@ -65,6 +65,7 @@ private slots:
     void multipleMatchesAskAndNoKeepsLast();
     void continuationNarrowsByOtherField();
     void continuationCancelled();
+    void continuationFindingNothingSaysSo();
     void singleMatchAsksNothing();
     void comparisonIsExactAtFullWidth_data();
     void comparisonIsExactAtFullWidth();
@@ -177,6 +178,26 @@ void TestSearchPages::continuationNarrowsByOtherField()
     search(kEdit, 1, "Same");
     QCOMPARE(m_boxes.shown[1].text, QStringLiteral("ENTER Name"));
     QCOMPARE(m_main->editPage()->SelectedRecord(), 2);
+}
+
+void TestSearchPages::continuationFindingNothingSaysSo()
+{
+    for (const Page *page : {&kSearch, &kEdit, &kDelete}) {
+        open(aliFile());
+        m_boxes.answers = {ModalBoxes::AnswerYes};
+        m_boxes.inputs = {QStringLiteral("Nobody")};
+        search(*page, 0, "Ali");
+        QCOMPARE(m_boxes.shown.size(), 3);
+        QCOMPARE(m_boxes.shown[2].text, QStringLiteral("چنين فردي وجود ندارد"));
+        QCOMPARE(m_boxes.shown[2].icon, ModalBoxes::Critical);
+        // Record 7 was the first scan's answer; it must not look like this one's.
+        QCOMPARE(field(*page, 0), QString());
+        QCOMPARE(field(*page, 1), QString());
+        QCOMPARE(m_main->editPage()->SelectedRecord(), 0);
+        QCOMPARE(m_main->deletePage()->SelectedRecord(), 0);
+        m_main.reset();
+        m_boxes.reset();
+    }
 }
 
 void TestSearchPages::continuationCancelled()
