@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QtEndian>
 
+#include "Fonts.h"
 #include "Launcher.h"
 #include "ModalBoxes.h"
 #include "ui_frmAbout.h"
@@ -32,20 +33,6 @@ constexpr int kValueBufferSize = 1024;
 // Wider than the label, so each part of the credits wraps onto a line of its own.
 constexpr int kCreditsGap = 120;
 
-// A .ui font holds whole points only; the layout keeps 8.25 aside.
-void applyFractionalFontSizes(QWidget *root)
-{
-    const QList<QWidget *> widgets = root->findChildren<QWidget *>();
-    for (QWidget *w : widgets) {
-        const QVariant size = w->property("fontPointSizeF");
-        if (!size.isValid())
-            continue;
-        QFont f = w->font();
-        f.setPointSizeF(size.toDouble());
-        w->setFont(f);
-    }
-}
-
 QString creditsText()
 {
     const QString gap(kCreditsGap, u' ');
@@ -61,7 +48,7 @@ frmAbout::frmAbout(Registry &registry, Launcher &launcher, ModalBoxes &boxes, QW
       m_findProgram([](const QString &name) { return QStandardPaths::findExecutable(name); })
 {
     m_ui->setupUi(this);
-    applyFractionalFontSizes(this);
+    Fonts::applyFractionalSizes(this);
     // A tool window keeps out of the task bar. Tool windows do not keep the
     // program alive by default; this one must, as long as it is open.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

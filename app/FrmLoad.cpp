@@ -32,13 +32,7 @@ FrmLoad::~FrmLoad() = default;
 
 QString FrmLoad::dateLine()
 {
-    const QString sep = QStringLiteral(" ، ");
-    const QString w = m_date.WeekdayName();
-    const int d = m_date.Day();
-    const QString m = m_date.MonthName();
-    const int y = m_date.Year();
-    return QStringLiteral("امروز ، ") + w + sep + QString::number(d) + sep + m +
-           QStringLiteral(" سال ") + QString::number(y);
+    return m_date.dateLine(QStringLiteral(" سال "));
 }
 
 void FrmLoad::Form_Activate()

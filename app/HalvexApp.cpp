@@ -20,7 +20,7 @@ HalvexApp::HalvexApp()
         DataLocation::prepare(base);
     m_store = std::make_unique<ContactStore>(base);
     m_startup = std::make_unique<Startup>(
-        FrmMainServices{*m_store, m_boxes, m_today, m_launcher, m_passwords});
+        FrmMainServices{*m_store, m_boxes, m_today, m_launcher, m_passwords, m_registry});
 }
 
 HalvexApp::~HalvexApp() = default;

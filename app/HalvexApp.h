@@ -5,6 +5,7 @@
 #include "ContactStore.h"
 #include "DesktopLauncher.h"
 #include "JalaliTodayDate.h"
+#include "NoRegistry.h"
 #include "QtModalBoxes.h"
 #include "SettingsPasswordStore.h"
 
@@ -25,6 +26,7 @@ private:
     JalaliTodayDate m_today;
     DesktopLauncher m_launcher;
     SettingsPasswordStore m_passwords;
+    NoRegistry m_registry;
     std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<Startup> m_startup;
 };

@@ -21,6 +21,7 @@
 #include "FrmMain.h"
 #include "JalaliTodayDate.h"
 #include "ModalBoxes.h"
+#include "NoRegistry.h"
 #include "Launcher.h"
 #include "PasswordStore.h"
 #include "SearchPage.h"
@@ -83,6 +84,7 @@ struct Window
     JalaliTodayDate date;
     NoLauncher launcher;
     NoPasswords passwords;
+    NoRegistry registry;
     std::unique_ptr<ContactStore> store;
     std::unique_ptr<FrmMain> main;
     QTreeView *view = nullptr;
@@ -103,7 +105,8 @@ struct Window
         }
         f.close();
         store = std::make_unique<ContactStore>(dir.path());
-        main = std::make_unique<FrmMain>(FrmMainServices{*store, boxes, date, launcher, passwords});
+        main = std::make_unique<FrmMain>(
+            FrmMainServices{*store, boxes, date, launcher, passwords, registry});
         main->timer()->stop();
         main->Form_Load();
         main->findChild<QTabWidget *>("SSTab1")->setCurrentIndex(0);

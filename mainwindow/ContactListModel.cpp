@@ -13,11 +13,6 @@ void ContactListModel::setRecords(std::vector<ContactRecord> records, bool showC
     endResetModel();
 }
 
-void ContactListModel::clear()
-{
-    setRecords({}, false);
-}
-
 int ContactListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_records.size());

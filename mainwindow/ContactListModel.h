@@ -27,8 +27,6 @@ public:
 
     // Replaces every row at once; with showColumns false the list has no columns.
     void setRecords(std::vector<ContactRecord> records, bool showColumns = true);
-    void clear();
-    const ContactRecord &record(int row) const { return m_records[size_t(row)]; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -14,6 +14,7 @@
 
 #include "ContactListModel.h"
 #include "Fonts.h"
+#include "frmAbout.h"
 #include "IdNumber.h"
 #include "ImageList.h"
 #include "LeftToRightDelegate.h"
@@ -65,7 +66,8 @@ QString FrmMain::authorUrl()
 FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::FrmMain>()),
       m_images(std::make_unique<ImageList>()), m_store(services.store), m_boxes(services.boxes),
-      m_date(services.date), m_launcher(services.launcher), m_passwords(services.passwords)
+      m_date(services.date), m_launcher(services.launcher), m_passwords(services.passwords),
+      m_registry(services.registry)
 {
     m_ui->setupUi(this);
     Fonts::applyFractionalSizes(this);
@@ -116,6 +118,7 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
         connect(page.first, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
     }
     connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(m_ui->CmdAboutUsTab, &QAbstractButton::clicked, this, &FrmMain::CmdAboutUsTab_Click);
     connect(m_ui->cmdAdd, &QAbstractButton::clicked, this, &FrmMain::cmdAdd_Click);
     connect(m_ui->cmdDisplay, &QAbstractButton::clicked, this, &FrmMain::cmdDisplay_Click);
 
@@ -204,12 +207,7 @@ void FrmMain::showPage(int index)
 
 QString FrmMain::dateLine()
 {
-    const QString sep = QStringLiteral(" ، ");
-    const QString w = m_date.WeekdayName();
-    const int d = m_date.Day();
-    const QString m = m_date.MonthName();
-    const int y = m_date.Year();
-    return QStringLiteral("امروز ، ") + w + sep + QString::number(d) + sep + m + QString::number(y);
+    return m_date.dateLine();
 }
 
 void FrmMain::Timer1_Timer()
@@ -328,6 +326,11 @@ void FrmMain::cmdDisplay_Click()
     showFirstColumn();
     if (e)
         showStoreError(e);
+}
+
+void FrmMain::CmdAboutUsTab_Click()
+{
+    frmAbout::showSingle(m_registry, m_launcher, m_boxes);
 }
 
 void FrmMain::fitColumns()

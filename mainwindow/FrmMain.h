@@ -18,6 +18,7 @@ class ImageList;
 class Launcher;
 class ModalBoxes;
 class PasswordStore;
+class Registry;
 class SearchPage;
 class TodayDate;
 
@@ -61,6 +62,7 @@ private:
 
     void cmdAdd_Click();
     void cmdDisplay_Click();
+    void CmdAboutUsTab_Click();
     void fitColumns();
     void showFirstColumn();
     void CmdSave_Click();
@@ -76,6 +78,7 @@ private:
     TodayDate &m_date;
     Launcher &m_launcher;
     PasswordStore &m_passwords;
+    Registry &m_registry;
     ContactListModel *m_listModel = nullptr;
     QTimer *m_timer = nullptr;
     bool m_hintCleared = false; // shared by the three key boxes

@@ -4,6 +4,7 @@ class ContactStore;
 class Launcher;
 class ModalBoxes;
 class PasswordStore;
+class Registry;
 class TodayDate;
 
 // What the main window works with, owned by whoever opens it.
@@ -14,4 +15,5 @@ struct FrmMainServices
     TodayDate &date;
     Launcher &launcher;
     PasswordStore &passwords;
+    Registry &registry;
 };

@@ -8,7 +8,6 @@ class ImageList
 {
 public:
     ImageList();
-    int count() const { return int(m_icons.size()); }
     QIcon icon(int oneBased) const;
 
 private:

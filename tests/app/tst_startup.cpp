@@ -14,6 +14,7 @@
 #include "FrmLogin.h"
 #include "FrmMain.h"
 #include "MemoryPasswordStore.h"
+#include "NoRegistry.h"
 #include "PBXPButton.h"
 #include "RecordingLauncher.h"
 #include "ScriptedBoxes.h"
@@ -68,6 +69,7 @@ private:
     FixedTodayDate m_date;
     RecordingLauncher m_launcher;
     MemoryPasswordStore m_passwords;
+    NoRegistry m_registry;
     std::unique_ptr<Startup> m_startup;
 };
 
@@ -90,7 +92,7 @@ void TestStartup::cleanup()
 Startup *TestStartup::makeStartup(int splashMs)
 {
     m_startup = std::make_unique<Startup>(
-        FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords}, splashMs);
+        FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords, m_registry}, splashMs);
     return m_startup.get();
 }
 

@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "ContactListModel.h"
+#include "frmAbout.h"
 #include <QStyledItemDelegate>
 #include "MainWindowHarness.h"
 
@@ -47,6 +48,7 @@ private slots:
     void listShowsTrimmedRowsOnce();
     void listOfEmptyFileShowsHeaders();
     void listReadsNumbersLeftToRight();
+    void aboutButtonOpensOneDialog();
     void listColumnsFitAndKeepTheirWidths();
 };
 
@@ -431,6 +433,26 @@ void TestFrmMain::listColumnsFitAndKeepTheirWidths()
     header->resizeSection(5, 300);
     child<QAbstractButton>("cmdDisplay")->click();
     QCOMPARE(header->sectionSize(5), 300);
+}
+
+void TestFrmMain::aboutButtonOpensOneDialog()
+{
+    makeWindow();
+    m_main->show();
+    const auto dialogs = [] {
+        int n = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            n += qobject_cast<frmAbout *>(w) && w->isVisible();
+        return n;
+    };
+    child<QAbstractButton>("CmdAboutUsTab")->click();
+    QCOMPARE(dialogs(), 1);
+    child<QAbstractButton>("CmdAboutUsTab")->click();
+    QCOMPARE(dialogs(), 1);
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (qobject_cast<frmAbout *>(w))
+            w->close();
+    QTRY_COMPARE(dialogs(), 0);
 }
 
 QTEST_MAIN(TestFrmMain)

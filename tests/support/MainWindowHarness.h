@@ -11,6 +11,7 @@
 #include "Fonts.h"
 #include "FrmMain.h"
 #include "MemoryPasswordStore.h"
+#include "NoRegistry.h"
 #include "RecordingLauncher.h"
 #include "ScriptedBoxes.h"
 
@@ -42,7 +43,7 @@ protected:
         // The store is made here, as the program makes it, with the test's I/O seam if any.
         m_store = std::make_unique<ContactStore>(m_dir->path(), m_io);
         m_main = std::make_unique<FrmMain>(
-            FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords});
+            FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords, m_registry});
         m_main->timer()->stop();
         if (load)
             QVERIFY(m_main->Form_Load());
@@ -64,6 +65,7 @@ protected:
     FixedTodayDate m_date;
     RecordingLauncher m_launcher;
     MemoryPasswordStore m_passwords;
+    NoRegistry m_registry;
     StoreIo *m_io = nullptr; // set before makeWindow to inject faults
     std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<FrmMain> m_main;
