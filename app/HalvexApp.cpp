@@ -19,8 +19,8 @@ HalvexApp::HalvexApp()
     if (DataLocation::kind(QCoreApplication::applicationDirPath()) == DataLocation::UserFolder)
         DataLocation::prepare(base);
     m_store = std::make_unique<ContactStore>(base);
-    m_startup = std::make_unique<Startup>(
-        FrmMainServices{*m_store, m_boxes, m_today, m_launcher, m_passwords, m_registry});
+    m_startup = std::make_unique<Startup>(FrmMainServices{
+        *m_store, m_boxes, m_today, m_launcher, m_passwords, m_registry, m_player, m_fileDialogs});
 }
 
 HalvexApp::~HalvexApp() = default;

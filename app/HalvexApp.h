@@ -6,7 +6,9 @@
 #include "DesktopLauncher.h"
 #include "JalaliTodayDate.h"
 #include "NoRegistry.h"
+#include "QtFileDialogs.h"
 #include "QtModalBoxes.h"
+#include "QtSoundPlayer.h"
 #include "SettingsPasswordStore.h"
 
 class Startup;
@@ -27,6 +29,8 @@ private:
     DesktopLauncher m_launcher;
     SettingsPasswordStore m_passwords;
     NoRegistry m_registry;
+    QtSoundPlayer m_player;
+    QtFileDialogs m_fileDialogs;
     std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<Startup> m_startup;
 };

@@ -24,6 +24,8 @@
 #include "NoRegistry.h"
 #include "Launcher.h"
 #include "PasswordStore.h"
+#include "FileDialogs.h"
+#include "SoundPlayer.h"
 #include "SearchPage.h"
 
 namespace {
@@ -59,6 +61,25 @@ public:
     bool write(const QString &) override { return true; }
 };
 
+class NoSounds : public SoundPlayer
+{
+public:
+    void playOnce(const QString &) override {}
+    void playLoop(const QString &) override {}
+    void playOnceAndWait(const QString &) override {}
+    void beep() override {}
+};
+
+class NoFileDialogs : public FileDialogs
+{
+public:
+    std::optional<QString> openFile(QWidget *, const QString &, const QString &,
+                                    const QString &) override
+    {
+        return std::nullopt;
+    }
+};
+
 class ConstantModel : public QAbstractTableModel
 {
 public:
@@ -85,6 +106,8 @@ struct Window
     NoLauncher launcher;
     NoPasswords passwords;
     NoRegistry registry;
+    NoSounds player;
+    NoFileDialogs fileDialogs;
     std::unique_ptr<ContactStore> store;
     std::unique_ptr<FrmMain> main;
     QTreeView *view = nullptr;
@@ -105,8 +128,8 @@ struct Window
         }
         f.close();
         store = std::make_unique<ContactStore>(dir.path());
-        main = std::make_unique<FrmMain>(
-            FrmMainServices{*store, boxes, date, launcher, passwords, registry});
+        main = std::make_unique<FrmMain>(FrmMainServices{*store, boxes, date, launcher, passwords,
+                                                         registry, player, fileDialogs});
         main->timer()->stop();
         main->Form_Load();
         main->findChild<QTabWidget *>("SSTab1")->setCurrentIndex(0);

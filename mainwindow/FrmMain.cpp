@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "ContactListModel.h"
+#include "FileDialogs.h"
 #include "Fonts.h"
 #include "frmAbout.h"
 #include "IdNumber.h"
@@ -20,7 +21,9 @@
 #include "LeftToRightDelegate.h"
 #include "Launcher.h"
 #include "ModalBoxes.h"
+#include "PasswordStore.h"
 #include "SearchPage.h"
+#include "SoundPlayer.h"
 #include "TodayDate.h"
 #include "ui_FrmMain.h"
 
@@ -67,7 +70,7 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::FrmMain>()),
       m_images(std::make_unique<ImageList>()), m_store(services.store), m_boxes(services.boxes),
       m_date(services.date), m_launcher(services.launcher), m_passwords(services.passwords),
-      m_registry(services.registry)
+      m_registry(services.registry), m_player(services.player), m_fileDialogs(services.fileDialogs)
 {
     m_ui->setupUi(this);
     Fonts::applyFractionalSizes(this);
@@ -110,8 +113,8 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
 
     const std::pair<QAbstractButton *, int> pages[] = {
         {m_ui->CmdListTab, 0},   {m_ui->CmdAddTab, 1},    {m_ui->CmdEditTab, 2},
-        {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdSettingTab, 5},
-        {m_ui->CmdHelpTab, 6},   {m_ui->CmdHelp, 6},
+        {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdHelpTab, 6},
+        {m_ui->CmdHelp, 6},
     };
     for (const auto &page : pages) {
         const int index = page.second;
@@ -159,6 +162,14 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
 
     connect(m_ui->CmdSave, &QAbstractButton::clicked, this, &FrmMain::CmdSave_Click);
     connect(m_ui->CmdDelete, &QAbstractButton::clicked, this, &FrmMain::CmdDelete_Click);
+
+    // The settings page's entry step runs from its page button only, not from the tab row.
+    connect(m_ui->CmdSettingTab, &QAbstractButton::clicked, this, &FrmMain::CmdSettingTab_Click);
+    connect(m_ui->CmdBrowse, &QAbstractButton::clicked, this, &FrmMain::CmdBrowse_Click);
+    connect(m_ui->CmdPlay, &QAbstractButton::clicked, this, &FrmMain::CmdPlay_Click);
+    connect(m_ui->CmdStop, &QAbstractButton::clicked, this, &FrmMain::CmdStop_Click);
+    connect(m_ui->CmdPass, &QAbstractButton::clicked, this, &FrmMain::CmdPass_Click);
+    m_oldPassSheet = m_ui->TxtOldPass->styleSheet();
 
     m_ui->LAnimation->installEventFilter(this);
     m_ui->Label19->installEventFilter(this);
@@ -412,4 +423,67 @@ void FrmMain::CmdDelete_Click()
     }
     // The boxes keep the removed contact; the number now names its successor.
     m_deletePage->clearSelection();
+}
+
+void FrmMain::CmdSettingTab_Click()
+{
+    showPage(5);
+    m_password = m_passwords.read();
+    // No password yet: there is nothing to type as the old one.
+    const bool none = m_password.trimmed().isEmpty();
+    m_ui->TxtOldPass->setStyleSheet(
+        none ? m_oldPassSheet + QStringLiteral(" QLineEdit { background-color: palette(button); }")
+             : m_oldPassSheet);
+    m_ui->TxtOldPass->setEnabled(!none);
+}
+
+void FrmMain::CmdBrowse_Click()
+{
+    // Cancelling keeps the file chosen before.
+    if (const std::optional<QString> file = m_fileDialogs.openFile(
+            this, QStringLiteral("جستجو"), m_store.dataDir(), QStringLiteral("Wave Sound (*.wav)")))
+        m_soundFile = *file;
+}
+
+void FrmMain::CmdPlay_Click()
+{
+    switch (m_ui->Check1->checkState()) {
+    case Qt::Unchecked:
+        m_player.playOnce(m_soundFile);
+        break;
+    case Qt::Checked:
+        m_player.playLoop(m_soundFile);
+        break;
+    case Qt::PartiallyChecked: // greyed: nothing
+        break;
+    }
+}
+
+void FrmMain::CmdStop_Click()
+{
+    m_player.playOnceAndWait(m_soundFile);
+}
+
+void FrmMain::CmdPass_Click()
+{
+    const QString title = QStringLiteral("ثبت کلمه عبور");
+    m_password = m_passwords.read();
+    // Exactly as typed, unlike the login, which ignores case and surrounding spaces.
+    if (m_ui->TxtOldPass->text() != m_password) {
+        m_boxes.critical(this, QStringLiteral("کلمه عبور قديم اشتباه مي باشد"), title);
+        if (m_ui->TxtOldPass->isEnabled()) {
+            m_ui->TxtOldPass->setFocus();
+            m_ui->TxtOldPass->selectAll();
+        }
+        return;
+    }
+    if (!m_passwords.write(m_ui->Txtpass2->text().trimmed())) {
+        m_boxes.critical(this,
+                         QStringLiteral("کلمه عبور ثبت نشد: تنظيمات برنامه قابل نوشتن نيست و "
+                                        "کلمه عبور قبلي همچنان معتبر است."),
+                         title);
+        return;
+    }
+    m_boxes.message(this, QStringLiteral("کلمه عبور شما به ثبت رسيد"), title,
+                    ModalBoxes::Information, ModalBoxes::Ok, ModalBoxes::AnswerOk);
 }

@@ -14,12 +14,14 @@ class FrmMain;
 class QLineEdit;
 class QTimer;
 class ContactListModel;
+class FileDialogs;
 class ImageList;
 class Launcher;
 class ModalBoxes;
 class PasswordStore;
 class Registry;
 class SearchPage;
+class SoundPlayer;
 class TodayDate;
 
 // The working window: seven pages behind a column of page buttons, with the
@@ -68,6 +70,12 @@ private:
     void CmdSave_Click();
     void CmdDelete_Click();
     bool requireSelection(const SearchPage *page);
+
+    void CmdSettingTab_Click();
+    void CmdBrowse_Click();
+    void CmdPlay_Click();
+    void CmdStop_Click();
+    void CmdPass_Click();
     // Name, Family, Phone, Mobile, ID, Address; false (and the user told) on a bad number.
     bool recordFromBoxes(const std::array<QLineEdit *, 6> &boxes, ContactRecord &record);
 
@@ -79,10 +87,15 @@ private:
     Launcher &m_launcher;
     PasswordStore &m_passwords;
     Registry &m_registry;
+    SoundPlayer &m_player;
+    FileDialogs &m_fileDialogs;
     ContactListModel *m_listModel = nullptr;
     QTimer *m_timer = nullptr;
     bool m_hintCleared = false; // shared by the three key boxes
     SearchPage *m_searchPage = nullptr;
     SearchPage *m_editPage = nullptr;
     SearchPage *m_deletePage = nullptr;
+    QString m_password;     // the last value read from the settings
+    QString m_soundFile;    // the file dialog's file name: the player's only state
+    QString m_oldPassSheet; // TxtOldPass as laid out
 };

@@ -1,10 +1,12 @@
 #pragma once
 
 class ContactStore;
+class FileDialogs;
 class Launcher;
 class ModalBoxes;
 class PasswordStore;
 class Registry;
+class SoundPlayer;
 class TodayDate;
 
 // What the main window works with, owned by whoever opens it.
@@ -16,4 +18,6 @@ struct FrmMainServices
     Launcher &launcher;
     PasswordStore &passwords;
     Registry &registry;
+    SoundPlayer &player;
+    FileDialogs &fileDialogs;
 };

@@ -17,7 +17,9 @@
 #include "NoRegistry.h"
 #include "PBXPButton.h"
 #include "RecordingLauncher.h"
+#include "RecordingSoundPlayer.h"
 #include "ScriptedBoxes.h"
+#include "ScriptedFileDialogs.h"
 #include "Skin.h"
 #include "Startup.h"
 #include "XPButton.h"
@@ -70,6 +72,8 @@ private:
     RecordingLauncher m_launcher;
     MemoryPasswordStore m_passwords;
     NoRegistry m_registry;
+    RecordingSoundPlayer m_player;
+    ScriptedFileDialogs m_fileDialogs;
     std::unique_ptr<Startup> m_startup;
 };
 
@@ -91,8 +95,10 @@ void TestStartup::cleanup()
 
 Startup *TestStartup::makeStartup(int splashMs)
 {
-    m_startup = std::make_unique<Startup>(
-        FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords, m_registry}, splashMs);
+    m_startup =
+        std::make_unique<Startup>(FrmMainServices{*m_store, m_boxes, m_date, m_launcher,
+                                                  m_passwords, m_registry, m_player, m_fileDialogs},
+                                  splashMs);
     return m_startup.get();
 }
 

@@ -13,7 +13,9 @@
 #include "MemoryPasswordStore.h"
 #include "NoRegistry.h"
 #include "RecordingLauncher.h"
+#include "RecordingSoundPlayer.h"
 #include "ScriptedBoxes.h"
+#include "ScriptedFileDialogs.h"
 
 // A main window on a data folder of its own, with scripted boxes, a fixed date
 // and a launcher that only records. Window tests inherit it beside QObject.
@@ -28,6 +30,8 @@ protected:
         m_launcher.opened.clear();
         m_date.reads.clear();
         m_passwords = MemoryPasswordStore();
+        m_player = RecordingSoundPlayer();
+        m_fileDialogs = ScriptedFileDialogs();
         m_io = nullptr;
     }
     void tearDownHarness()
@@ -42,8 +46,9 @@ protected:
     {
         // The store is made here, as the program makes it, with the test's I/O seam if any.
         m_store = std::make_unique<ContactStore>(m_dir->path(), m_io);
-        m_main = std::make_unique<FrmMain>(
-            FrmMainServices{*m_store, m_boxes, m_date, m_launcher, m_passwords, m_registry});
+        m_main = std::make_unique<FrmMain>(FrmMainServices{*m_store, m_boxes, m_date, m_launcher,
+                                                           m_passwords, m_registry, m_player,
+                                                           m_fileDialogs});
         m_main->timer()->stop();
         if (load)
             QVERIFY(m_main->Form_Load());
@@ -66,6 +71,8 @@ protected:
     RecordingLauncher m_launcher;
     MemoryPasswordStore m_passwords;
     NoRegistry m_registry;
+    RecordingSoundPlayer m_player;
+    ScriptedFileDialogs m_fileDialogs;
     StoreIo *m_io = nullptr; // set before makeWindow to inject faults
     std::unique_ptr<ContactStore> m_store;
     std::unique_ptr<FrmMain> m_main;

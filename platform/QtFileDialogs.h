@@ -1,0 +1,10 @@
+#pragma once
+
+#include "FileDialogs.h"
+
+class QtFileDialogs : public FileDialogs
+{
+public:
+    std::optional<QString> openFile(QWidget *parent, const QString &title, const QString &folder,
+                                    const QString &filter) override;
+};
