@@ -22,6 +22,8 @@ import time
 import traceback
 from collections import Counter
 
+# The source tree stays clean: no byte code beside the modules.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from contactfile import describe, record  # noqa: E402
@@ -323,9 +325,16 @@ class Run:
         self.step6_password_and_exit()
         self.step7_login(expected)
 
+    def program_folder_has_data(self):
+        folder = os.path.dirname(self.program)
+        return any(n.lower() == "file" and os.path.isdir(os.path.join(folder, n)) for n in os.listdir(folder))
+
     def installed(self):
         check(os.path.isabs(self.program), "give the installed program's full path")
+        # As root the program could write beside itself: the folder is checked, not permissions.
+        check(not self.program_folder_has_data(), "the installed program's folder already has File/")
         self.step1_first_start()
+        check(not self.program_folder_has_data(), "the installed program made File/ beside itself")
         # Three contacts written as another copy of the program would write them.
         data = b"".join(record(ident=n, **c) for n, c in enumerate((ALI_REZAEI, KIAN, ALI_KARIMI), 1))
         with open(self.data_file, "r+b") as f:
