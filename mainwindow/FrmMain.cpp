@@ -1,16 +1,16 @@
 #include "FrmMain.h"
 
 #include <QEvent>
-#include <QHeaderView>
-#include <QScrollBar>
-#include <QTabBar>
-#include <QTreeView>
 #include <QFile>
+#include <QHeaderView>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTime>
 #include <QTimer>
+#include <QTreeView>
 
 #include "ContactListModel.h"
 #include "FileDialogs.h"
@@ -341,7 +341,7 @@ void FrmMain::cmdDisplay_Click()
 
 void FrmMain::CmdAboutUsTab_Click()
 {
-    frmAbout::showSingle(m_registry, m_launcher, m_boxes);
+    frmAbout::showSingle(m_registry, m_launcher, m_boxes, [this] { m_player.beep(); });
 }
 
 void FrmMain::fitColumns()

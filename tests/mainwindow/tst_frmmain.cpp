@@ -449,6 +449,8 @@ void TestFrmMain::aboutButtonOpensOneDialog()
     QCOMPARE(dialogs(), 1);
     child<QAbstractButton>("CmdAboutUsTab")->click();
     QCOMPARE(dialogs(), 1);
+    // Each press beeps first, the second one too.
+    QCOMPARE(m_player.calls, (QStringList{"beep", "beep"}));
     for (QWidget *w : QApplication::topLevelWidgets())
         if (qobject_cast<frmAbout *>(w))
             w->close();
