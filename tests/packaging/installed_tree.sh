@@ -11,7 +11,7 @@ root="$stage$prefix"
 
 fail() { echo "FAILED: $*"; exit 1; }
 for f in bin/halvex share/applications/org.example.halvex.Halvex.desktop \
-         share/metainfo/org.example.halvex.Halvex.metainfo.xml share/man/man1/halvex.1.gz \
+         share/metainfo/org.example.halvex.Halvex.metainfo.xml share/man/man1/halvex.1 \
          share/doc/halvex/copyright share/doc/halvex/changelog.gz; do
   [ -f "$root/$f" ] || fail "$f was not installed"
 done
