@@ -22,6 +22,8 @@ FrmLoad::FrmLoad(TodayDate &date, int handOverMs, QWidget *parent)
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(handOverMs);
+    // Three seconds: a coarse timer may hand over up to 5 % early.
+    m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &FrmLoad::Timer1_Timer);
     m_timer->start();
 

@@ -8,6 +8,7 @@ packages=(
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-multimedia-dev qt6-translations-l10n
   qt6-qpa-plugins libxkbcommon-dev
+  xdotool x11-xserver-utils python3 python3-pil file desktop-file-utils appstream lintian
   libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-noto-core fonts-noto-ui-core

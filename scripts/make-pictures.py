@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws every picture of Halvex into layouts/pictures/.
+"""Draws every picture of Halvex into layouts/pictures/, and the desktop icons
+into packaging/icons/.
 
 Every picture is drawn here from simple shapes, so the set can be retouched
 and redrawn without an image editor. The output is the same on every run
@@ -21,6 +22,7 @@ except ImportError:
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OUT = os.path.join(ROOT, "layouts", "pictures")
+ICONS = os.path.join(ROOT, "packaging", "icons")
 
 CLEAR = (0, 0, 0, 0)
 SILVER = (192, 192, 192)  # the old mask colour: kept out of every picture's content
@@ -348,6 +350,12 @@ def write_jpeg(name, img, quality=90):
     img.convert("RGB").save(os.path.join(OUT, name), "JPEG", quality=quality, subsampling=0, optimize=True)
 
 
+def write_png(path, img):
+    # No time or software chunks, so the file is the same on every run.
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    img.save(path, "PNG", optimize=True)
+
+
 def _save(name, data):
     with open(os.path.join(OUT, name), "wb") as f:
         f.write(data)
@@ -620,17 +628,19 @@ def d_book16(c, p):
 
 # ---------------------------------------------------------------- icons with several sizes
 
-OUTLINE_PX = {16: 1.0, 24: 1.0, 32: 1.5, 48: 2.0, 128: 3.5}
+OUTLINE_PX = {16: 1.0, 24: 1.0, 32: 1.5, 48: 2.0, 64: 2.5, 128: 3.5, 256: 6.0}
+
+
+def sized(draw, size, p=BASE):
+    ss = 16 if size <= 48 else 6 if size <= 128 else 3
+    c = Canvas(size, size, size / 16.0, ss)
+    draw(c, p, OUTLINE_PX[size] * 16.0 / size, size)
+    return c.result()
 
 
 def multi(draw, p=BASE):
     """48, 32, 16 at 256 colours, then 128, 48, 32, 24, 16 at 32-bit."""
-    def one(size):
-        ss = 16 if size <= 48 else 6
-        c = Canvas(size, size, size / 16.0, ss)
-        draw(c, p, OUTLINE_PX[size] * 16.0 / size, size)
-        return c.result()
-    pics = {s: one(s) for s in (128, 48, 32, 24, 16)}
+    pics = {s: sized(draw, s, p) for s in (128, 48, 32, 24, 16)}
     return [(pics[48], 8), (pics[32], 8), (pics[16], 8),
             (pics[128], 32), (pics[48], 32), (pics[32], 32), (pics[24], 32), (pics[16], 32)]
 
@@ -1142,12 +1152,18 @@ def main():
     write_jpeg("FrmLoad.jpg", splash())
     names += ["Image2.jpg", "Image3.jpg", "Image6.jpg", "FrmLoad.jpg"]
 
+    # The desktop's icon theme: the emblem at the usual sizes.
+    for size in (16, 32, 48, 64, 128, 256):
+        write_png(os.path.join(ICONS, "hicolor", "%dx%d" % (size, size), "apps", "halvex.png"),
+                  sized(m_emblem, size))
+
     qrc = ['<!DOCTYPE RCC>', '<RCC version="1.0">', '  <qresource prefix="/pictures">']
     qrc += ['    <file alias="%s">pictures/%s</file>' % (n, n) for n in sorted(names, key=str.lower)]
     qrc += ['  </qresource>', '</RCC>', '']
     with open(os.path.join(ROOT, "layouts", "pictures.qrc"), "w", newline="\n") as f:
         f.write("\n".join(qrc))
-    print("make-pictures: %d pictures in %s" % (len(names), os.path.relpath(OUT, ROOT)))
+    print("make-pictures: %d pictures in %s, icons in %s"
+          % (len(names), os.path.relpath(OUT, ROOT), os.path.relpath(ICONS, ROOT)))
 
 
 if __name__ == "__main__":

@@ -136,6 +136,7 @@ void TestStartup::splashLayout()
     QVERIFY(splash.timer()->isActive());
     QVERIFY(splash.timer()->isSingleShot());
     QCOMPARE(splash.timer()->interval(), FrmLoad::HandOverMs);
+    QCOMPARE(splash.timer()->timerType(), Qt::PreciseTimer);
     QCOMPARE(FrmLoad::HandOverMs, 3000);
 
     // The picture covers the window unscaled from its corner.

@@ -1,0 +1,9 @@
+# Run by cpack on its staging folder: Debian wants every manual page gzipped at
+# the highest level without a time stamp, whichever part of the project installed it.
+find_program(GZIP gzip REQUIRED)
+file(GLOB_RECURSE pages "${CPACK_TEMPORARY_DIRECTORY}/*/share/man/*")
+foreach(page IN LISTS pages)
+  if(NOT page MATCHES "\\.gz$" AND NOT IS_SYMLINK "${page}")
+    execute_process(COMMAND ${GZIP} -9nf "${page}" COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+endforeach()
