@@ -54,6 +54,12 @@ public:
     Fd &operator=(const Fd &) = delete;
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            m_io->close(m_fd);
+        m_fd = fd;
+    }
     int release()
     {
         const int fd = m_fd;
@@ -110,8 +116,17 @@ ContactStore::ContactStore(QString programDir, StoreIo *io)
 {
 }
 
+ContactStore ContactStore::atDataFolder(const QString &dataFolder, StoreIo *io)
+{
+    ContactStore store(QDir::cleanPath(dataFolder), io);
+    store.m_fixedFolder = true;
+    return store;
+}
+
 QString ContactStore::dataDir() const
 {
+    if (m_fixedFolder)
+        return m_programDir;
     const QString exact = m_programDir + u'/' + QLatin1String(kFolder);
     if (isDir(exact))
         return exact;
@@ -166,13 +181,91 @@ StoreError ContactStore::statData(qint64 &size) const
     return {};
 }
 
+StoreError ContactStore::restoreLeftover(const QString &dir) const
+{
+    // Called with the data file missing. A deletion renames its copy over the
+    // data file, so a whole copy beside a missing data file is the last content.
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    const QString temp = dir + u'/' + QLatin1String(kTempName);
+    struct stat st;
+    if (::stat(native(temp).constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return {};
+        return diskError(temp, errno);
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size % ContactRecord::Size != 0)
+        return StoreError(StoreError::FileNotFound, path,
+                          QStringLiteral("%1 ناقص است و دست نخورده ماند").arg(kTempName));
+    if (m_io->rename(native(temp), native(path)) != 0)
+        return diskError(path, errno);
+    syncDir(dir);
+    return {};
+}
+
+StoreError ContactStore::readWhole(int fd, const QString &path, std::vector<ContactRecord> &records,
+                                   mode_t &mode) const
+{
+    // A trailing partial record is not a record: it is left out.
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return diskError(path, errno);
+    mode = st.st_mode;
+    records.resize(size_t(st.st_size / ContactRecord::Size));
+    if (!m_io->readFully(fd, records.data(), records.size() * ContactRecord::Size, 0))
+        return diskError(path, errno);
+    return {};
+}
+
+StoreError ContactStore::replaceData(const QString &dir, mode_t mode,
+                                     std::initializer_list<QByteArrayView> pieces)
+{
+    // The new content goes to a copy that is synced before it is renamed over the
+    // data file, so at every instant the data file is the whole old or new content.
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    const QString temp = dir + u'/' + QLatin1String(kTempName);
+    // A left-over copy from an interrupted deletion is emptied by O_TRUNC.
+    Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_TRUNC, kOwnerOnly));
+    if (!out.valid())
+        return diskError(temp, errno);
+    ::fchmod(out.get(), mode & 07777);
+
+    const auto fail = [&](int err) {
+        m_io->close(out.release());
+        m_io->unlink(native(temp));
+        return diskError(temp, err);
+    };
+    off_t at = 0;
+    for (const QByteArrayView piece : pieces) {
+        if (!piece.isEmpty() &&
+            !m_io->writeFully(out.get(), piece.data(), size_t(piece.size()), at))
+            return fail(errno);
+        at += off_t(piece.size());
+    }
+    if (m_io->fsync(out.get()) != 0)
+        return fail(errno);
+    if (m_io->close(out.release()) != 0) {
+        const int err = errno;
+        m_io->unlink(native(temp));
+        return diskError(temp, err);
+    }
+    if (m_io->rename(native(temp), native(path)) != 0) {
+        const int err = errno;
+        m_io->unlink(native(temp));
+        return diskError(path, err);
+    }
+    m_tempCount = qint64(at) / ContactRecord::Size;
+    if (!syncDir(dir))
+        return diskError(dir, errno);
+    return {};
+}
+
 StoreError ContactStore::Open()
 {
     QString dir = dataDir();
     if (!isDir(dir)) {
         if (::mkdir(native(dir).constData(), 0700) != 0 && errno != EEXIST)
             return StoreError(StoreError::PathNotFound, dir, errnoText(errno));
-        syncDir(m_programDir);
+        syncDir(QFileInfo(dir).path());
     }
     const QString path = dir + u'/' + QLatin1String(kDataName);
     if (QFileInfo::exists(path)) {
@@ -187,14 +280,10 @@ StoreError ContactStore::Open()
     if (QFileInfo::exists(path))
         return {};
 
-    // The data file is gone but the copy of the remaining records is whole.
-    const QString temp = dir + u'/' + QLatin1String(kTempName);
-    if (QFileInfo::exists(temp)) {
-        if (m_io->rename(native(temp), native(path)) != 0)
-            return diskError(path, errno);
-        syncDir(dir);
+    if (StoreError e = restoreLeftover(dir))
+        return e;
+    if (QFileInfo::exists(path))
         return {};
-    }
 
     Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL, kOwnerOnly));
     if (!fd.valid() && errno != EEXIST)
@@ -402,58 +491,65 @@ StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
             return StoreError(StoreError::FileNotFound, path);
         return diskError(path, err);
     }
-    struct stat st;
-    if (::fstat(in.get(), &st) != 0)
-        return diskError(path, errno);
-    const qint64 count = st.st_size / ContactRecord::Size;
+    std::vector<ContactRecord> records;
+    mode_t mode = 0;
+    if (StoreError e = readWhole(in.get(), path, records, mode))
+        return e;
+    m_io->close(in.release());
+    const qint64 count = qint64(records.size());
     m_recordCount = count;
     if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
         return StoreError(StoreError::RecordChanged, path, QString::number(n));
     if (n < 1 || n > count || n > MaxRecords)
         return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
-
-    std::vector<ContactRecord> records(static_cast<size_t>(count));
-    if (!m_io->readFully(in.get(), records.data(), size_t(count * ContactRecord::Size), 0))
-        return diskError(path, errno);
-    m_io->close(in.release());
     if (expected && !(records[size_t(n - 1)] == *expected))
         return StoreError(StoreError::RecordChanged, path, QString::number(n));
 
-    // A left-over copy from an interrupted deletion is emptied by O_TRUNC.
-    Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_TRUNC, kOwnerOnly));
-    if (!out.valid())
-        return diskError(temp, errno);
-    ::fchmod(out.get(), st.st_mode & 07777);
-
-    const auto fail = [&](int err) {
-        m_io->close(out.release());
-        m_io->unlink(native(temp));
-        return diskError(temp, err);
+    const auto bytes = [&](qint64 from, qint64 to) { // records [from, to), 0-based
+        return QByteArrayView(records[0].data() + from * ContactRecord::Size,
+                              (to - from) * ContactRecord::Size);
     };
-    const size_t before = size_t(n - 1) * ContactRecord::Size;
-    const size_t after = size_t(count - n) * ContactRecord::Size;
-    if (before > 0 && !m_io->writeFully(out.get(), records.data(), before, 0))
-        return fail(errno);
-    if (after > 0 && !m_io->writeFully(out.get(), records.data() + n, after, off_t(before)))
-        return fail(errno);
-    if (m_io->fsync(out.get()) != 0)
-        return fail(errno);
-    struct stat tst;
-    if (::fstat(out.get(), &tst) != 0)
-        return fail(errno);
-    const qint64 left = tst.st_size / ContactRecord::Size;
-    if (m_io->close(out.release()) != 0) {
-        const int err = errno;
-        m_io->unlink(native(temp));
-        return diskError(temp, err);
+    return replaceData(dir, mode, {bytes(0, n - 1), bytes(n, count)});
+}
+
+StoreError ContactStore::AppendRecords(const std::vector<ContactRecord> &records)
+{
+    const QString dir = dataDir();
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    if (!isDir(dir))
+        return StoreError(StoreError::PathNotFound, dir);
+    WriteLock lock(dir, m_lockTimeoutMs);
+    if (!lock.locked())
+        return StoreError(StoreError::DiskError, path,
+                          QStringLiteral("فايل در دست برنامه ديگري است"));
+
+    // Opened for writing, so the file's own protection decides, as for one append.
+    Fd in(m_io, m_io->open(native(path), O_RDWR, 0));
+    if (!in.valid() && errno == ENOENT) {
+        if (StoreError e = restoreLeftover(dir))
+            return e;
+        in.reset(m_io->open(native(path), O_RDWR, 0));
     }
-    if (m_io->rename(native(temp), native(path)) != 0) {
+    if (!in.valid()) {
         const int err = errno;
-        m_io->unlink(native(temp));
+        if (err == ENOENT)
+            return StoreError(StoreError::FileNotFound, path);
         return diskError(path, err);
     }
-    m_tempCount = left;
-    if (!syncDir(dir))
-        return diskError(dir, errno);
-    return {};
+    std::vector<ContactRecord> old;
+    mode_t mode = 0;
+    if (StoreError e = readWhole(in.get(), path, old, mode))
+        return e;
+    m_io->close(in.release());
+    m_recordCount = qint64(old.size());
+    if (qint64(old.size() + records.size()) > MaxRecords)
+        return StoreError(StoreError::Overflow, path);
+    if (records.empty())
+        return {};
+
+    const auto whole = [](const std::vector<ContactRecord> &v) {
+        return QByteArrayView(v.empty() ? nullptr : v.front().data(),
+                              qsizetype(v.size()) * ContactRecord::Size);
+    };
+    return replaceData(dir, mode, {whole(old), whole(records)});
 }

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
+#include <vector>
+
+#include <sys/types.h>
 
 #include <QString>
 
@@ -21,6 +25,8 @@ public:
     using Visitor = std::function<bool(const ContactRecord &record, qint64 n)>;
 
     explicit ContactStore(QString programDir, StoreIo *io = nullptr);
+    // A store whose data file is dataFolder/quorvel.dat, with no search for File.
+    static ContactStore atDataFolder(const QString &dataFolder, StoreIo *io = nullptr);
 
     // The folder File, matched without regard to letter case.
     QString dataDir() const;
@@ -37,6 +43,8 @@ public:
     StoreError CountWholeRecords(qint64 &count) const;
 
     StoreError AppendRecord(const ContactRecord &record);
+    // All or nothing: the file gains every record or stays exactly as it was.
+    StoreError AppendRecords(const std::vector<ContactRecord> &records);
     StoreError ReadAllRecords(const Visitor &visit) const;
     StoreError ReadRecord(qint64 n, ContactRecord &record) const;
 
@@ -56,10 +64,16 @@ private:
     class WriteLock;
 
     StoreError statData(qint64 &size) const;
+    StoreError restoreLeftover(const QString &dir) const;
+    StoreError readWhole(int fd, const QString &path, std::vector<ContactRecord> &records,
+                         mode_t &mode) const;
+    StoreError replaceData(const QString &dir, mode_t mode,
+                           std::initializer_list<QByteArrayView> pieces);
     StoreError diskError(const QString &path, int err) const;
     bool syncDir(const QString &dir) const;
 
     QString m_programDir;
+    bool m_fixedFolder = false;
     StoreIo *m_io;
     qint64 m_recordCount = 0;
     qint64 m_tempCount = 0;

@@ -28,6 +28,10 @@ private slots:
     void appendAfterPartialRecord();
     void appendRefusedAtLimit();
     void appendKeepsOwnerOnlyMode();
+    void appendRecords();
+    void appendRecordsAtLimit();
+    void appendRecordsRestoresLeftover();
+    void atDataFolder();
     void rewrite();
     void rewriteRejectsBadNumbers_data();
     void rewriteRejectsBadNumbers();
@@ -232,6 +236,106 @@ void TestContactStore::appendKeepsOwnerOnlyMode()
     struct stat st;
     QCOMPARE(::stat(QFile::encodeName(dataPath(dir.path())).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0600u);
+}
+
+void TestContactStore::appendRecords()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 2) + "part");
+    const QByteArray path = QFile::encodeName(dataPath(dir.path()));
+    QCOMPARE(::chmod(path.constData(), 0640), 0);
+    ContactStore store(dir.path());
+    // Nothing to add leaves even the partial tail alone.
+    QVERIFY(store.AppendRecords({}).ok());
+    QCOMPARE(readData(dir.path()), records(1, 2) + "part");
+
+    QVERIFY(store.AppendRecords({contact(3), contact(4), contact(5)}).ok());
+    QCOMPARE(readData(dir.path()).toHex(), records(1, 5).toHex());
+    struct stat st;
+    QCOMPARE(::stat(path.constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0640u);
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+
+    // Into an empty file, and the lock of another writer is respected.
+    writeData(dir.path(), {});
+    QVERIFY(store.AppendRecords({contact(1)}).ok());
+    QCOMPARE(readData(dir.path()), records(1, 1));
+    const QByteArray lockPath = QFile::encodeName(dir.path() + "/File/quorvel.dat.lock");
+    const int other = ::open(lockPath.constData(), O_RDWR | O_CREAT, 0600);
+    QVERIFY(other >= 0);
+    QCOMPARE(::flock(other, LOCK_EX), 0);
+    store.setLockTimeout(50);
+    QVERIFY(!store.AppendRecords({contact(2)}).ok());
+    ::close(other);
+    QCOMPARE(readData(dir.path()), records(1, 1));
+}
+
+void TestContactStore::appendRecordsAtLimit()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), {});
+    const qint64 full = qint64(32767) * 156;
+    QVERIFY(QFile::resize(dataPath(dir.path()), full - 3 * 156 + 7));
+    const QByteArray before = readData(dir.path());
+    ContactStore store(dir.path());
+    // One too many refuses the whole batch.
+    QCOMPARE(store.AppendRecords({contact(1), contact(2), contact(3), contact(4)}).kind(),
+             StoreError::Overflow);
+    QVERIFY(readData(dir.path()) == before);
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+
+    QVERIFY(store.AppendRecords({contact(1), contact(2), contact(3)}).ok());
+    const QByteArray after = readData(dir.path());
+    QCOMPARE(after.size(), full);
+    QVERIFY(after.startsWith(before.left(full - 3 * 156)));
+    QVERIFY(after.endsWith(records(1, 3)));
+    QCOMPARE(store.AppendRecords({contact(4)}).kind(), StoreError::Overflow);
+    QCOMPARE(store.AppendRecords({}).kind(), StoreError::None);
+}
+
+void TestContactStore::appendRecordsRestoresLeftover()
+{
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 2));
+    const QString leftover = dir.path() + "/File/quorvel1.dat";
+    QVERIFY(QFile::rename(dataPath(dir.path()), leftover));
+    ContactStore store(dir.path());
+    QVERIFY(store.AppendRecords({contact(3)}).ok());
+    QCOMPARE(readData(dir.path()), records(1, 3));
+    QVERIFY(!QFile::exists(leftover));
+
+    // A cut-off left-over is not content: nothing is created or renamed.
+    QVERIFY(QFile::rename(dataPath(dir.path()), leftover));
+    QVERIFY(QFile::resize(leftover, 156 * 3 - 1));
+    QCOMPARE(store.AppendRecords({contact(4)}).kind(), StoreError::FileNotFound);
+    QVERIFY(!QFile::exists(dataPath(dir.path())));
+    QCOMPARE(QFileInfo(leftover).size(), 156 * 3 - 1);
+
+    // No left-over and no data file: nothing to append to.
+    QVERIFY(QFile::remove(leftover));
+    QCOMPARE(store.AppendRecords({contact(4)}).kind(), StoreError::FileNotFound);
+    QVERIFY(!QFile::exists(dataPath(dir.path())));
+}
+
+void TestContactStore::atDataFolder()
+{
+    QTemporaryDir dir;
+    // A File folder inside is not looked for: the folder itself holds the data.
+    writeData(dir.path(), records(1, 1));
+    const QString folder = dir.path() + "/data";
+    ContactStore store = ContactStore::atDataFolder(folder + "/");
+    QCOMPARE(store.dataFilePath(), folder + "/quorvel.dat");
+    QVERIFY(store.Open().ok());
+    QVERIFY(store.AppendRecords({contact(2), contact(3)}).ok());
+    QVERIFY(store.AppendRecord(contact(4)).ok());
+    QFile f(folder + "/quorvel.dat");
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), records(2, 4));
+    QCOMPARE(readData(dir.path()), records(1, 1));
+
+    const ContactStore inside = ContactStore::atDataFolder(dir.path());
+    qint64 n = -1;
+    QCOMPARE(inside.CountWholeRecords(n).kind(), StoreError::FileNotFound);
 }
 
 void TestContactStore::rewrite()
