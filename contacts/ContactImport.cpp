@@ -1,0 +1,123 @@
+#include "ContactImport.h"
+
+#include <vector>
+
+#include <QFileInfo>
+
+#include "ContactStore.h"
+#include "CsvReader.h"
+#include "RecordBuilder.h"
+#include "TextInput.h"
+#include "VcardReader.h"
+
+namespace {
+
+QString label(const ContactDraft &d)
+{
+    const QString full = (d.name + u' ' + d.family).trimmed();
+    return full.isEmpty() ? QStringLiteral("(بي نام)") : QStringLiteral("«%1»").arg(full.left(60));
+}
+
+} // namespace
+
+ContactImport::ContactImport(ContactStore &store, Sink report, Sink summary)
+    : m_store(store), m_report(std::move(report)), m_summary(std::move(summary))
+{
+}
+
+ReadResult ContactImport::read(QByteArray bytes, Format format)
+{
+    ReadResult result;
+    if (!TextInput::prepare(bytes, result))
+        return result;
+    const bool vcard = format == Vcard || (format == Auto && VcardReader::looksLikeVcard(bytes));
+    ReadResult read = vcard ? VcardReader::read(bytes) : CsvReader::read(bytes);
+    read.notices = result.notices + read.notices;
+    return read;
+}
+
+int ContactImport::run(const QList<ImportSource> &sources, Format format, bool dryRun)
+{
+    std::vector<std::pair<const ImportSource *, ContactDraft>> drafts;
+    for (const ImportSource &source : sources) {
+        ReadResult r = read(source.bytes, format);
+        for (const QString &n : r.notices)
+            m_report(QStringLiteral("%1: %2").arg(source.name, n));
+        if (!r.ok()) {
+            m_report(QStringLiteral("%1:%2: %3").arg(source.name).arg(r.errorLine).arg(r.error));
+            m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+            return 1;
+        }
+        for (ContactDraft &d : r.contacts)
+            drafts.emplace_back(&source, std::move(d));
+    }
+
+    qint64 existing = 0;
+    qint64 size = 0;
+    if (StoreError e = m_store.CountWholeRecords(existing)) {
+        // A missing file or folder is an empty directory that the import creates.
+        if (e.kind() != StoreError::FileNotFound && e.kind() != StoreError::PathNotFound) {
+            m_report(e.message());
+            return 1;
+        }
+        existing = 0;
+    } else {
+        size = QFileInfo(m_store.dataFilePath()).size();
+    }
+    const qint64 total = existing + qint64(drafts.size());
+    if (total > ContactStore::MaxRecords) {
+        m_report(QStringLiteral("فايل داده %1 مخاطب دارد و اين فايلها %2 مخاطب؛ روي هم %3 مي شود، "
+                                "بيش از 32767 که فايل داده جا دارد. هيچ مخاطبي افزوده نشد.")
+                     .arg(existing)
+                     .arg(drafts.size())
+                     .arg(total));
+        return 1;
+    }
+
+    std::vector<ContactRecord> records;
+    records.reserve(drafts.size());
+    for (const auto &[source, draft] : drafts) {
+        QList<DraftNote> notes = draft.notes;
+        const auto proposed = qint16(existing + qint64(records.size()) + 1);
+        records.push_back(RecordBuilder::build(draft, proposed, notes));
+        for (const DraftNote &n : notes)
+            m_report(QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
+                         .arg(source->name)
+                         .arg(draft.line)
+                         .arg(draft.index)
+                         .arg(label(draft), n.where, n.what));
+    }
+    if (size % ContactRecord::Size != 0)
+        m_report(QStringLiteral("%1: %2 بايت انتهاي فايل داده رکورد کاملي نيست و با افزودن کنار "
+                                "گذاشته مي شود.")
+                     .arg(m_store.dataFilePath())
+                     .arg(size % ContactRecord::Size));
+
+    if (dryRun) {
+        m_summary(QStringLiteral("آزمايشي: %1 مخاطب افزوده مي شد (روي هم %2)؛ چيزي نوشته نشد.")
+                      .arg(records.size())
+                      .arg(total));
+        return 0;
+    }
+    if (records.empty()) {
+        m_summary(QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
+        return 0;
+    }
+    if (StoreError e = m_store.Open()) {
+        m_report(e.message());
+        return 1;
+    }
+    if (StoreError e = m_store.AppendRecords(records)) {
+        if (e.kind() == StoreError::Overflow)
+            m_report(QStringLiteral("بيش از 32767 مخاطب در فايل داده جا نمي گيرد (فايل در اين "
+                                    "ميان بزرگتر شده است). هيچ مخاطبي افزوده نشد."));
+        else
+            m_report(e.message());
+        m_report(QStringLiteral("فايل داده همان است که بود."));
+        return 1;
+    }
+    m_summary(QStringLiteral("%1 مخاطب افزوده شد؛ فايل داده اکنون %2 مخاطب دارد.")
+                  .arg(records.size())
+                  .arg(m_store.RecordCount() + qint64(records.size())));
+    return 0;
+}
