@@ -1,5 +1,8 @@
 #include "ContactsTool.h"
 
+#include <set>
+#include <tuple>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
@@ -51,7 +54,7 @@ QString description(const QString &command, const QString &dataFolder)
             .arg(dataFolder);
     if (command == QLatin1String("export"))
         return QStringLiteral("همه مخاطبها را به ترتيب فايل داده، بدون فاصله هاي پرکننده، در "
-                              "vCard يا CSV (UTF-8 با BOM) مي نويسد.") +
+                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).") +
                where;
     if (command == QLatin1String("import"))
         return QStringLiteral(
@@ -173,7 +176,7 @@ QString ContactsTool::defaultDataFolder() const
 ContactStore ContactsTool::storeFor(const QCommandLineParser &parser, bool forWriting) const
 {
     if (parser.isSet(kData))
-        return ContactStore::atDataFolder(parser.value(kData), m_io);
+        return ContactStore::atDataFolder(QFileInfo(parser.value(kData)).absoluteFilePath(), m_io);
     const QString base = DataLocation::baseFolder(m_programDir);
     if (forWriting)
         DataLocation::prepare(base); // the store names the folder if this failed
@@ -193,7 +196,12 @@ int ContactsTool::run(const QStringList &arguments)
     if (all.isSet(QStringLiteral("help"))) {
         QCommandLineParser help;
         configure(help, known ? command : QString(), dataFolder);
-        write(m_out, help.helpText().toUtf8());
+        // Qt names the program by its full path; the usage line reads better without it.
+        QString text = help.helpText();
+        const QString self = QCoreApplication::arguments().value(0);
+        if (const qsizetype at = self.isEmpty() ? -1 : text.indexOf(self); at >= 0 && at < 80)
+            text.replace(at, self.size(), QStringLiteral("halvex-contacts"));
+        write(m_out, text.toUtf8());
         return Success;
     }
     if (all.isSet(QStringLiteral("version"))) {
@@ -277,12 +285,15 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
         say(m_err, e.message());
         return Failure;
     }
+    // FN and N both hold the name: say each character once.
+    std::set<std::tuple<qint64, int, uchar>> said;
     for (const ExportWarning &w : warnings)
-        say(m_err, QStringLiteral("رکورد %1، %2: نويسه کنترلي 0x%3 در اين قالب نوشته نمي شود؛ "
-                                  "به جاي آن U+FFFD نوشته شد.")
-                       .arg(w.record)
-                       .arg(RecordBuilder::caption(w.field))
-                       .arg(uint(w.byte), 2, 16, QLatin1Char('0')));
+        if (said.insert({w.record, int(w.field), w.byte}).second)
+            say(m_err, QStringLiteral("رکورد %1، %2: نويسه کنترلي 0x%3 در اين قالب نوشته نمي شود؛ "
+                                      "به جاي آن U+FFFD نوشته شد.")
+                           .arg(w.record)
+                           .arg(RecordBuilder::caption(w.field))
+                           .arg(uint(w.byte), 2, 16, QLatin1Char('0')));
     if (size % ContactRecord::Size != 0)
         say(m_err, QStringLiteral("%1 بايت انتهاي فايل داده رکورد کاملي نيست و بيرون برده نشد.")
                        .arg(size % ContactRecord::Size));

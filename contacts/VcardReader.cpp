@@ -466,7 +466,7 @@ private:
             m_draft.address = joinAddress(*adr);
             if (m_draft.address.isEmpty()) {
                 if (const Param *l = adr->param("LABEL"); l && !l->values.isEmpty())
-                    m_draft.address = QString::fromUtf8(l->values.join(','));
+                    m_draft.address = unescape(QString::fromUtf8(l->values.join(',')));
             }
         }
         if (m_draft.address.isEmpty() && label)
