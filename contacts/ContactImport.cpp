@@ -113,7 +113,14 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
                                     "ميان بزرگتر شده است). هيچ مخاطبي افزوده نشد."));
         else
             m_report(e.message());
-        m_report(QStringLiteral("فايل داده همان است که بود."));
+        // Only a failure after the rename (syncing the folder) leaves the new file.
+        qint64 now = -1;
+        if (m_store.CountWholeRecords(now).ok() &&
+            now == m_store.RecordCount() + qint64(records.size()))
+            m_report(QStringLiteral("مخاطبها در فايل داده نوشته شدند ولي پوشه همگام نشد؛ پيش از "
+                                    "افزودن دوباره با list ببينيد."));
+        else
+            m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
         return 1;
     }
     m_summary(QStringLiteral("%1 مخاطب افزوده شد؛ فايل داده اکنون %2 مخاطب دارد.")
