@@ -11,6 +11,7 @@ packages=(
   libbenchmark-dev
   fonts-noto-core fonts-noto-ui-core
   xvfb xauth x11-apps x11-utils imagemagick
+  python3-vobject abook
 )
 
 missing=()
