@@ -10,14 +10,13 @@
 #include <QIODevice>
 #include <QSaveFile>
 
+#include "ContactExport.h"
 #include "ContactImport.h"
 #include "ContactStore.h"
 #include "CsvColumns.h"
-#include "CsvWriter.h"
 #include "DataLocation.h"
 #include "FieldText.h"
 #include "RecordBuilder.h"
-#include "VcardWriter.h"
 
 #ifndef HALVEX_VERSION
 #define HALVEX_VERSION "0"
@@ -266,21 +265,11 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
         return Failure;
 
     QByteArray out;
-    out.reserve(qsizetype(size / ContactRecord::Size) *
-                (format == QLatin1String("csv") ? 80 : 200));
     QList<ExportWarning> warnings;
-    if (format == QLatin1String("csv"))
-        CsvWriter::begin(out);
-    const VcardWriter::Version version =
-        format == QLatin1String("vcard3") ? VcardWriter::V3 : VcardWriter::V4;
-    const bool csv = format == QLatin1String("csv");
-    const StoreError e = store.ReadAllRecords([&](const ContactRecord &r, qint64 n) {
-        if (csv)
-            CsvWriter::write(r, n, out, warnings);
-        else
-            VcardWriter::write(r, n, version, out, warnings);
-        return true;
-    });
+    const ContactExport::Format f = format == QLatin1String("csv")      ? ContactExport::Csv
+                                    : format == QLatin1String("vcard3") ? ContactExport::Vcard3
+                                                                        : ContactExport::Vcard4;
+    const StoreError e = ContactExport::run(store, f, out, warnings);
     if (e) {
         say(m_err, e.message());
         return Failure;
