@@ -14,7 +14,7 @@ namespace {
 
 QString label(const ContactDraft &d)
 {
-    const QString full = (d.name + u' ' + d.family).trimmed();
+    const QString full = (d.name.toString() + u' ' + d.family.toString()).trimmed();
     return full.isEmpty() ? QStringLiteral("(بي نام)") : QStringLiteral("«%1»").arg(full.left(60));
 }
 
@@ -25,33 +25,20 @@ ContactImport::ContactImport(ContactStore &store, Sink report, Sink summary)
 {
 }
 
-ReadResult ContactImport::read(QByteArray bytes, Format format)
+ReadResult ContactImport::read(QByteArray bytes, Format format, const DraftSink &take)
 {
     ReadResult result;
     if (!TextInput::prepare(bytes, result))
         return result;
     const bool vcard = format == Vcard || (format == Auto && VcardReader::looksLikeVcard(bytes));
-    ReadResult read = vcard ? VcardReader::read(bytes) : CsvReader::read(bytes);
+    ReadResult read = vcard ? VcardReader::read(bytes, take) : CsvReader::read(bytes, take);
     read.notices = result.notices + read.notices;
     return read;
 }
 
 int ContactImport::run(const QList<ImportSource> &sources, Format format, bool dryRun)
 {
-    std::vector<std::pair<const ImportSource *, ContactDraft>> drafts;
-    for (const ImportSource &source : sources) {
-        ReadResult r = read(source.bytes, format);
-        for (const QString &n : r.notices)
-            m_report(QStringLiteral("%1: %2").arg(source.name, n));
-        if (!r.ok()) {
-            m_report(QStringLiteral("%1:%2: %3").arg(source.name).arg(r.errorLine).arg(r.error));
-            m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
-            return 1;
-        }
-        for (ContactDraft &d : r.contacts)
-            drafts.emplace_back(&source, std::move(d));
-    }
-
+    // The add page proposes the count + 1, so the count comes first.
     qint64 existing = 0;
     qint64 size = 0;
     if (StoreError e = m_store.CountWholeRecords(existing)) {
@@ -64,29 +51,48 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     } else {
         size = QFileInfo(m_store.dataFilePath()).size();
     }
-    const qint64 total = existing + qint64(drafts.size());
+
+    // Records are built as the files are read; nothing is said or written
+    // until every file has been read whole.
+    std::vector<ContactRecord> records;
+    QStringList report;
+    for (const ImportSource &source : sources) {
+        QStringList losses;
+        const ReadResult r = read(source.bytes, format, [&](const ContactDraft &draft) {
+            QList<DraftNote> notes = draft.notes;
+            const qint64 next = existing + qint64(records.size()) + 1;
+            const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
+            records.push_back(RecordBuilder::build(draft, proposed, notes));
+            for (const DraftNote &n : std::as_const(notes))
+                losses << QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
+                              .arg(source.name)
+                              .arg(draft.line)
+                              .arg(draft.index)
+                              .arg(label(draft), n.where, n.what);
+        });
+        for (const QString &n : r.notices)
+            report << QStringLiteral("%1: %2").arg(source.name, n);
+        if (!r.ok()) {
+            for (const QString &n : r.notices)
+                m_report(QStringLiteral("%1: %2").arg(source.name, n));
+            m_report(QStringLiteral("%1:%2: %3").arg(source.name).arg(r.errorLine).arg(r.error));
+            m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+            return 1;
+        }
+        report += losses;
+    }
+
+    const qint64 total = existing + qint64(records.size());
     if (total > ContactStore::MaxRecords) {
         m_report(QStringLiteral("فايل داده %1 مخاطب دارد و اين فايلها %2 مخاطب؛ روي هم %3 مي شود، "
                                 "بيش از 32767 که فايل داده جا دارد. هيچ مخاطبي افزوده نشد.")
                      .arg(existing)
-                     .arg(drafts.size())
+                     .arg(records.size())
                      .arg(total));
         return 1;
     }
-
-    std::vector<ContactRecord> records;
-    records.reserve(drafts.size());
-    for (const auto &[source, draft] : drafts) {
-        QList<DraftNote> notes = draft.notes;
-        const auto proposed = qint16(existing + qint64(records.size()) + 1);
-        records.push_back(RecordBuilder::build(draft, proposed, notes));
-        for (const DraftNote &n : notes)
-            m_report(QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
-                         .arg(source->name)
-                         .arg(draft.line)
-                         .arg(draft.index)
-                         .arg(label(draft), n.where, n.what));
-    }
+    for (const QString &line : std::as_const(report))
+        m_report(line);
     if (size % ContactRecord::Size != 0)
         m_report(QStringLiteral("%1: %2 بايت انتهاي فايل داده رکورد کاملي نيست و با افزودن کنار "
                                 "گذاشته مي شود.")

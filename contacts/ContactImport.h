@@ -37,7 +37,8 @@ public:
     // 0 on success, 1 on a failure.
     int run(const QList<ImportSource> &sources, Format format, bool dryRun);
 
-    static ReadResult read(QByteArray bytes, Format format);
+    // Reads one file, handing each contact to take while the input is alive.
+    static ReadResult read(QByteArray bytes, Format format, const DraftSink &take);
 
 private:
     ContactStore &m_store;

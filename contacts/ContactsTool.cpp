@@ -1,5 +1,8 @@
 #include "ContactsTool.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <set>
 #include <tuple>
 
@@ -8,7 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include "ContactExport.h"
 #include "ContactImport.h"
@@ -115,24 +118,19 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
 // Tabs, line ends and backslashes would break the one-line, tab-separated form.
 void appendListField(QByteArray &out, QByteArrayView field)
 {
-    for (const char c : field) {
-        switch (c) {
-        case '\t':
-            out += "\\t";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        default:
-            out += FieldText::utf8(uchar(c));
-        }
-    }
+    static const FieldText::Table table = [] {
+        FieldText::Table t = FieldText::utf8();
+        t['\t'] = {{'\\', 't', 0}, 2};
+        t['\n'] = {{'\\', 'n', 0}, 2};
+        t['\r'] = {{'\\', 'r', 0}, 2};
+        t['\\'] = {{'\\', '\\', 0}, 2};
+        return t;
+    }();
+    const qsizetype start = out.size();
+    out.resize(start + 3 * field.size() + 1);
+    uchar marks = 0;
+    char *end = FieldText::put(out.data() + start, field, table, marks);
+    out.resize(end - out.constData());
 }
 
 } // namespace
@@ -296,13 +294,40 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
         }
         return Success;
     }
-    // The old file stays whole until the new one is complete.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || !write(file, out) || !file.commit()) {
-        say(m_err, QStringLiteral("نوشتن %1 ناموفق بود: %2").arg(target, file.errorString()));
+    QString why;
+    if (!replaceFile(target, out, why)) {
+        say(m_err, QStringLiteral("نوشتن %1 ناموفق بود: %2").arg(target, why));
         return Failure;
     }
     return Success;
+}
+
+bool ContactsTool::replaceFile(const QString &target, const QByteArray &bytes, QString &why)
+{
+    const QFileInfo info(target);
+    if (info.exists() && !info.isFile()) { // a device or a pipe: write into it
+        QFile device(target);
+        if (device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && write(device, bytes))
+            return true;
+        why = device.errorString();
+        return false;
+    }
+    // The old file stays whole until the new one is complete. No sync: an
+    // export is a copy that can be made again.
+    QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                        QStringLiteral(".XXXXXX"));
+    if (!temp.open() || (info.exists() && !temp.setPermissions(info.permissions())) ||
+        !write(temp, bytes) || !temp.flush()) {
+        why = temp.errorString();
+        return false;
+    }
+    if (::rename(QFile::encodeName(temp.fileName()).constData(),
+                 QFile::encodeName(target).constData()) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    temp.setAutoRemove(false);
+    return true;
 }
 
 int ContactsTool::importContacts(const QCommandLineParser &parser)

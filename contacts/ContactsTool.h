@@ -39,6 +39,7 @@ private:
     QString defaultDataFolder() const;
     bool readableData(const ContactStore &store, qint64 &size);
     bool write(QIODevice &device, const QByteArray &bytes);
+    bool replaceFile(const QString &target, const QByteArray &bytes, QString &why);
     void say(QIODevice &device, const QString &line);
 
     QString m_programDir;

@@ -1,5 +1,7 @@
 #include "CsvReader.h"
 
+#include <optional>
+
 #include <QList>
 #include <QMap>
 
@@ -117,7 +119,7 @@ QString joinNonEmpty(const QStringList &parts)
 
 } // namespace
 
-ReadResult CsvReader::read(QByteArrayView text)
+ReadResult CsvReader::read(QByteArrayView text, const DraftSink &take)
 {
     ReadResult result;
     const bool utf8 = TextInput::isUtf8(text);
@@ -157,7 +159,8 @@ ReadResult CsvReader::read(QByteArrayView text)
         ContactDraft d;
         d.line = row.line;
         d.index = int(r);
-        QString full;
+        QString name, family, phone, mobile, address, full;
+        std::optional<QString> id;
         QList<std::pair<QString, bool>> phones; // number, mobile
         QMap<QString, QString> phoneTypes;
         QStringList addressOrder;
@@ -177,10 +180,10 @@ ReadResult CsvReader::read(QByteArrayView text)
             const CsvColumns::Column &col = columns[c];
             switch (col.role) {
             case CsvColumns::Given:
-                d.name.isEmpty() ? void(d.name = v) : extraName(d.name, v, int(c));
+                name.isEmpty() ? void(name = v) : extraName(name, v, int(c));
                 break;
             case CsvColumns::Family:
-                d.family.isEmpty() ? void(d.family = v) : extraName(d.family, v, int(c));
+                family.isEmpty() ? void(family = v) : extraName(family, v, int(c));
                 break;
             case CsvColumns::FullName:
                 full.isEmpty() ? void(full = v) : extraName(full, v, int(c));
@@ -201,10 +204,10 @@ ReadResult CsvReader::read(QByteArrayView text)
                 break;
             }
             case CsvColumns::Id:
-                if (!d.id)
-                    d.id = v;
+                if (!id)
+                    id = v;
                 else
-                    extraName(*d.id, v, int(c));
+                    extraName(*id, v, int(c));
                 break;
             case CsvColumns::AddressFormatted:
             case CsvColumns::AddressPart:
@@ -224,26 +227,26 @@ ReadResult CsvReader::read(QByteArrayView text)
                 break;
             }
         }
-        if (d.id && d.id->isEmpty())
-            d.id.reset();
-        if (d.name.isEmpty() && d.family.isEmpty() && !full.isEmpty()) {
+        if (id && id->isEmpty())
+            id.reset();
+        if (name.isEmpty() && family.isEmpty() && !full.isEmpty()) {
             const qsizetype space = full.lastIndexOf(u' ');
-            d.name = space < 0 ? full : full.left(space);
-            d.family = space < 0 ? QString() : full.mid(space + 1);
+            name = space < 0 ? full : full.left(space);
+            family = space < 0 ? QString() : full.mid(space + 1);
         }
-        for (const auto &[number, mobile] : phones) {
-            QString &slot = mobile ? d.mobile : d.phone;
+        for (const auto &[number, isMobile] : phones) {
+            QString &slot = isMobile ? mobile : phone;
             if (slot.isEmpty())
                 slot = number;
             else
                 d.notes.append(
                     {QStringLiteral("Phone"),
-                     mobile ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره "
-                                             "موبايل جا دارد.")
-                                  .arg(number)
-                            : QStringLiteral("شماره تلفن ديگر «%1» ذخيره نشد: فقط يک شماره تلفن "
-                                             "جا دارد.")
-                                  .arg(number)});
+                     isMobile ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره "
+                                               "موبايل جا دارد.")
+                                    .arg(number)
+                              : QStringLiteral("شماره تلفن ديگر «%1» ذخيره نشد: فقط يک شماره تلفن "
+                                               "جا دارد.")
+                                    .arg(number)});
         }
         for (const QString &g : addressOrder) {
             QString a = formatted.value(g);
@@ -251,8 +254,8 @@ ReadResult CsvReader::read(QByteArrayView text)
                 a = joinNonEmpty(parts.value(g));
             if (a.isEmpty())
                 continue;
-            if (d.address.isEmpty())
-                d.address = a;
+            if (address.isEmpty())
+                address = a;
             else
                 d.notes.append(
                     {QStringLiteral("Address"),
@@ -267,7 +270,15 @@ ReadResult CsvReader::read(QByteArrayView text)
         if (!dropped.isEmpty())
             d.notes.append({dropped.join(QStringLiteral(", ")),
                             QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد.")});
-        result.contacts.push_back(std::move(d));
+        d.name = name;
+        d.family = family;
+        d.phone = phone;
+        d.mobile = mobile;
+        d.address = address;
+        if (id)
+            d.id = *id;
+        ++result.contacts;
+        take(d);
     }
     return result;
 }

@@ -11,5 +11,5 @@ class CsvReader
 {
 public:
     // The text as TextInput::prepare left it.
-    static ReadResult read(QByteArrayView text);
+    static ReadResult read(QByteArrayView text, const DraftSink &take);
 };

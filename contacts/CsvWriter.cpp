@@ -1,31 +1,35 @@
 #include "CsvWriter.h"
 
+#include <cstring>
+
 #include "FieldText.h"
 
 namespace {
 
-void appendField(const ContactRecord &r, ContactRecord::Field f, qint64 n, QByteArray &out,
-                 QList<ExportWarning> &warnings)
+// A row never needs more: every stored byte is at most three in UTF-8.
+constexpr qsizetype kRowRoom = 3 * ContactRecord::Size + 64;
+
+char *putField(char *p, const ContactRecord &r, ContactRecord::Field f, qint64 n,
+               QList<ExportWarning> &warnings)
 {
     const QByteArrayView v = FieldText::unpadded(r.fieldBytes(f));
+    if (v.isEmpty())
+        return p;
+    // Written one byte on, to make room for the quote that the bytes may call for.
+    uchar marks = 0;
+    char *end = FieldText::put(p + 1, v, FieldText::csvText(), marks);
+    if (marks & FieldText::Lost)
+        for (const char c : v)
+            if (c == '\0')
+                warnings.append({n, f, 0});
     // Leading blanks are quoted too, so no reader mistakes them for layout.
-    bool quote = !v.isEmpty() && (v.front() == ' ' || v.front() == '\t');
-    for (const char c : v)
-        quote = quote || c == ',' || c == '"' || c == '\r' || c == '\n';
-    if (quote)
-        out += '"';
-    for (const char c : v) {
-        if (c == '"') {
-            out += "\"\"";
-        } else if (c == '\0') {
-            out += FieldText::replacement();
-            warnings.append({n, f, 0});
-        } else {
-            out += FieldText::utf8(uchar(c));
-        }
+    if ((marks & FieldText::Quote) || v.front() == ' ' || v.front() == '\t') {
+        *p = '"';
+        *end++ = '"';
+        return end;
     }
-    if (quote)
-        out += '"';
+    std::memmove(p, p + 1, size_t(end - p - 1));
+    return end - 1;
 }
 
 } // namespace
@@ -38,16 +42,21 @@ void CsvWriter::begin(QByteArray &out)
 void CsvWriter::write(const ContactRecord &record, qint64 n, QByteArray &out,
                       QList<ExportWarning> &warnings)
 {
-    appendField(record, ContactRecord::Name, n, out, warnings);
-    out += ',';
-    appendField(record, ContactRecord::Family, n, out, warnings);
-    out += ',';
-    appendField(record, ContactRecord::Phone, n, out, warnings);
-    out += ',';
-    appendField(record, ContactRecord::Mobile, n, out, warnings);
-    out += ',';
-    out += QByteArray::number(record.ID());
-    out += ',';
-    appendField(record, ContactRecord::Address, n, out, warnings);
-    out += "\r\n";
+    const qsizetype start = out.size();
+    out.resize(start + kRowRoom);
+    char *p = out.data() + start;
+    p = putField(p, record, ContactRecord::Name, n, warnings);
+    *p++ = ',';
+    p = putField(p, record, ContactRecord::Family, n, warnings);
+    *p++ = ',';
+    p = putField(p, record, ContactRecord::Phone, n, warnings);
+    *p++ = ',';
+    p = putField(p, record, ContactRecord::Mobile, n, warnings);
+    *p++ = ',';
+    p = FieldText::putNumber(p, record.ID());
+    *p++ = ',';
+    p = putField(p, record, ContactRecord::Address, n, warnings);
+    *p++ = '\r';
+    *p++ = '\n';
+    out.resize(p - out.constData());
 }

@@ -1,18 +1,95 @@
 #include "RecordBuilder.h"
 
+#include <array>
+#include <cstring>
+
 #include "Cp1256Codec.h"
 #include "IdNumber.h"
 
 namespace {
 
-void setField(ContactRecord &record, ContactRecord::Field f, const QString &value,
+// Unicode -> byte for the characters the code page has as they are: the codec's
+// own first step, without its folding.
+const std::array<qint16, 65536> &directBytes()
+{
+    static const std::array<qint16, 65536> table = [] {
+        std::array<qint16, 65536> t;
+        t.fill(-1);
+        for (int b = 0; b < 256; ++b)
+            t[Cp1256Codec::decodeByte(uchar(b)).unicode()] = qint16(b);
+        return t;
+    }();
+    return table;
+}
+
+// The same for two-byte UTF-8 sequences read as one little-endian number, the
+// Arabic letters among them: one look-up per letter.
+const std::array<qint16, 65536> &pairBytes()
+{
+    static const std::array<qint16, 65536> table = [] {
+        std::array<qint16, 65536> t;
+        t.fill(-1);
+        for (int b = 0; b < 256; ++b) {
+            const char16_t cp = Cp1256Codec::decodeByte(uchar(b)).unicode();
+            if (cp >= 0x80 && cp < 0x800)
+                t[(0xC0 | cp >> 6) | (0x80 | (cp & 0x3F)) << 8] = qint16(b);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Stores plain UTF-8 straight into the field when every character is one the
+// code page has as it is and the text fits. False sends the text through the
+// codec instead, which folds, writes '?' and cuts, so that those are reported.
+bool storeDirect(QByteArrayView utf8, char *field, int width)
+{
+    const auto &pairs = pairBytes();
+    const auto *s = reinterpret_cast<const uchar *>(utf8.data());
+    const uchar *end = s + utf8.size();
+    int len = 0;
+    while (s < end) {
+        if (len == width)
+            return false;
+        const uchar c = *s;
+        if (c < 0x80) {
+            field[len++] = char(c); // ASCII is itself in the code page
+            ++s;
+            continue;
+        }
+        if (end - s >= 2) {
+            if (const qint16 b = pairs[c | s[1] << 8]; b >= 0) {
+                field[len++] = char(b);
+                s += 2;
+                continue;
+            }
+        }
+        // Three bytes: the few signs of the code page above U+07FF.
+        if ((c & 0xF0) != 0xE0 || end - s < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80)
+            return false;
+        const auto cp = char32_t((c & 0x0F) << 12 | (s[1] & 0x3F) << 6 | (s[2] & 0x3F));
+        const qint16 b = cp < 0x800 ? qint16(-1) : directBytes()[cp];
+        if (b < 0)
+            return false;
+        field[len++] = char(b);
+        s += 3;
+    }
+    std::memset(field + len, ' ', size_t(width - len));
+    return true;
+}
+
+void setField(ContactRecord &record, ContactRecord::Field f, const DraftText &text,
               QList<DraftNote> &notes)
 {
+    const int width = ContactRecord::width(f);
+    if (text.isUtf8() &&
+        storeDirect(text.utf8View(), record.data() + ContactRecord::offset(f), width))
+        return;
+    const QString value = text.toString();
     record.setText(f, value);
     if (value.isEmpty())
         return;
     const QByteArray bytes = Cp1256Codec::encode(value);
-    const int width = ContactRecord::width(f);
     const qsizetype replaced = bytes.count('?') - value.count(u'?');
     if (replaced > 0) {
         QStringList shown;
@@ -39,6 +116,26 @@ void setField(ContactRecord &record, ContactRecord::Field f, const QString &valu
                               .arg(Cp1256Codec::decode(QByteArrayView(bytes).first(width)),
                                    Cp1256Codec::decode(lost))});
     }
+}
+
+// Plain ASCII digits, as every export of ours writes them.
+bool plainId(QByteArrayView v, qint16 &id)
+{
+    const bool negative = !v.isEmpty() && v[0] == '-';
+    const QByteArrayView digits = negative ? v.sliced(1) : v;
+    if (digits.isEmpty() || digits.size() > 5)
+        return false;
+    int n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + (c - '0');
+    }
+    n = negative ? -n : n;
+    if (n < -32768 || n > 32767)
+        return false;
+    id = qint16(n);
+    return true;
 }
 
 // A fraction the parser rounded away.
@@ -93,19 +190,20 @@ ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
     setField(record, ContactRecord::Address, draft.address, notes);
 
     qint16 id = proposedId;
-    if (draft.id) {
+    if (draft.id && !(draft.id->isUtf8() && plainId(draft.id->utf8View(), id))) {
+        const QString text = draft.id->toString();
         qint16 parsed = 0;
-        const IdNumber::Result r = IdNumber::parse(*draft.id, parsed);
+        const IdNumber::Result r = IdNumber::parse(text, parsed);
         if (r == IdNumber::Ok) {
             id = parsed;
-            if (hasFraction(*draft.id))
-                notes.append({idCaption(), QStringLiteral("«%1» گرد شد و %2 ذخيره شد.")
-                                               .arg(draft.id->trimmed())
-                                               .arg(parsed)});
+            if (hasFraction(text))
+                notes.append(
+                    {idCaption(),
+                     QStringLiteral("«%1» گرد شد و %2 ذخيره شد.").arg(text.trimmed()).arg(parsed)});
         } else if (r != IdNumber::Empty) {
             notes.append({idCaption(), QStringLiteral("«%1»: %2 به جاي آن شماره پيشنهادي %3 "
                                                       "ذخيره شد.")
-                                           .arg(draft.id->left(40), IdNumber::message(r))
+                                           .arg(text.left(40), IdNumber::message(r))
                                            .arg(proposedId)});
         }
     }

@@ -9,44 +9,47 @@ class TextLines
 public:
     explicit TextLines(QByteArrayView text) : m_text(text), m_sep(text.contains('\n') ? '\n' : '\r')
     {
+        advance();
     }
 
     bool atEnd() const { return m_pos >= m_text.size(); }
     // The line the next call to next() returns.
     qsizetype nextNumber() const { return m_number + 1; }
 
-    QByteArrayView peek() const { return lineAt(m_pos, nullptr); }
+    QByteArrayView peek() const { return m_line; }
     QByteArrayView next()
     {
-        qsizetype end = 0;
-        const QByteArrayView line = lineAt(m_pos, &end);
-        m_pos = end;
+        const QByteArrayView line = m_line;
+        m_pos = m_end;
         ++m_number;
+        advance();
         return line;
     }
 
 private:
-    QByteArrayView lineAt(qsizetype pos, qsizetype *end) const
+    // Finds the line at m_pos once, for both peek() and next().
+    void advance()
     {
         const qsizetype size = m_text.size();
-        if (pos >= size) {
-            if (end)
-                *end = size;
-            return {};
+        if (m_pos >= size) {
+            m_line = {};
+            m_end = size;
+            return;
         }
-        qsizetype stop = m_text.indexOf(m_sep, pos);
+        qsizetype stop = m_text.indexOf(m_sep, m_pos);
         if (stop < 0)
             stop = size;
-        if (end)
-            *end = stop < size ? stop + 1 : size;
-        qsizetype len = stop - pos;
-        if (m_sep == '\n' && len > 0 && m_text[pos + len - 1] == '\r')
+        m_end = stop < size ? stop + 1 : size;
+        qsizetype len = stop - m_pos;
+        if (m_sep == '\n' && len > 0 && m_text[m_pos + len - 1] == '\r')
             --len;
-        return m_text.sliced(pos, len);
+        m_line = m_text.sliced(m_pos, len);
     }
 
     QByteArrayView m_text;
     char m_sep;
     qsizetype m_pos = 0;
+    qsizetype m_end = 0;
     qsizetype m_number = 0;
+    QByteArrayView m_line;
 };

@@ -1,7 +1,11 @@
 #include "VcardReader.h"
 
+#include <array>
+#include <cstring>
+
 #include <QList>
 #include <QStringDecoder>
+#include <QVarLengthArray>
 
 #include "Cp1256Codec.h"
 #include "TextInput.h"
@@ -9,162 +13,346 @@
 
 namespace {
 
-struct Param
+// Names and parameter words are ASCII and matched without regard to case.
+constexpr char upper(char c)
 {
-    QByteArray name; // upper case
-    QList<QByteArray> values;
+    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
+}
+
+bool same(QByteArrayView a, QByteArrayView upperCase)
+{
+    if (a.size() != upperCase.size())
+        return false;
+    if (std::memcmp(a.data(), upperCase.data(), size_t(a.size())) == 0)
+        return true;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upperCase[i])
+            return false;
+    return true;
+}
+
+bool contains(QByteArrayView hay, QByteArrayView upperCase)
+{
+    for (qsizetype i = 0; i + upperCase.size() <= hay.size(); ++i)
+        if (same(hay.sliced(i, upperCase.size()), upperCase))
+            return true;
+    return false;
+}
+
+// A piece of a bad line, short enough for a message.
+QString shown(QByteArrayView v)
+{
+    return QString::fromUtf8(v.first(std::min<qsizetype>(v.size(), 40)));
+}
+
+bool has(QByteArrayView v, char c)
+{
+    return !v.isEmpty() && std::memchr(v.data(), c, size_t(v.size())) != nullptr;
+}
+
+// Without the spaces and tabs around it.
+QByteArrayView stripped(QByteArrayView v)
+{
+    while (!v.isEmpty() && (v.front() == ' ' || v.front() == '\t'))
+        v = v.sliced(1);
+    while (!v.isEmpty() && (v.back() == ' ' || v.back() == '\t'))
+        v.chop(1);
+    return v;
+}
+
+// What a character is to a property's name: letters, digits, '-' and '_'
+// make it up, '.' ends its group, ';' and ':' end it; anything else is wrong.
+enum NameClass : uchar
+{
+    Bad,
+    Letter,
+    Dot,
+    Stop
+};
+const std::array<uchar, 256> kNameClass = [] {
+    std::array<uchar, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_')
+            t[c] = Letter;
+        else if (c == '.')
+            t[c] = Dot;
+        else if (c == ';' || c == ':')
+            t[c] = Stop;
+    }
+    return t;
+}();
+
+bool isBlank(QByteArrayView line)
+{
+    for (const char c : line)
+        if (c != ' ' && c != '\t')
+            return false;
+    return true;
+}
+
+enum class Kind
+{
+    Begin,
+    End,
+    Version,
+    N,
+    FN,
+    Tel,
+    Adr,
+    Label,
+    HalvexId,
+    AbLabel,
+    Silent, // bookkeeping of the writing program, not the person
+    Other
 };
 
+// Up to eight characters of a name, upper case, as one number to compare.
+constexpr quint64 key(QByteArrayView name)
+{
+    quint64 k = 0;
+    for (qsizetype i = 0; i < name.size() && i < 8; ++i)
+        k |= quint64(uchar(upper(name[i]))) << (8 * i);
+    return k;
+}
+
+Kind kindOf(QByteArrayView name)
+{
+    if (name.size() > 8) {
+        if (same(name, "X-HALVEX-ID"))
+            return Kind::HalvexId;
+        if (same(name, "X-ABLABEL"))
+            return Kind::AbLabel;
+        return same(name, "CLIENTPIDMAP") ? Kind::Silent : Kind::Other;
+    }
+    switch (key(name)) {
+    case key("N"):
+        return Kind::N;
+    case key("FN"):
+        return Kind::FN;
+    case key("TEL"):
+        return Kind::Tel;
+    case key("ADR"):
+        return Kind::Adr;
+    case key("BEGIN"):
+        return Kind::Begin;
+    case key("END"):
+        return Kind::End;
+    case key("VERSION"):
+        return Kind::Version;
+    case key("LABEL"):
+        return Kind::Label;
+    case key("PRODID"):
+    case key("REV"):
+    case key("UID"):
+    case key("KIND"):
+        return Kind::Silent;
+    default:
+        return Kind::Other;
+    }
+}
+
+// One content line; the views point into the input, or into owned when the
+// line had to be unfolded.
 struct Property
 {
     qsizetype line = 0;
-    QByteArray group; // upper case, empty when none
-    QByteArray name;  // upper case
-    QList<Param> params;
-    QByteArray value; // as written, still encoded and escaped
-
-    const Param *param(QByteArrayView key) const
-    {
-        for (const Param &p : params)
-            if (p.name == key)
-                return &p;
-        return nullptr;
-    }
-    // Any value of a TYPE parameter, lists and letter case included.
-    bool hasType(QByteArrayView type) const
-    {
-        for (const Param &p : params) {
-            if (p.name != "TYPE")
-                continue;
-            for (const QByteArray &v : p.values)
-                for (const QByteArray &t : v.split(','))
-                    if (t.trimmed().compare(type, Qt::CaseInsensitive) == 0)
-                        return true;
-        }
-        return false;
-    }
+    Kind kind = Kind::Other;
+    QByteArrayView group;
+    QByteArrayView name;
+    QByteArrayView params; // from the first ';' up to the ':'
+    QByteArrayView value;
+    QByteArray owned;
+    // From the parameters, read once.
+    QByteArrayView encoding;
+    QByteArrayView charset;
+    bool cell = false;
 };
 
-struct Failure
+bool isEncodingWord(QByteArrayView v)
 {
-    qsizetype line;
-    QString message;
-};
-
-bool isNameChar(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '_' || c == '.';
+    return same(v, "QUOTED-PRINTABLE") || same(v, "BASE64") || same(v, "B") || same(v, "8BIT") ||
+           same(v, "7BIT");
 }
 
-QByteArray unquote(QByteArrayView v)
+// Calls f(key, value) for every parameter value, unquoted; vCard 2.1's bare
+// values (TEL;CELL;VOICE) count as TYPE, or ENCODING for the encodings.
+template <typename F> void forEachParam(QByteArrayView params, F f)
 {
-    QByteArray s = v.trimmed().toByteArray();
-    if (s.size() >= 2 && s.startsWith('"') && s.endsWith('"'))
-        s = s.mid(1, s.size() - 2);
-    if (!s.contains('^'))
-        return s;
-    // Parameter escapes of RFC 6868.
-    QByteArray out;
-    out.reserve(s.size());
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == '^' && i + 1 < s.size()) {
-            const char n = s[i + 1];
-            if (n == 'n' || n == 'N') {
-                out += '\n';
-                ++i;
-                continue;
-            }
-            if (n == '^' || n == '\'') {
-                out += n == '^' ? '^' : '"';
-                ++i;
-                continue;
+    qsizetype i = 0;
+    const qsizetype n = params.size();
+    while (i < n) {
+        if (params[i] == ';') {
+            ++i;
+            continue;
+        }
+        const qsizetype start = i;
+        bool quoted = false;
+        for (; i < n; ++i) {
+            if (params[i] == '"')
+                quoted = !quoted;
+            else if (!quoted && params[i] == ';')
+                break;
+        }
+        const QByteArrayView seg = stripped(params.sliced(start, i - start));
+        if (seg.isEmpty())
+            continue;
+        const qsizetype eq = seg.indexOf('=');
+        if (eq < 0) {
+            f(isEncodingWord(seg) ? QByteArrayView("ENCODING") : QByteArrayView("TYPE"), seg);
+            continue;
+        }
+        const QByteArrayView key = stripped(seg.first(eq));
+        const QByteArrayView rest = seg.sliced(eq + 1);
+        qsizetype from = 0;
+        bool inQuote = false;
+        for (qsizetype k = 0; k <= rest.size(); ++k) {
+            if (k < rest.size() && rest[k] == '"')
+                inQuote = !inQuote;
+            if (k == rest.size() || (!inQuote && rest[k] == ',')) {
+                QByteArrayView v = stripped(rest.sliced(from, k - from));
+                if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+                    v = v.sliced(1, v.size() - 2);
+                f(key, v);
+                from = k + 1;
             }
         }
-        out += s[i];
     }
-    return out;
 }
 
-Param parseParam(QByteArrayView seg)
+void readParams(Property &prop)
 {
-    Param p;
-    const qsizetype eq = seg.indexOf('=');
-    if (eq < 0) {
-        // vCard 2.1 writes bare values: TEL;CELL;VOICE, ADR;QUOTED-PRINTABLE.
-        const QByteArray bare = seg.trimmed().toByteArray().toUpper();
-        static const QList<QByteArray> encodings = {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT",
-                                                    "7BIT"};
-        p.name = encodings.contains(bare) ? QByteArray("ENCODING") : QByteArray("TYPE");
-        p.values << bare;
-        return p;
-    }
-    p.name = seg.first(eq).trimmed().toByteArray().toUpper();
-    const QByteArrayView rest = seg.sliced(eq + 1);
-    qsizetype start = 0;
-    bool quoted = false;
-    for (qsizetype i = 0; i <= rest.size(); ++i) {
-        if (i < rest.size() && rest[i] == '"')
-            quoted = !quoted;
-        if (i == rest.size() || (!quoted && rest[i] == ',')) {
-            p.values << unquote(rest.sliced(start, i - start));
-            start = i + 1;
+    prop.encoding = {};
+    prop.charset = {};
+    prop.cell = false;
+    if (prop.params.isEmpty())
+        return;
+    bool encoding = false, charset = false;
+    forEachParam(prop.params, [&](QByteArrayView k, QByteArrayView v) {
+        if (!encoding && same(k, "ENCODING")) {
+            prop.encoding = v;
+            encoding = true;
+        } else if (!charset && same(k, "CHARSET")) {
+            prop.charset = v;
+            charset = true;
+        } else if (same(k, "TYPE")) {
+            qsizetype from = 0;
+            for (qsizetype i = 0; i <= v.size(); ++i) {
+                if (i == v.size() || v[i] == ',') {
+                    const QByteArrayView t = stripped(v.sliced(from, i - from));
+                    prop.cell =
+                        prop.cell || same(t, "CELL") || same(t, "MOBILE") || same(t, "IPHONE");
+                    from = i + 1;
+                }
+            }
         }
-    }
-    return p;
+    });
 }
 
-// Splits "group.NAME;params:value". False when the line is no property.
+bool isQuotedPrintable(QByteArrayView encoding)
+{
+    return same(encoding, "QUOTED-PRINTABLE");
+}
+
+bool isBase64(QByteArrayView encoding)
+{
+    return same(encoding, "BASE64") || same(encoding, "B");
+}
+
+// Splits "group.NAME;params:value" into views. False when the line is no property.
 bool parseProperty(QByteArrayView line, Property &prop, QString &why)
 {
     qsizetype i = 0;
+    qsizetype dot = -1;
+    bool good = true;
     const qsizetype n = line.size();
-    while (i < n && line[i] != ';' && line[i] != ':')
-        ++i;
+    for (; i < n; ++i) {
+        const uchar k = kNameClass[uchar(line[i])];
+        if (k == Letter)
+            continue;
+        if (k == Stop)
+            break;
+        good = good && k == Dot;
+        dot = i;
+    }
     const QByteArrayView full = line.first(i);
     if (i == n) {
         why = QStringLiteral("اين خط ويژگي vCard نيست (به شکل NAME:مقدار نيست).");
         return false;
     }
-    bool good = !full.isEmpty() && full.back() != '.';
-    for (const char c : full)
-        good = good && isNameChar(c);
-    if (!good) {
-        why = QStringLiteral("نام ويژگي «%1» درست نيست.")
-                  .arg(QString::fromUtf8(full.first(std::min<qsizetype>(full.size(), 40))));
+    if (!good || full.isEmpty() || dot == i - 1) {
+        why = QStringLiteral("نام ويژگي «%1» درست نيست.").arg(shown(full));
         return false;
     }
-    const qsizetype dot = full.lastIndexOf('.');
-    prop.group = dot < 0 ? QByteArray() : full.first(dot).toByteArray().toUpper();
-    prop.name = full.sliced(dot + 1).toByteArray().toUpper();
-    while (i < n && line[i] == ';') {
-        const qsizetype start = ++i;
+    prop.group = dot < 0 ? QByteArrayView() : full.first(dot);
+    prop.name = full.sliced(dot + 1);
+    prop.kind = kindOf(prop.name);
+    const qsizetype paramsStart = i;
+    if (line[i] == ';') {
         bool quoted = false;
         for (; i < n; ++i) {
-            const char c = line[i];
-            if (c == '"')
+            if (line[i] == '"')
                 quoted = !quoted;
-            else if (!quoted && (c == ';' || c == ':'))
+            else if (!quoted && line[i] == ':')
                 break;
         }
-        const QByteArrayView seg = line.sliced(start, i - start);
-        if (!seg.trimmed().isEmpty())
-            prop.params << parseParam(seg);
+        if (i >= n) {
+            why = QStringLiteral("ويژگي %1 «:» ندارد (شايد يک «\"» بسته نشده است).")
+                      .arg(shown(prop.name));
+            return false;
+        }
     }
-    if (i >= n) {
-        why = QStringLiteral("ويژگي %1 «:» ندارد (شايد يک «\"» بسته نشده است).")
-                  .arg(QString::fromLatin1(prop.name));
-        return false;
-    }
-    prop.value = line.sliced(i + 1).toByteArray();
+    prop.params = line.sliced(paramsStart, i - paramsStart);
+    prop.value = line.sliced(i + 1);
+    readParams(prop);
     return true;
 }
 
+bool isFold(QByteArrayView next)
+{
+    return !next.isEmpty() && (next[0] == ' ' || next[0] == '\t');
+}
+
+// Joins the lines that continue owned: folds, quoted-printable soft breaks, and
+// the unindented base64 of vCard 2.1 up to a blank line. False when too long.
+bool absorb(QByteArray &owned, TextLines &lines, bool qp, bool b64)
+{
+    while (!lines.atEnd()) {
+        const QByteArrayView next = lines.peek();
+        if (qp && owned.endsWith('=')) {
+            owned.chop(1);
+            owned += next;
+        } else if (isFold(next)) {
+            owned += next.sliced(1);
+        } else {
+            break;
+        }
+        lines.next();
+        if (owned.size() > TextInput::MaxLine)
+            return false;
+    }
+    while (b64 && !lines.atEnd()) {
+        const QByteArrayView next = lines.peek();
+        if (isBlank(next)) {
+            lines.next();
+            break;
+        }
+        if (has(next, ':'))
+            break;
+        owned += next.trimmed();
+        lines.next();
+        if (owned.size() > TextInput::MaxLine)
+            return false;
+    }
+    return true;
+}
+
+// The head of a line names an encoding that changes how the line continues.
 bool headSays(QByteArrayView line, QByteArrayView word)
 {
     const qsizetype colon = line.indexOf(':');
     const QByteArrayView head = colon < 0 ? line : line.first(colon);
-    return QByteArray(head.data(), head.size()).toUpper().contains(word);
+    return has(head, ';') && contains(head, word);
 }
 
 int hexValue(char c)
@@ -194,15 +382,30 @@ QByteArray fromQuotedPrintable(QByteArrayView in)
     return out;
 }
 
-// A card's properties, read back into the fields of a contact.
+// A component of N or ADR: a view into the line, or text made from a list.
+struct Piece
+{
+    QByteArrayView view;
+    QString text;
+    bool isView = true;
+
+    bool isEmpty() const { return isView ? view.isEmpty() : text.isEmpty(); }
+    QString toString() const { return isView ? QString::fromUtf8(view) : text; }
+};
+using Pieces = QVarLengthArray<Piece, 8>;
+
+// A card's properties, read back into the fields of a contact. Plain UTF-8
+// values stay views into the input; anything encoded, escaped or folded goes
+// through QString.
 class CardReader
 {
 public:
-    CardReader(const QList<Property> &props, ContactDraft &draft) : m_props(props), m_draft(draft)
+    CardReader(const std::vector<Property> &props, ContactDraft &draft)
+        : m_props(props), m_draft(draft)
     {
         for (const Property &p : props) {
-            if (p.name == "VERSION") {
-                m_v21 = p.value.trimmed() == "2.1";
+            if (p.kind == Kind::Version) {
+                m_v21 = stripped(p.value) == "2.1";
                 break;
             }
         }
@@ -210,115 +413,126 @@ public:
 
     void run()
     {
-        collectLabels();
         const Property *nProp = nullptr;
         const Property *fnProp = nullptr;
         const Property *adrProp = nullptr;
         const Property *labelProp = nullptr;
-        QList<QByteArray> dropped;
+        QStringList dropped;
         for (const Property &p : m_props) {
-            const QByteArray &name = p.name;
-            if (name == "N" && !nProp) {
-                nProp = &p;
-            } else if (name == "FN" && !fnProp) {
-                fnProp = &p;
-            } else if (name == "TEL") {
+            switch (p.kind) {
+            case Kind::N:
+                if (!nProp)
+                    nProp = &p;
+                else
+                    drop(p, dropped);
+                break;
+            case Kind::FN:
+                if (!fnProp)
+                    fnProp = &p;
+                else
+                    drop(p, dropped);
+                break;
+            case Kind::Tel:
                 takePhone(p);
-            } else if (name == "ADR") {
+                break;
+            case Kind::Adr:
                 if (!adrProp) {
                     adrProp = &p;
-                } else if (!p.value.trimmed().isEmpty()) {
-                    const QString extra = joinAddress(p);
+                } else if (!isBlank(p.value)) {
+                    const QString extra = joinAddress(p).toString();
                     if (!extra.isEmpty())
                         note(QStringLiteral("ADR"),
                              QStringLiteral("نشاني ديگر «%1» ذخيره نشد: فقط يک نشاني جا دارد.")
                                  .arg(extra));
                 }
-            } else if (name == "LABEL") {
+                break;
+            case Kind::Label:
                 if (!labelProp)
                     labelProp = &p;
-            } else if (name == "X-HALVEX-ID") {
+                break;
+            case Kind::HalvexId:
                 if (!m_draft.id)
                     m_draft.id = text(p);
-            } else if (isSilent(name)) {
-                continue;
-            } else if (!p.value.trimmed().isEmpty() && !dropped.contains(name)) {
-                dropped << name;
+                break;
+            case Kind::Other:
+                drop(p, dropped);
+                break;
+            default:
+                break;
             }
         }
         takeName(nProp, fnProp);
         takeAddress(adrProp, labelProp);
-        if (!dropped.isEmpty()) {
-            QStringList names;
-            for (const QByteArray &d : dropped)
-                names << QString::fromLatin1(d);
-            note(names.join(QStringLiteral(", ")),
+        if (!dropped.isEmpty())
+            note(dropped.join(QStringLiteral(", ")),
                  QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد."));
-        }
     }
 
 private:
-    static bool isSilent(const QByteArray &name)
-    {
-        // Bookkeeping of the writing program, not the person.
-        static const QList<QByteArray> silent = {"VERSION", "PRODID", "REV",          "UID",
-                                                 "KIND",    "BEGIN",  "CLIENTPIDMAP", "X-ABLABEL"};
-        return silent.contains(name);
-    }
-
     void note(const QString &where, const QString &what) { m_draft.notes.append({where, what}); }
 
-    void collectLabels()
+    static void drop(const Property &p, QStringList &dropped)
     {
-        for (const Property &p : m_props)
-            if (p.name == "X-ABLABEL" && !p.group.isEmpty())
-                m_labels.append({p.group, p.value.toLower()});
+        if (isBlank(p.value))
+            return;
+        const QString name = QString::fromLatin1(p.name).toUpper();
+        if (!dropped.contains(name))
+            dropped << name;
     }
-    bool labelSaysMobile(const Property &p) const
+
+    bool labelSaysMobile(const Property &tel) const
     {
-        if (p.group.isEmpty())
+        if (tel.group.isEmpty())
             return false;
-        for (const auto &[group, label] : m_labels)
-            if (group == p.group &&
-                (label.contains("mobile") || label.contains("cell") || label.contains("iphone")))
+        for (const Property &p : m_props)
+            if (p.kind == Kind::AbLabel && p.group.size() == tel.group.size() &&
+                same(p.group, QByteArray(tel.group.data(), tel.group.size()).toUpper()) &&
+                (contains(p.value, "MOBILE") || contains(p.value, "CELL") ||
+                 contains(p.value, "IPHONE")))
                 return true;
         return false;
     }
 
+    // UTF-8 with nothing to decode or unescape.
+    bool plain(const Property &p) const
+    {
+        if (!p.encoding.isEmpty() || has(p.value, '\\'))
+            return false;
+        return p.charset.isEmpty() || same(p.charset, "UTF-8") || same(p.charset, "UTF8");
+    }
+
     QByteArray rawBytes(const Property &p)
     {
-        const Param *enc = p.param("ENCODING");
-        const QByteArray kind = enc && !enc->values.isEmpty() ? enc->values.first().toUpper() : "";
-        if (kind == "QUOTED-PRINTABLE")
+        if (isQuotedPrintable(p.encoding))
             return fromQuotedPrintable(p.value);
-        if (kind == "B" || kind == "BASE64") {
-            auto decoded = QByteArray::fromBase64Encoding(p.value.trimmed());
+        if (isBase64(p.encoding)) {
+            auto decoded = QByteArray::fromBase64Encoding(p.value.trimmed().toByteArray());
             if (decoded)
                 return *decoded;
-            note(QString::fromLatin1(p.name),
+            note(QString::fromLatin1(p.name).toUpper(),
                  QStringLiteral("مقدار base64 خراب است؛ همان طور که نوشته شده خوانده شد."));
         }
-        return p.value;
+        return p.value.toByteArray();
     }
 
     // The value as Unicode, before any unescaping.
     QString decoded(const Property &p)
     {
         const QByteArray bytes = rawBytes(p);
-        const Param *cs = p.param("CHARSET");
-        const QByteArray charset = cs && !cs->values.isEmpty() ? cs->values.first().toUpper() : "";
-        if (charset.isEmpty() || charset == "UTF-8" || charset == "UTF8")
+        const QByteArrayView charset = p.charset;
+        if (charset.isEmpty() || same(charset, "UTF-8") || same(charset, "UTF8"))
             return QString::fromUtf8(bytes);
-        if (charset == "WINDOWS-1256" || charset == "CP1256")
+        if (same(charset, "WINDOWS-1256") || same(charset, "CP1256"))
             return Cp1256Codec::decode(bytes);
-        if (charset == "US-ASCII" || charset == "ISO-8859-1" || charset == "LATIN1")
+        if (same(charset, "US-ASCII") || same(charset, "ISO-8859-1") || same(charset, "LATIN1"))
             return QString::fromLatin1(bytes);
-        QStringDecoder named(charset.constData());
+        const QByteArray name = charset.toByteArray();
+        QStringDecoder named(name.constData());
         if (named.isValid())
             return named(bytes);
-        note(QString::fromLatin1(p.name),
+        note(QString::fromLatin1(p.name).toUpper(),
              QStringLiteral("کدگذاري %1 شناخته نيست؛ مقدار به صورت UTF-8 خوانده شد.")
-                 .arg(QString::fromLatin1(charset)));
+                 .arg(QString::fromLatin1(name.left(40))));
         return QString::fromUtf8(bytes);
     }
 
@@ -359,13 +573,49 @@ private:
         return out;
     }
 
-    QString text(const Property &p) { return unescape(decoded(p)); }
-
-    // Components split at unescaped ';', each a list split at unescaped ','.
-    QList<QStringList> structured(const Property &p)
+    DraftText text(const Property &p)
     {
+        if (plain(p))
+            return DraftText::utf8(p.value, p.owned);
+        return unescape(decoded(p));
+    }
+
+    static QString joinNonEmpty(const QStringList &values, const QString &sep)
+    {
+        QStringList kept;
+        for (const QString &v : values)
+            if (!v.isEmpty())
+                kept << v;
+        return kept.join(sep);
+    }
+
+    // Components split at unescaped ';'; a component's list items (unescaped
+    // ',', not in 2.1) are joined with sep.
+    Pieces structured(const Property &p, const QString &sep)
+    {
+        Pieces out;
+        if (plain(p)) {
+            QByteArrayView rest = p.value;
+            for (;;) {
+                const auto *semi =
+                    static_cast<const char *>(std::memchr(rest.data(), ';', size_t(rest.size())));
+                const QByteArrayView comp = semi ? rest.first(semi - rest.data()) : rest;
+                if (m_v21 || !has(comp, ',')) {
+                    out.append(Piece{comp, {}, true});
+                } else {
+                    QStringList items;
+                    for (const QByteArrayView item : comp.toByteArray().split(','))
+                        items << QString::fromUtf8(item);
+                    out.append(Piece{{}, joinNonEmpty(items, sep), false});
+                }
+                if (!semi)
+                    break;
+                rest = rest.sliced(semi - rest.data() + 1);
+            }
+            return out;
+        }
         const QString s = decoded(p);
-        QList<QStringList> comps(1);
+        QStringList items;
         QString cur;
         for (qsizetype i = 0; i < s.size(); ++i) {
             const QChar c = s[i];
@@ -377,86 +627,100 @@ private:
                 }
             }
             if (c == u';') {
-                comps.last() << cur;
+                items << cur;
+                out.append(Piece{{}, joinNonEmpty(items, sep), false});
+                items.clear();
                 cur.clear();
-                comps.append(QStringList());
             } else if (c == u',' && !m_v21) {
-                comps.last() << cur;
+                items << cur;
                 cur.clear();
             } else {
                 cur += c;
             }
         }
-        comps.last() << cur;
-        return comps;
+        items << cur;
+        out.append(Piece{{}, joinNonEmpty(items, sep), false});
+        return out;
     }
 
-    static QString joined(const QStringList &values, const QString &sep)
+    static DraftText draftOf(const Property &p, const Piece &piece)
     {
-        QStringList kept;
-        for (const QString &v : values)
-            if (!v.isEmpty())
-                kept << v;
-        return kept.join(sep);
+        return piece.isView ? DraftText::utf8(piece.view, p.owned) : DraftText(piece.text);
     }
 
     void takeName(const Property *n, const Property *fn)
     {
         if (n) {
-            const QList<QStringList> c = structured(*n);
-            m_draft.family = joined(c.value(0), QStringLiteral(" "));
-            m_draft.name = joined(c.value(1), QStringLiteral(" "));
+            const Pieces c = structured(*n, QStringLiteral(" "));
+            if (!c.isEmpty())
+                m_draft.family = draftOf(*n, c[0]);
+            if (c.size() > 1)
+                m_draft.name = draftOf(*n, c[1]);
             const QString parts[] = {QStringLiteral("نام مياني"), QStringLiteral("پيشوند"),
                                      QStringLiteral("پسوند")};
-            for (int k = 2; k < 5; ++k) {
-                const QString extra = joined(c.value(k), QStringLiteral(" "));
-                if (!extra.isEmpty())
+            for (int k = 2; k < 5 && k < c.size(); ++k)
+                if (!c[k].isEmpty())
                     note(QStringLiteral("N"),
-                         QStringLiteral("%1 «%2» ذخيره نشد.").arg(parts[k - 2], extra));
-            }
+                         QStringLiteral("%1 «%2» ذخيره نشد.").arg(parts[k - 2], c[k].toString()));
         }
-        if (fn && m_draft.name.isEmpty() && m_draft.family.isEmpty()) {
-            // No usable N: the formatted name, family after its last space.
-            const QString full = text(*fn);
-            const qsizetype space = full.lastIndexOf(u' ');
-            if (space < 0) {
-                m_draft.name = full;
-            } else {
-                m_draft.name = full.left(space);
-                m_draft.family = full.mid(space + 1);
-            }
+        if (!fn || !m_draft.name.isEmpty() || !m_draft.family.isEmpty())
+            return;
+        // No usable N: the formatted name, family after its last space.
+        const DraftText full = text(*fn);
+        if (full.isUtf8()) {
+            const QByteArrayView v = full.utf8View();
+            const qsizetype space = v.lastIndexOf(' ');
+            m_draft.name = full.part(space < 0 ? v : v.first(space));
+            m_draft.family = full.part(space < 0 ? QByteArrayView() : v.sliced(space + 1));
+            return;
         }
+        const QString s = full.toString();
+        const qsizetype space = s.lastIndexOf(u' ');
+        m_draft.name = space < 0 ? s : s.left(space);
+        m_draft.family = space < 0 ? QString() : s.mid(space + 1);
     }
 
     void takePhone(const Property &p)
     {
-        QString number = text(p);
-        if (number.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
-            number.remove(0, 4);
+        DraftText number = text(p);
+        if (number.isUtf8()) {
+            const QByteArrayView v = number.utf8View();
+            if (v.size() >= 4 && same(v.first(4), "TEL:"))
+                number = number.part(v.sliced(4));
+        } else {
+            QString s = number.toString();
+            if (s.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
+                number = s.mid(4);
+        }
         if (number.isEmpty())
             return;
-        const bool cell =
-            p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") || labelSaysMobile(p);
-        QString &slot = cell ? m_draft.mobile : m_draft.phone;
+        const bool cell = p.cell || labelSaysMobile(p);
+        DraftText &slot = cell ? m_draft.mobile : m_draft.phone;
         if (slot.isEmpty()) {
-            slot = number;
+            slot = std::move(number);
             return;
         }
         note(QStringLiteral("TEL"),
-             cell ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره موبايل جا دارد.")
-                        .arg(number)
-                  : QStringLiteral("شماره تلفن ديگر «%1» ذخيره نشد: فقط يک شماره تلفن جا دارد.")
-                        .arg(number));
+             (cell
+                  ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره موبايل جا دارد.")
+                  : QStringLiteral("شماره تلفن ديگر «%1» ذخيره نشد: فقط يک شماره تلفن جا دارد."))
+                 .arg(number.toString()));
     }
 
-    QString joinAddress(const Property &p)
+    DraftText joinAddress(const Property &p)
     {
+        const Pieces comps = structured(p, QStringLiteral(", "));
+        const Piece *only = nullptr;
+        int filled = 0;
+        for (const Piece &c : comps)
+            if (!c.isEmpty() && filled++ == 0)
+                only = &c;
+        if (filled <= 1)
+            return only ? draftOf(p, *only) : DraftText();
         QStringList parts;
-        for (const QStringList &comp : structured(p)) {
-            const QString v = joined(comp, QStringLiteral(", "));
-            if (!v.isEmpty())
-                parts << v;
-        }
+        for (const Piece &c : comps)
+            if (!c.isEmpty())
+                parts << c.toString();
         return parts.join(QStringLiteral(", "));
     }
 
@@ -465,18 +729,22 @@ private:
         if (adr) {
             m_draft.address = joinAddress(*adr);
             if (m_draft.address.isEmpty()) {
-                if (const Param *l = adr->param("LABEL"); l && !l->values.isEmpty())
-                    m_draft.address = unescape(QString::fromUtf8(l->values.join(',')));
+                QByteArray l;
+                forEachParam(adr->params, [&l](QByteArrayView k, QByteArrayView v) {
+                    if (same(k, "LABEL"))
+                        l += (l.isEmpty() ? "" : ",") + v.toByteArray();
+                });
+                if (!l.isEmpty())
+                    m_draft.address = unescape(QString::fromUtf8(l));
             }
         }
         if (m_draft.address.isEmpty() && label)
             m_draft.address = text(*label);
     }
 
-    const QList<Property> &m_props;
+    const std::vector<Property> &m_props;
     ContactDraft &m_draft;
     bool m_v21 = false;
-    QList<std::pair<QByteArray, QByteArray>> m_labels;
 };
 
 } // namespace
@@ -485,22 +753,21 @@ bool VcardReader::looksLikeVcard(QByteArrayView text)
 {
     TextLines lines(text);
     while (!lines.atEnd()) {
-        const QByteArrayView line = lines.next().trimmed();
+        const QByteArrayView line = stripped(lines.next());
         if (line.isEmpty())
             continue;
-        return line.size() == 11 && QByteArray(line.data(), line.size()).toUpper() == "BEGIN:VCARD";
+        return same(line, "BEGIN:VCARD");
     }
     return false;
 }
 
-ReadResult VcardReader::read(QByteArrayView text)
+ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
 {
     ReadResult result;
     const auto fail = [&result](qsizetype line, const QString &message) {
         result.error = message;
         result.errorLine = line;
-        result.contacts.clear();
-        return result;
+        return std::move(result);
     };
     const QString tooLong = QStringLiteral("خط بيش از %1 مگابايت است؛ اين فايل vCard درستي نيست.")
                                 .arg(TextInput::MaxLine / (1024 * 1024));
@@ -508,59 +775,43 @@ ReadResult VcardReader::read(QByteArrayView text)
     TextLines lines(text);
     bool inCard = false;
     qsizetype cardLine = 0;
-    QList<Property> props;
-    QByteArray logical;
+    std::vector<Property> props;
+    Property prop; // every field is set anew for each line
     while (!lines.atEnd()) {
         const qsizetype lineNo = lines.nextNumber();
         const QByteArrayView first = lines.next();
         if (first.size() > TextInput::MaxLine)
             return fail(lineNo, tooLong);
-        if (first.trimmed().isEmpty())
+        if (isBlank(first))
             continue;
-        logical = first.toByteArray();
-        const bool qp = headSays(first, "QUOTED-PRINTABLE");
-        while (!lines.atEnd()) {
-            const QByteArrayView next = lines.peek();
-            if (qp && logical.endsWith('=')) {
-                // A soft line break of quoted-printable.
-                logical.chop(1);
-                logical += next;
-            } else if (!next.isEmpty() && (next[0] == ' ' || next[0] == '\t')) {
-                logical += next.sliced(1);
-            } else {
-                break;
-            }
-            lines.next();
-            if (logical.size() > TextInput::MaxLine)
-                return fail(lineNo, tooLong);
-        }
-        if (headSays(first, "BASE64")) {
-            // vCard 2.1 may run base64 data over unindented lines up to a blank one.
-            while (!lines.atEnd()) {
-                const QByteArrayView next = lines.peek();
-                if (next.trimmed().isEmpty()) {
-                    lines.next();
-                    break;
-                }
-                if (next.contains(':'))
-                    break;
-                logical += next.trimmed();
-                lines.next();
-                if (logical.size() > TextInput::MaxLine)
-                    return fail(lineNo, tooLong);
-            }
-        }
 
-        Property prop;
+        // Most lines stand alone; only a continued one is copied and joined.
+        if (!prop.owned.isNull())
+            prop.owned = QByteArray();
         QString why;
-        if (!parseProperty(logical, prop, why))
+        const bool folded = !lines.atEnd() && isFold(lines.peek());
+        const bool parsed = parseProperty(first, prop, why);
+        if (!parsed && !folded)
             return fail(lineNo, why);
+        const bool encoded = !parsed || !prop.encoding.isEmpty();
+        const bool qp = encoded && (parsed ? isQuotedPrintable(prop.encoding)
+                                           : headSays(first, "QUOTED-PRINTABLE"));
+        const bool b64 = encoded && (parsed ? isBase64(prop.encoding) : headSays(first, "BASE64"));
+        if (!lines.atEnd() &&
+            (folded || (qp && first.endsWith('=')) || (b64 && !has(lines.peek(), ':')))) {
+            prop.owned = first.toByteArray();
+            if (!absorb(prop.owned, lines, qp, b64))
+                return fail(lineNo, tooLong);
+            if (!parseProperty(prop.owned, prop, why))
+                return fail(lineNo, why);
+        }
         prop.line = lineNo;
-        if (prop.name == "BEGIN") {
-            const QByteArray what = prop.value.trimmed().toUpper();
-            if (what != "VCARD")
-                return fail(lineNo, QStringLiteral("BEGIN:%1 پشتيباني نمي شود؛ فقط BEGIN:VCARD.")
-                                        .arg(QString::fromUtf8(what.left(40))));
+        if (prop.kind == Kind::Begin) {
+            const QByteArrayView what = stripped(prop.value);
+            if (!same(what, "VCARD"))
+                return fail(
+                    lineNo,
+                    QStringLiteral("BEGIN:%1 پشتيباني نمي شود؛ فقط BEGIN:VCARD.").arg(shown(what)));
             if (inCard)
                 return fail(lineNo, QStringLiteral("BEGIN:VCARD درون کارتي که از خط %1 شروع شده "
                                                    "است؛ END:VCARD آن کارت جا افتاده است.")
@@ -570,27 +821,27 @@ ReadResult VcardReader::read(QByteArrayView text)
             props.clear();
             continue;
         }
-        if (prop.name == "END") {
-            const QByteArray what = prop.value.trimmed().toUpper();
+        if (prop.kind == Kind::End) {
+            const QByteArrayView what = stripped(prop.value);
             if (!inCard)
-                return fail(lineNo, QStringLiteral("END:%1 بدون BEGIN:VCARD پيش از آن.")
-                                        .arg(QString::fromUtf8(what.left(40))));
-            if (what != "VCARD")
-                return fail(lineNo, QStringLiteral("END:%1 کارت خط %2 را نمي بندد؛ END:VCARD "
-                                                   "لازم است.")
-                                        .arg(QString::fromUtf8(what.left(40)))
-                                        .arg(cardLine));
+                return fail(lineNo,
+                            QStringLiteral("END:%1 بدون BEGIN:VCARD پيش از آن.").arg(shown(what)));
+            if (!same(what, "VCARD"))
+                return fail(lineNo,
+                            QStringLiteral("END:%1 کارت خط %2 را نمي بندد؛ END:VCARD لازم است.")
+                                .arg(shown(what))
+                                .arg(cardLine));
             ContactDraft draft;
             draft.line = cardLine;
-            draft.index = int(result.contacts.size()) + 1;
+            draft.index = ++result.contacts;
             CardReader(props, draft).run();
-            result.contacts.push_back(std::move(draft));
+            take(draft);
             inCard = false;
             continue;
         }
         if (!inCard)
             return fail(lineNo, QStringLiteral("اين خط بيرون از کارت است (پيش از BEGIN:VCARD)."));
-        props.append(std::move(prop));
+        props.push_back(std::move(prop));
     }
     if (inCard)
         return fail(cardLine, QStringLiteral("کارتي که از خط %1 شروع شده هرگز بسته نشده است "

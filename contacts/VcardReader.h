@@ -11,7 +11,7 @@ class VcardReader
 {
 public:
     // The text as TextInput::prepare left it.
-    static ReadResult read(QByteArrayView text);
+    static ReadResult read(QByteArrayView text, const DraftSink &take);
     // Whether a text looks like vCards (its first non-blank line is BEGIN:VCARD).
     static bool looksLikeVcard(QByteArrayView text);
 };

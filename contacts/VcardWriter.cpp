@@ -1,14 +1,19 @@
 #include "VcardWriter.h"
 
+#include <cstring>
+
 #include "FieldText.h"
 
 namespace {
 
+// More than any card can take: every stored byte is at most three in UTF-8.
+constexpr qsizetype kCardRoom = 2048;
+
 class Card
 {
 public:
-    Card(const ContactRecord &r, qint64 n, QByteArray &out, QList<ExportWarning> &warnings)
-        : m_record(r), m_n(n), m_out(out), m_warnings(warnings)
+    Card(const ContactRecord &r, qint64 n, QList<ExportWarning> &warnings)
+        : m_record(r), m_n(n), m_warnings(warnings), m_table(FieldText::vcardText())
     {
     }
 
@@ -17,59 +22,55 @@ public:
         return FieldText::unpadded(m_record.fieldBytes(f));
     }
 
+    void begin(const char *head)
+    {
+        m_p = m_line;
+        put(head);
+    }
+    void put(const char *s)
+    {
+        const size_t n = std::strlen(s);
+        std::memcpy(m_p, s, n);
+        m_p += n;
+    }
     // A text value: \ , ; and newline escaped; other controls are not text in vCard.
     void escaped(ContactRecord::Field f)
     {
-        for (const char c : field(f)) {
-            switch (c) {
-            case '\\':
-                m_line += "\\\\";
-                break;
-            case ',':
-                m_line += "\\,";
-                break;
-            case ';':
-                m_line += "\\;";
-                break;
-            case '\n':
-                m_line += "\\n";
-                break;
-            default:
-                if (uchar(c) < 0x20 && c != '\t') {
-                    m_line += FieldText::replacement();
+        const QByteArrayView v = field(f);
+        uchar marks = 0;
+        m_p = FieldText::put(m_p, v, m_table, marks);
+        if (marks & FieldText::Lost)
+            for (const char c : v)
+                if (m_table[uchar(c)].size & FieldText::Lost)
                     m_warnings.append({m_n, f, uchar(c)});
-                } else {
-                    m_line += FieldText::utf8(uchar(c));
-                }
-            }
-        }
     }
-
-    void begin(const char *head)
+    // The line, folded, at out.
+    char *end(char *out) const
     {
-        m_line.clear();
-        m_line += head;
+        const qsizetype size = m_p - m_line;
+        if (size <= VcardWriter::FoldAt) {
+            std::memcpy(out, m_line, size_t(size));
+            out += size;
+            *out++ = '\r';
+            *out++ = '\n';
+            return out;
+        }
+        return VcardWriter::fold(out, QByteArrayView(m_line, size));
     }
-    void end() { VcardWriter::appendFolded(m_out, m_line); }
-    QByteArray &line() { return m_line; }
 
 private:
     const ContactRecord &m_record;
     qint64 m_n;
-    QByteArray &m_out;
     QList<ExportWarning> &m_warnings;
-    QByteArray m_line;
+    const FieldText::Table &m_table;
+    char m_line[kCardRoom / 2];
+    char *m_p = m_line;
 };
 
 } // namespace
 
-void VcardWriter::appendFolded(QByteArray &out, QByteArrayView line)
+char *VcardWriter::fold(char *out, QByteArrayView line)
 {
-    if (line.size() <= FoldAt) {
-        out += line;
-        out += "\r\n";
-        return;
-    }
     qsizetype pos = 0;
     qsizetype room = FoldAt;
     while (pos < line.size()) {
@@ -78,55 +79,75 @@ void VcardWriter::appendFolded(QByteArray &out, QByteArrayView line)
         while (end < line.size() && end > pos + 1 && (uchar(line[end]) & 0xC0) == 0x80)
             --end;
         if (pos > 0)
-            out += ' ';
-        out += line.sliced(pos, end - pos);
-        out += "\r\n";
+            *out++ = ' ';
+        std::memcpy(out, line.data() + pos, size_t(end - pos));
+        out += end - pos;
+        *out++ = '\r';
+        *out++ = '\n';
         pos = end;
         room = FoldAt - 1; // the leading space counts
     }
+    return out;
+}
+
+void VcardWriter::appendFolded(QByteArray &out, QByteArrayView line)
+{
+    const qsizetype start = out.size();
+    out.resize(start + line.size() + 3 * (line.size() / (FoldAt - 1) + 1));
+    char *end = fold(out.data() + start, line);
+    out.resize(end - out.constData());
 }
 
 void VcardWriter::write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
                         QList<ExportWarning> &warnings)
 {
-    Card card(record, n, out, warnings);
-    out += version == V4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n" : "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    const qsizetype start = out.size();
+    out.resize(start + kCardRoom);
+    char *p = out.data() + start;
+    const auto put = [&p](const char *s) {
+        const size_t len = std::strlen(s);
+        std::memcpy(p, s, len);
+        p += len;
+    };
 
+    Card card(record, n, warnings);
+    put(version == V4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n" : "BEGIN:VCARD\r\nVERSION:3.0\r\n");
     const bool hasName = !card.field(ContactRecord::Name).isEmpty();
     const bool hasFamily = !card.field(ContactRecord::Family).isEmpty();
     // FN is required even when empty.
     card.begin("FN:");
     card.escaped(ContactRecord::Name);
     if (hasName && hasFamily)
-        card.line() += ' ';
+        card.put(" ");
     card.escaped(ContactRecord::Family);
-    card.end();
+    p = card.end(p);
     // 3.0 requires N as well; 4.0 leaves an empty one out.
     if (hasName || hasFamily || version == V3) {
         card.begin("N:");
         card.escaped(ContactRecord::Family);
-        card.line() += ';';
+        card.put(";");
         card.escaped(ContactRecord::Name);
-        card.line() += ";;;";
-        card.end();
+        card.put(";;;");
+        p = card.end(p);
     }
     if (!card.field(ContactRecord::Phone).isEmpty()) {
         card.begin("TEL;TYPE=voice:");
         card.escaped(ContactRecord::Phone);
-        card.end();
+        p = card.end(p);
     }
     if (!card.field(ContactRecord::Mobile).isEmpty()) {
         card.begin("TEL;TYPE=cell:");
         card.escaped(ContactRecord::Mobile);
-        card.end();
+        p = card.end(p);
     }
     if (!card.field(ContactRecord::Address).isEmpty()) {
         card.begin("ADR:;;");
         card.escaped(ContactRecord::Address);
-        card.line() += ";;;;";
-        card.end();
+        card.put(";;;;");
+        p = card.end(p);
     }
-    out += "X-HALVEX-ID:";
-    out += QByteArray::number(record.ID());
-    out += "\r\nEND:VCARD\r\n";
+    put("X-HALVEX-ID:");
+    p = FieldText::putNumber(p, record.ID());
+    put("\r\nEND:VCARD\r\n");
+    out.resize(p - out.constData());
 }

@@ -23,4 +23,6 @@ public:
 
     static constexpr qsizetype FoldAt = 75;
     static void appendFolded(QByteArray &out, QByteArrayView line);
+    // Writes the folded line at out, which has the room; returns its end.
+    static char *fold(char *out, QByteArrayView line);
 };
