@@ -55,6 +55,10 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     // Records are built as the files are read; nothing is said or written
     // until every file has been read whole.
     std::vector<ContactRecord> records;
+    qsizetype input = 0;
+    for (const ImportSource &source : sources)
+        input += source.bytes.size();
+    records.reserve(size_t(std::min<qsizetype>(input / 100 + 1, ContactStore::MaxRecords + 1)));
     QStringList report;
     for (const ImportSource &source : sources) {
         QStringList losses;

@@ -6,9 +6,6 @@
 
 namespace {
 
-// A row never needs more: every stored byte is at most three in UTF-8.
-constexpr qsizetype kRowRoom = 3 * ContactRecord::Size + 64;
-
 char *putField(char *p, const ContactRecord &r, ContactRecord::Field f, qint64 n,
                QList<ExportWarning> &warnings)
 {
@@ -39,12 +36,9 @@ void CsvWriter::begin(QByteArray &out)
     out += "\xEF\xBB\xBFName,Family,Phone,Mobile,ID,Address\r\n";
 }
 
-void CsvWriter::write(const ContactRecord &record, qint64 n, QByteArray &out,
-                      QList<ExportWarning> &warnings)
+char *CsvWriter::write(const ContactRecord &record, qint64 n, char *p,
+                       QList<ExportWarning> &warnings)
 {
-    const qsizetype start = out.size();
-    out.resize(start + kRowRoom);
-    char *p = out.data() + start;
     p = putField(p, record, ContactRecord::Name, n, warnings);
     *p++ = ',';
     p = putField(p, record, ContactRecord::Family, n, warnings);
@@ -58,5 +52,13 @@ void CsvWriter::write(const ContactRecord &record, qint64 n, QByteArray &out,
     p = putField(p, record, ContactRecord::Address, n, warnings);
     *p++ = '\r';
     *p++ = '\n';
-    out.resize(p - out.constData());
+    return p;
+}
+
+void CsvWriter::write(const ContactRecord &record, qint64 n, QByteArray &out,
+                      QList<ExportWarning> &warnings)
+{
+    const qsizetype start = out.size();
+    out.resize(start + MaxRow);
+    out.resize(write(record, n, out.data() + start, warnings) - out.constData());
 }

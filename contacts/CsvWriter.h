@@ -12,7 +12,14 @@ class CsvWriter
 public:
     // The byte-order mark and the header row.
     static void begin(QByteArray &out);
-    // The row of record number n.
+    // The most a row takes: every stored byte is at most three in UTF-8.
+    static constexpr qsizetype MaxRow = 3 * ContactRecord::Size + 64;
+
+    // Writes the row of record number n at out, which has MaxRow bytes of
+    // room; returns its end.
+    static char *write(const ContactRecord &record, qint64 n, char *out,
+                       QList<ExportWarning> &warnings);
+    // The same, appended to out.
     static void write(const ContactRecord &record, qint64 n, QByteArray &out,
                       QList<ExportWarning> &warnings);
 };

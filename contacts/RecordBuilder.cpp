@@ -47,19 +47,22 @@ bool storeDirect(QByteArrayView utf8, char *field, int width)
     const auto &pairs = pairBytes();
     const auto *s = reinterpret_cast<const uchar *>(utf8.data());
     const uchar *end = s + utf8.size();
-    int len = 0;
+    // No character is shorter in UTF-8 than stored, so a text no longer than the
+    // field in UTF-8 fits whatever it holds.
+    const bool fits = utf8.size() <= width;
+    char *out = field;
     while (s < end) {
-        if (len == width)
+        if (!fits && out == field + width)
             return false;
         const uchar c = *s;
         if (c < 0x80) {
-            field[len++] = char(c); // ASCII is itself in the code page
+            *out++ = char(c); // ASCII is itself in the code page
             ++s;
             continue;
         }
         if (end - s >= 2) {
             if (const qint16 b = pairs[c | s[1] << 8]; b >= 0) {
-                field[len++] = char(b);
+                *out++ = char(b);
                 s += 2;
                 continue;
             }
@@ -71,10 +74,10 @@ bool storeDirect(QByteArrayView utf8, char *field, int width)
         const qint16 b = cp < 0x800 ? qint16(-1) : directBytes()[cp];
         if (b < 0)
             return false;
-        field[len++] = char(b);
+        *out++ = char(b);
         s += 3;
     }
-    std::memset(field + len, ' ', size_t(width - len));
+    std::memset(out, ' ', size_t(field + width - out));
     return true;
 }
 

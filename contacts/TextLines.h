@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstring>
+
 #include <QByteArrayView>
 
 // Walks the physical lines of a text, ending at LF, CR LF, or CR in a text
@@ -36,9 +38,8 @@ private:
             m_end = size;
             return;
         }
-        qsizetype stop = m_text.indexOf(m_sep, m_pos);
-        if (stop < 0)
-            stop = size;
+        const void *found = std::memchr(m_text.data() + m_pos, m_sep, size_t(size - m_pos));
+        const qsizetype stop = found ? static_cast<const char *>(found) - m_text.data() : size;
         m_end = stop < size ? stop + 1 : size;
         qsizetype len = stop - m_pos;
         if (m_sep == '\n' && len > 0 && m_text[m_pos + len - 1] == '\r')

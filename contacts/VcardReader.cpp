@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include <QList>
 #include <QStringDecoder>
@@ -116,7 +118,8 @@ constexpr quint64 key(QByteArrayView name)
     return k;
 }
 
-Kind kindOf(QByteArrayView name)
+// The kind of a name from its key (names of up to eight characters) or itself.
+Kind kindOf(QByteArrayView name, quint64 nameKey)
 {
     if (name.size() > 8) {
         if (same(name, "X-HALVEX-ID"))
@@ -125,7 +128,7 @@ Kind kindOf(QByteArrayView name)
             return Kind::AbLabel;
         return same(name, "CLIENTPIDMAP") ? Kind::Silent : Kind::Other;
     }
-    switch (key(name)) {
+    switch (nameKey) {
     case key("N"):
         return Kind::N;
     case key("FN"):
@@ -262,48 +265,61 @@ bool isBase64(QByteArrayView encoding)
 // Splits "group.NAME;params:value" into views. False when the line is no property.
 bool parseProperty(QByteArrayView line, Property &prop, QString &why)
 {
-    qsizetype i = 0;
-    qsizetype dot = -1;
-    bool good = true;
-    const qsizetype n = line.size();
-    for (; i < n; ++i) {
-        const uchar k = kNameClass[uchar(line[i])];
-        if (k == Letter)
-            continue;
-        if (k == Stop)
+    // One pass over the name: its group ends at the last '.', and its first
+    // eight characters make the key its kind is found by.
+    const char *const begin = line.data();
+    const char *const end = begin + line.size();
+    const char *p = begin;
+    const char *name = begin;
+    quint64 nameKey = 0;
+    int length = 0;
+    uchar cls = Bad;
+    for (; p < end; ++p) {
+        cls = kNameClass[uchar(*p)];
+        if (cls == Letter) {
+            if (length < 8)
+                nameKey |= quint64(uchar(upper(*p))) << (8 * length);
+            ++length;
+        } else if (cls == Dot) {
+            name = p + 1;
+            nameKey = 0;
+            length = 0;
+        } else {
             break;
-        good = good && k == Dot;
-        dot = i;
+        }
     }
-    const QByteArrayView full = line.first(i);
-    if (i == n) {
+    if (p == end) {
         why = QStringLiteral("اين خط ويژگي vCard نيست (به شکل NAME:مقدار نيست).");
         return false;
     }
-    if (!good || full.isEmpty() || dot == i - 1) {
-        why = QStringLiteral("نام ويژگي «%1» درست نيست.").arg(shown(full));
+    if (cls != Stop || length == 0) {
+        const char *stop = p;
+        while (stop < end && *stop != ';' && *stop != ':')
+            ++stop;
+        why = QStringLiteral("نام ويژگي «%1» درست نيست.")
+                  .arg(shown(QByteArrayView(begin, stop - begin)));
         return false;
     }
-    prop.group = dot < 0 ? QByteArrayView() : full.first(dot);
-    prop.name = full.sliced(dot + 1);
-    prop.kind = kindOf(prop.name);
-    const qsizetype paramsStart = i;
-    if (line[i] == ';') {
+    prop.group = name == begin ? QByteArrayView() : QByteArrayView(begin, name - 1 - begin);
+    prop.name = QByteArrayView(name, p - name);
+    prop.kind = kindOf(prop.name, nameKey);
+    const char *params = p;
+    if (*p == ';') {
         bool quoted = false;
-        for (; i < n; ++i) {
-            if (line[i] == '"')
+        for (; p < end; ++p) {
+            if (*p == '"')
                 quoted = !quoted;
-            else if (!quoted && line[i] == ':')
+            else if (!quoted && *p == ':')
                 break;
         }
-        if (i >= n) {
+        if (p == end) {
             why = QStringLiteral("ويژگي %1 «:» ندارد (شايد يک «\"» بسته نشده است).")
                       .arg(shown(prop.name));
             return false;
         }
     }
-    prop.params = line.sliced(paramsStart, i - paramsStart);
-    prop.value = line.sliced(i + 1);
+    prop.params = QByteArrayView(params, p - params);
+    prop.value = QByteArrayView(p + 1, end - p - 1);
     readParams(prop);
     return true;
 }
@@ -315,8 +331,16 @@ bool isFold(QByteArrayView next)
 
 // Joins the lines that continue owned: folds, quoted-printable soft breaks, and
 // the unindented base64 of vCard 2.1 up to a blank line. False when too long.
-bool absorb(QByteArray &owned, TextLines &lines, bool qp, bool b64)
+bool absorb(QByteArray &owned, QByteArrayView first, TextLines &lines, bool qp, bool b64)
 {
+    // Measured first, so the joined line is made once.
+    qsizetype size = first.size();
+    for (TextLines ahead = lines;
+         !ahead.atEnd() && isFold(ahead.peek()) && size <= TextInput::MaxLine;)
+        size += ahead.next().size();
+    owned = QByteArray();
+    owned.reserve(size);
+    owned.append(first);
     while (!lines.atEnd()) {
         const QByteArrayView next = lines.peek();
         if (qp && owned.endsWith('=')) {
@@ -394,101 +418,130 @@ struct Piece
 };
 using Pieces = QVarLengthArray<Piece, 8>;
 
-// A card's properties, read back into the fields of a contact. Plain UTF-8
-// values stay views into the input; anything encoded, escaped or folded goes
-// through QString.
+// A card's properties, read back into the fields of a contact as they come.
+// Plain UTF-8 values stay views into the input; anything encoded, escaped or
+// folded goes through QString.
 class CardReader
 {
 public:
-    CardReader(const std::vector<Property> &props, ContactDraft &draft)
-        : m_props(props), m_draft(draft)
+    explicit CardReader(ContactDraft &draft) : m_draft(draft) {}
+
+    // The version decides how values are escaped, so what comes before VERSION
+    // waits for it.
+    void take(const Property &p)
     {
-        for (const Property &p : props) {
-            if (p.kind == Kind::Version) {
-                m_v21 = stripped(p.value) == "2.1";
-                break;
-            }
+        if (p.kind == Kind::Version) {
+            m_v21 = stripped(p.value) == "2.1";
+            m_versionSeen = true;
+            flushWaiting();
+            return;
         }
+        if (m_versionSeen)
+            use(p);
+        else
+            m_waiting.push_back(p);
     }
 
-    void run()
+    void finish()
     {
-        const Property *nProp = nullptr;
-        const Property *fnProp = nullptr;
-        const Property *adrProp = nullptr;
-        const Property *labelProp = nullptr;
-        QStringList dropped;
-        for (const Property &p : m_props) {
-            switch (p.kind) {
-            case Kind::N:
-                if (!nProp)
-                    nProp = &p;
-                else
-                    drop(p, dropped);
-                break;
-            case Kind::FN:
-                if (!fnProp)
-                    fnProp = &p;
-                else
-                    drop(p, dropped);
-                break;
-            case Kind::Tel:
-                takePhone(p);
-                break;
-            case Kind::Adr:
-                if (!adrProp) {
-                    adrProp = &p;
-                } else if (!isBlank(p.value)) {
-                    const QString extra = joinAddress(p).toString();
-                    if (!extra.isEmpty())
-                        note(QStringLiteral("ADR"),
-                             QStringLiteral("نشاني ديگر «%1» ذخيره نشد: فقط يک نشاني جا دارد.")
-                                 .arg(extra));
-                }
-                break;
-            case Kind::Label:
-                if (!labelProp)
-                    labelProp = &p;
-                break;
-            case Kind::HalvexId:
-                if (!m_draft.id)
-                    m_draft.id = text(p);
-                break;
-            case Kind::Other:
-                drop(p, dropped);
-                break;
-            default:
-                break;
-            }
-        }
-        takeName(nProp, fnProp);
-        takeAddress(adrProp, labelProp);
-        if (!dropped.isEmpty())
-            note(dropped.join(QStringLiteral(", ")),
+        flushWaiting();
+        // Labels of grouped numbers may follow them: these were kept till now.
+        for (const Property &tel : m_tels)
+            takePhone(tel);
+        if (m_hasFn && m_draft.name.isEmpty() && m_draft.family.isEmpty())
+            splitFormattedName();
+        if (m_draft.address.isEmpty() && m_hasLabel)
+            m_draft.address = m_label;
+        if (!m_dropped.isEmpty())
+            note(m_dropped.join(QStringLiteral(", ")),
                  QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد."));
     }
 
 private:
+    void flushWaiting()
+    {
+        for (const Property &w : m_waiting)
+            use(w);
+        m_waiting.clear();
+    }
+
+    void use(const Property &p)
+    {
+        switch (p.kind) {
+        case Kind::N:
+            if (m_seenN)
+                drop(p);
+            else
+                takeName(p);
+            m_seenN = true;
+            break;
+        case Kind::FN:
+            if (m_hasFn) {
+                drop(p);
+            } else {
+                m_fn = text(p);
+                m_hasFn = true;
+            }
+            break;
+        case Kind::Tel:
+            if (!p.group.isEmpty() || !m_tels.empty())
+                m_tels.push_back(p); // keeps the order of the numbers
+            else
+                takePhone(p);
+            break;
+        case Kind::Adr:
+            if (!m_seenAdr) {
+                takeAddress(p);
+                m_seenAdr = true;
+            } else if (!isBlank(p.value)) {
+                const QString extra = joinAddress(p).toString();
+                if (!extra.isEmpty())
+                    note(QStringLiteral("ADR"),
+                         QStringLiteral("نشاني ديگر «%1» ذخيره نشد: فقط يک نشاني جا دارد.")
+                             .arg(extra));
+            }
+            break;
+        case Kind::Label:
+            if (!m_hasLabel) {
+                m_label = text(p);
+                m_hasLabel = true;
+            }
+            break;
+        case Kind::HalvexId:
+            if (!m_draft.id)
+                m_draft.id = text(p);
+            break;
+        case Kind::AbLabel:
+            if (!p.group.isEmpty()) // copied: a folded line's buffer goes with the line
+                m_labels.append({p.group.toByteArray(), p.value.toByteArray()});
+            break;
+        case Kind::Other:
+            drop(p);
+            break;
+        default:
+            break;
+        }
+    }
+
     void note(const QString &where, const QString &what) { m_draft.notes.append({where, what}); }
 
-    static void drop(const Property &p, QStringList &dropped)
+    void drop(const Property &p)
     {
         if (isBlank(p.value))
             return;
         const QString name = QString::fromLatin1(p.name).toUpper();
-        if (!dropped.contains(name))
-            dropped << name;
+        if (!m_dropped.contains(name))
+            m_dropped << name;
     }
 
     bool labelSaysMobile(const Property &tel) const
     {
         if (tel.group.isEmpty())
             return false;
-        for (const Property &p : m_props)
-            if (p.kind == Kind::AbLabel && p.group.size() == tel.group.size() &&
-                same(p.group, QByteArray(tel.group.data(), tel.group.size()).toUpper()) &&
-                (contains(p.value, "MOBILE") || contains(p.value, "CELL") ||
-                 contains(p.value, "IPHONE")))
+        for (const auto &[group, label] : m_labels)
+            if (group.size() == tel.group.size() &&
+                same(group, QByteArray(tel.group.data(), tel.group.size()).toUpper()) &&
+                (contains(label, "MOBILE") || contains(label, "CELL") || contains(label, "IPHONE")))
                 return true;
         return false;
     }
@@ -648,33 +701,32 @@ private:
         return piece.isView ? DraftText::utf8(piece.view, p.owned) : DraftText(piece.text);
     }
 
-    void takeName(const Property *n, const Property *fn)
+    void takeName(const Property &n)
     {
-        if (n) {
-            const Pieces c = structured(*n, QStringLiteral(" "));
-            if (!c.isEmpty())
-                m_draft.family = draftOf(*n, c[0]);
-            if (c.size() > 1)
-                m_draft.name = draftOf(*n, c[1]);
-            const QString parts[] = {QStringLiteral("نام مياني"), QStringLiteral("پيشوند"),
-                                     QStringLiteral("پسوند")};
-            for (int k = 2; k < 5 && k < c.size(); ++k)
-                if (!c[k].isEmpty())
-                    note(QStringLiteral("N"),
-                         QStringLiteral("%1 «%2» ذخيره نشد.").arg(parts[k - 2], c[k].toString()));
-        }
-        if (!fn || !m_draft.name.isEmpty() || !m_draft.family.isEmpty())
-            return;
-        // No usable N: the formatted name, family after its last space.
-        const DraftText full = text(*fn);
-        if (full.isUtf8()) {
-            const QByteArrayView v = full.utf8View();
+        const Pieces c = structured(n, QStringLiteral(" "));
+        if (!c.isEmpty())
+            m_draft.family = draftOf(n, c[0]);
+        if (c.size() > 1)
+            m_draft.name = draftOf(n, c[1]);
+        const QString parts[] = {QStringLiteral("نام مياني"), QStringLiteral("پيشوند"),
+                                 QStringLiteral("پسوند")};
+        for (int k = 2; k < 5 && k < c.size(); ++k)
+            if (!c[k].isEmpty())
+                note(QStringLiteral("N"),
+                     QStringLiteral("%1 «%2» ذخيره نشد.").arg(parts[k - 2], c[k].toString()));
+    }
+
+    // No usable N: the formatted name, family after its last space.
+    void splitFormattedName()
+    {
+        if (m_fn.isUtf8()) {
+            const QByteArrayView v = m_fn.utf8View();
             const qsizetype space = v.lastIndexOf(' ');
-            m_draft.name = full.part(space < 0 ? v : v.first(space));
-            m_draft.family = full.part(space < 0 ? QByteArrayView() : v.sliced(space + 1));
+            m_draft.name = m_fn.part(space < 0 ? v : v.first(space));
+            m_draft.family = m_fn.part(space < 0 ? QByteArrayView() : v.sliced(space + 1));
             return;
         }
-        const QString s = full.toString();
+        const QString s = m_fn.toString();
         const qsizetype space = s.lastIndexOf(u' ');
         m_draft.name = space < 0 ? s : s.left(space);
         m_draft.family = space < 0 ? QString() : s.mid(space + 1);
@@ -724,27 +776,33 @@ private:
         return parts.join(QStringLiteral(", "));
     }
 
-    void takeAddress(const Property *adr, const Property *label)
+    void takeAddress(const Property &adr)
     {
-        if (adr) {
-            m_draft.address = joinAddress(*adr);
-            if (m_draft.address.isEmpty()) {
-                QByteArray l;
-                forEachParam(adr->params, [&l](QByteArrayView k, QByteArrayView v) {
-                    if (same(k, "LABEL"))
-                        l += (l.isEmpty() ? "" : ",") + v.toByteArray();
-                });
-                if (!l.isEmpty())
-                    m_draft.address = unescape(QString::fromUtf8(l));
-            }
-        }
-        if (m_draft.address.isEmpty() && label)
-            m_draft.address = text(*label);
+        m_draft.address = joinAddress(adr);
+        if (!m_draft.address.isEmpty())
+            return;
+        QByteArray label;
+        forEachParam(adr.params, [&label](QByteArrayView k, QByteArrayView v) {
+            if (same(k, "LABEL"))
+                label += (label.isEmpty() ? "" : ",") + v.toByteArray();
+        });
+        if (!label.isEmpty())
+            m_draft.address = unescape(QString::fromUtf8(label));
     }
 
-    const std::vector<Property> &m_props;
     ContactDraft &m_draft;
     bool m_v21 = false;
+    bool m_versionSeen = false;
+    bool m_seenN = false;
+    bool m_seenAdr = false;
+    bool m_hasFn = false;
+    bool m_hasLabel = false;
+    DraftText m_fn;
+    DraftText m_label;
+    std::vector<Property> m_waiting;
+    std::vector<Property> m_tels;
+    QList<std::pair<QByteArray, QByteArray>> m_labels;
+    QStringList m_dropped;
 };
 
 } // namespace
@@ -775,7 +833,8 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
     TextLines lines(text);
     bool inCard = false;
     qsizetype cardLine = 0;
-    std::vector<Property> props;
+    ContactDraft draft;
+    std::optional<CardReader> card;
     Property prop; // every field is set anew for each line
     while (!lines.atEnd()) {
         const qsizetype lineNo = lines.nextNumber();
@@ -799,8 +858,7 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
         const bool b64 = encoded && (parsed ? isBase64(prop.encoding) : headSays(first, "BASE64"));
         if (!lines.atEnd() &&
             (folded || (qp && first.endsWith('=')) || (b64 && !has(lines.peek(), ':')))) {
-            prop.owned = first.toByteArray();
-            if (!absorb(prop.owned, lines, qp, b64))
+            if (!absorb(prop.owned, first, lines, qp, b64))
                 return fail(lineNo, tooLong);
             if (!parseProperty(prop.owned, prop, why))
                 return fail(lineNo, why);
@@ -818,7 +876,9 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
                                         .arg(cardLine));
             inCard = true;
             cardLine = lineNo;
-            props.clear();
+            draft = ContactDraft();
+            draft.line = lineNo;
+            card.emplace(draft);
             continue;
         }
         if (prop.kind == Kind::End) {
@@ -831,17 +891,16 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
                             QStringLiteral("END:%1 کارت خط %2 را نمي بندد؛ END:VCARD لازم است.")
                                 .arg(shown(what))
                                 .arg(cardLine));
-            ContactDraft draft;
-            draft.line = cardLine;
+            card->finish();
+            card.reset();
             draft.index = ++result.contacts;
-            CardReader(props, draft).run();
             take(draft);
             inCard = false;
             continue;
         }
         if (!inCard)
             return fail(lineNo, QStringLiteral("اين خط بيرون از کارت است (پيش از BEGIN:VCARD)."));
-        props.push_back(std::move(prop));
+        card->take(prop);
     }
     if (inCard)
         return fail(cardLine, QStringLiteral("کارتي که از خط %1 شروع شده هرگز بسته نشده است "

@@ -6,9 +6,6 @@
 
 namespace {
 
-// More than any card can take: every stored byte is at most three in UTF-8.
-constexpr qsizetype kCardRoom = 2048;
-
 class Card
 {
 public:
@@ -63,7 +60,7 @@ private:
     qint64 m_n;
     QList<ExportWarning> &m_warnings;
     const FieldText::Table &m_table;
-    char m_line[kCardRoom / 2];
+    char m_line[VcardWriter::MaxCard / 2];
     char *m_p = m_line;
 };
 
@@ -98,12 +95,9 @@ void VcardWriter::appendFolded(QByteArray &out, QByteArrayView line)
     out.resize(end - out.constData());
 }
 
-void VcardWriter::write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
-                        QList<ExportWarning> &warnings)
+char *VcardWriter::write(const ContactRecord &record, qint64 n, Version version, char *p,
+                         QList<ExportWarning> &warnings)
 {
-    const qsizetype start = out.size();
-    out.resize(start + kCardRoom);
-    char *p = out.data() + start;
     const auto put = [&p](const char *s) {
         const size_t len = std::strlen(s);
         std::memcpy(p, s, len);
@@ -149,5 +143,13 @@ void VcardWriter::write(const ContactRecord &record, qint64 n, Version version, 
     put("X-HALVEX-ID:");
     p = FieldText::putNumber(p, record.ID());
     put("\r\nEND:VCARD\r\n");
-    out.resize(p - out.constData());
+    return p;
+}
+
+void VcardWriter::write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
+                        QList<ExportWarning> &warnings)
+{
+    const qsizetype start = out.size();
+    out.resize(start + MaxCard);
+    out.resize(write(record, n, version, out.data() + start, warnings) - out.constData());
 }

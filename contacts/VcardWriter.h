@@ -17,7 +17,14 @@ public:
         V4
     };
 
-    // Appends the card of record number n to out.
+    // The most a card takes: every stored byte is at most three in UTF-8.
+    static constexpr qsizetype MaxCard = 2048;
+
+    // Writes the card of record number n at out, which has MaxCard bytes of
+    // room; returns its end.
+    static char *write(const ContactRecord &record, qint64 n, Version version, char *out,
+                       QList<ExportWarning> &warnings);
+    // The same, appended to out.
     static void write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
                       QList<ExportWarning> &warnings);
 
