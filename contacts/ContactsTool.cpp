@@ -146,7 +146,7 @@ void ContactsTool::say(QIODevice &device, const QString &line)
     device.write(line.toUtf8() + '\n');
 }
 
-bool ContactsTool::write(QIODevice &device, const QByteArray &bytes)
+bool ContactsTool::write(QIODevice &device, QByteArrayView bytes)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -262,19 +262,61 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
     if (!readableData(store, size))
         return Failure;
 
-    QByteArray out;
+    // Into standard output, into a device or pipe as it is, or into a new file
+    // beside the old one that replaces it once complete. No sync: an export is
+    // a copy that can be made again.
+    const QString target = parser.value(kOutput);
+    const QFileInfo info(target);
+    QFile device;
+    QTemporaryFile temp;
+    QIODevice *destination = &m_out;
+    const auto cannotWrite = [&](const QString &why) {
+        say(m_err,
+            QStringLiteral("نوشتن %1 ناموفق بود: %2")
+                .arg(destination == &m_out ? QStringLiteral("در خروجي استاندارد") : target, why));
+        return Failure;
+    };
+    if (!target.isEmpty() && target != QLatin1String("-")) {
+        if (info.exists() && !info.isFile()) {
+            device.setFileName(target);
+            destination = &device;
+            if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                return cannotWrite(device.errorString());
+        } else {
+            temp.setFileTemplate(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                 QStringLiteral(".XXXXXX"));
+            destination = &temp;
+            if (!temp.open() || (info.exists() && !temp.setPermissions(info.permissions())))
+                return cannotWrite(temp.errorString());
+        }
+    }
+
     QList<ExportWarning> warnings;
     const ContactExport::Format f = format == QLatin1String("csv")      ? ContactExport::Csv
                                     : format == QLatin1String("vcard3") ? ContactExport::Vcard3
                                                                         : ContactExport::Vcard4;
-    const StoreError e = ContactExport::run(store, f, out, warnings);
+    bool sinkFailed = false;
+    const StoreError e = ContactExport::run(
+        store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
+        sinkFailed);
     if (e) {
         say(m_err, e.message());
         return Failure;
     }
+    if (sinkFailed)
+        return cannotWrite(destination->errorString());
+    if (destination == &temp) {
+        if (!temp.flush())
+            return cannotWrite(temp.errorString());
+        if (::rename(QFile::encodeName(temp.fileName()).constData(),
+                     QFile::encodeName(target).constData()) != 0)
+            return cannotWrite(QString::fromLocal8Bit(std::strerror(errno)));
+        temp.setAutoRemove(false);
+    }
+
     // FN and N both hold the name: say each character once.
     std::set<std::tuple<qint64, int, uchar>> said;
-    for (const ExportWarning &w : warnings)
+    for (const ExportWarning &w : std::as_const(warnings))
         if (said.insert({w.record, int(w.field), w.byte}).second)
             say(m_err, QStringLiteral("رکورد %1، %2: نويسه کنترلي 0x%3 در اين قالب نوشته نمي شود؛ "
                                       "به جاي آن U+FFFD نوشته شد.")
@@ -284,50 +326,7 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
     if (size % ContactRecord::Size != 0)
         say(m_err, QStringLiteral("%1 بايت انتهاي فايل داده رکورد کاملي نيست و بيرون برده نشد.")
                        .arg(size % ContactRecord::Size));
-
-    const QString target = parser.value(kOutput);
-    if (target.isEmpty() || target == QLatin1String("-")) {
-        if (!write(m_out, out)) {
-            say(m_err,
-                QStringLiteral("نوشتن در خروجي استاندارد ناموفق بود: %1").arg(m_out.errorString()));
-            return Failure;
-        }
-        return Success;
-    }
-    QString why;
-    if (!replaceFile(target, out, why)) {
-        say(m_err, QStringLiteral("نوشتن %1 ناموفق بود: %2").arg(target, why));
-        return Failure;
-    }
     return Success;
-}
-
-bool ContactsTool::replaceFile(const QString &target, const QByteArray &bytes, QString &why)
-{
-    const QFileInfo info(target);
-    if (info.exists() && !info.isFile()) { // a device or a pipe: write into it
-        QFile device(target);
-        if (device.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && write(device, bytes))
-            return true;
-        why = device.errorString();
-        return false;
-    }
-    // The old file stays whole until the new one is complete. No sync: an
-    // export is a copy that can be made again.
-    QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    if (!temp.open() || (info.exists() && !temp.setPermissions(info.permissions())) ||
-        !write(temp, bytes) || !temp.flush()) {
-        why = temp.errorString();
-        return false;
-    }
-    if (::rename(QFile::encodeName(temp.fileName()).constData(),
-                 QFile::encodeName(target).constData()) != 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    temp.setAutoRemove(false);
-    return true;
 }
 
 int ContactsTool::importContacts(const QCommandLineParser &parser)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -38,8 +39,7 @@ private:
     ContactStore storeFor(const QCommandLineParser &parser, bool forWriting) const;
     QString defaultDataFolder() const;
     bool readableData(const ContactStore &store, qint64 &size);
-    bool write(QIODevice &device, const QByteArray &bytes);
-    bool replaceFile(const QString &target, const QByteArray &bytes, QString &why);
+    bool write(QIODevice &device, QByteArrayView bytes);
     void say(QIODevice &device, const QString &line);
 
     QString m_programDir;
