@@ -12,21 +12,20 @@ char *putField(char *p, const ContactRecord &r, ContactRecord::Field f, qint64 n
     const QByteArrayView v = FieldText::unpadded(r.fieldBytes(f));
     if (v.isEmpty())
         return p;
-    // Written one byte on, to make room for the quote that the bytes may call for.
     uchar marks = 0;
-    char *end = FieldText::put(p + 1, v, FieldText::csvText(), marks);
+    char *end = FieldText::put(p, v, FieldText::csvText(), marks);
     if (marks & FieldText::Lost)
         for (const char c : v)
             if (c == '\0')
                 warnings.append({n, f, 0});
     // Leading blanks are quoted too, so no reader mistakes them for layout.
     if ((marks & FieldText::Quote) || v.front() == ' ' || v.front() == '\t') {
+        std::memmove(p + 1, p, size_t(end - p));
         *p = '"';
-        *end++ = '"';
-        return end;
+        end[1] = '"';
+        return end + 2;
     }
-    std::memmove(p, p + 1, size_t(end - p - 1));
-    return end - 1;
+    return end;
 }
 
 } // namespace

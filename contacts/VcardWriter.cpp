@@ -9,6 +9,13 @@ namespace {
 class Card
 {
 public:
+    // A field's escaped text, made once for the two lines that hold the name.
+    struct Text
+    {
+        char bytes[3 * 20 + 1];
+        qsizetype size = 0;
+    };
+
     Card(const ContactRecord &r, qint64 n, QList<ExportWarning> &warnings)
         : m_record(r), m_n(n), m_warnings(warnings), m_table(FieldText::vcardText())
     {
@@ -19,28 +26,36 @@ public:
         return FieldText::unpadded(m_record.fieldBytes(f));
     }
 
-    void begin(const char *head)
+    void begin(QByteArrayView head)
     {
         m_p = m_line;
-        put(head);
+        append(head);
     }
-    void put(const char *s)
+    void append(QByteArrayView bytes)
     {
-        const size_t n = std::strlen(s);
-        std::memcpy(m_p, s, n);
-        m_p += n;
+        std::memcpy(m_p, bytes.data(), size_t(bytes.size()));
+        m_p += bytes.size();
     }
+    void append(const Text &text) { append(QByteArrayView(text.bytes, text.size)); }
+
     // A text value: \ , ; and newline escaped; other controls are not text in vCard.
-    void escaped(ContactRecord::Field f)
+    char *escape(ContactRecord::Field f, char *out)
     {
         const QByteArrayView v = field(f);
         uchar marks = 0;
-        m_p = FieldText::put(m_p, v, m_table, marks);
+        out = FieldText::put(out, v, m_table, marks);
         if (marks & FieldText::Lost)
             for (const char c : v)
                 if (m_table[uchar(c)].size & FieldText::Lost)
                     m_warnings.append({m_n, f, uchar(c)});
+        return out;
     }
+    void escaped(ContactRecord::Field f) { m_p = escape(f, m_p); }
+    void escape(ContactRecord::Field f, Text &text)
+    {
+        text.size = escape(f, text.bytes) - text.bytes;
+    }
+
     // The line, folded, at out.
     char *end(char *out) const
     {
@@ -98,30 +113,31 @@ void VcardWriter::appendFolded(QByteArray &out, QByteArrayView line)
 char *VcardWriter::write(const ContactRecord &record, qint64 n, Version version, char *p,
                          QList<ExportWarning> &warnings)
 {
-    const auto put = [&p](const char *s) {
-        const size_t len = std::strlen(s);
-        std::memcpy(p, s, len);
-        p += len;
+    const auto put = [&p](QByteArrayView s) {
+        std::memcpy(p, s.data(), size_t(s.size()));
+        p += s.size();
     };
 
     Card card(record, n, warnings);
-    put(version == V4 ? "BEGIN:VCARD\r\nVERSION:4.0\r\n" : "BEGIN:VCARD\r\nVERSION:3.0\r\n");
-    const bool hasName = !card.field(ContactRecord::Name).isEmpty();
-    const bool hasFamily = !card.field(ContactRecord::Family).isEmpty();
+    put(version == V4 ? QByteArrayView("BEGIN:VCARD\r\nVERSION:4.0\r\n")
+                      : QByteArrayView("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
+    Card::Text name, family;
+    card.escape(ContactRecord::Name, name);
+    card.escape(ContactRecord::Family, family);
     // FN is required even when empty.
     card.begin("FN:");
-    card.escaped(ContactRecord::Name);
-    if (hasName && hasFamily)
-        card.put(" ");
-    card.escaped(ContactRecord::Family);
+    card.append(name);
+    if (name.size && family.size)
+        card.append(" ");
+    card.append(family);
     p = card.end(p);
     // 3.0 requires N as well; 4.0 leaves an empty one out.
-    if (hasName || hasFamily || version == V3) {
+    if (name.size || family.size || version == V3) {
         card.begin("N:");
-        card.escaped(ContactRecord::Family);
-        card.put(";");
-        card.escaped(ContactRecord::Name);
-        card.put(";;;");
+        card.append(family);
+        card.append(";");
+        card.append(name);
+        card.append(";;;");
         p = card.end(p);
     }
     if (!card.field(ContactRecord::Phone).isEmpty()) {
@@ -137,7 +153,7 @@ char *VcardWriter::write(const ContactRecord &record, qint64 n, Version version,
     if (!card.field(ContactRecord::Address).isEmpty()) {
         card.begin("ADR:;;");
         card.escaped(ContactRecord::Address);
-        card.put(";;;;");
+        card.append(";;;;");
         p = card.end(p);
     }
     put("X-HALVEX-ID:");
