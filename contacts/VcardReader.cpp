@@ -230,6 +230,17 @@ void readParams(Property &prop)
     prop.cell = false;
     if (prop.params.isEmpty())
         return;
+    // The common ";TYPE=word" of a telephone, without the general walk.
+    if (prop.params.size() > 6 && same(prop.params.first(6), ";TYPE=")) {
+        const QByteArrayView word = prop.params.sliced(6);
+        bool simple = true;
+        for (const char c : word)
+            simple = simple && c != ';' && c != ',' && c != '"' && c != ' ' && c != '=';
+        if (simple) {
+            prop.cell = same(word, "CELL") || same(word, "MOBILE") || same(word, "IPHONE");
+            return;
+        }
+    }
     bool encoding = false, charset = false;
     forEachParam(prop.params, [&](QByteArrayView k, QByteArrayView v) {
         if (!encoding && same(k, "ENCODING")) {
