@@ -42,6 +42,9 @@ const QCommandLineOption
     kImportFormat(QStringLiteral("format"),
                   QStringLiteral("auto (از روي محتوا)، vcard يا csv. پيش فرض: auto."),
                   QStringLiteral("FORMAT"), QStringLiteral("auto"));
+const QCommandLineOption kAnyFormat(QStringLiteral("format"),
+                                    QStringLiteral("قالب فايل؛ راهنماي هر فرمان را ببينيد."),
+                                    QStringLiteral("FORMAT"));
 const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                  QStringLiteral("در FILE بنويس، نه در خروجي استاندارد."),
                                  QStringLiteral("FILE"));
@@ -102,7 +105,7 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
         parser.addOption(kDryRun);
     } else if (command.isEmpty()) {
         // Every option, to find the command before its own parser checks them.
-        parser.addOption(kImportFormat);
+        parser.addOption(kAnyFormat);
         parser.addOption(kOutput);
         parser.addOption(kDryRun);
     }
