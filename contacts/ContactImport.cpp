@@ -117,16 +117,15 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
         m_report(e.message());
         return 1;
     }
-    if (StoreError e = m_store.AppendRecords(records)) {
+    qint64 after = 0;
+    if (StoreError e = m_store.AppendRecords(records, &after)) {
         if (e.kind() == StoreError::Overflow)
             m_report(QStringLiteral("بيش از 32767 مخاطب در فايل داده جا نمي گيرد (فايل در اين "
                                     "ميان بزرگتر شده است). هيچ مخاطبي افزوده نشد."));
         else
             m_report(e.message());
-        // Only a failure after the rename (syncing the folder) leaves the new file.
-        qint64 now = -1;
-        if (m_store.CountWholeRecords(now).ok() &&
-            now == m_store.RecordCount() + qint64(records.size()))
+        // Only a failed sync of the folder after the rename leaves the new file.
+        if (e.tookEffect())
             m_report(QStringLiteral("مخاطبها در فايل داده نوشته شدند ولي پوشه همگام نشد؛ پيش از "
                                     "افزودن دوباره با list ببينيد."));
         else
@@ -135,6 +134,6 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     }
     m_summary(QStringLiteral("%1 مخاطب افزوده شد؛ فايل داده اکنون %2 مخاطب دارد.")
                   .arg(records.size())
-                  .arg(m_store.RecordCount() + qint64(records.size())));
+                  .arg(after));
     return 0;
 }

@@ -444,7 +444,7 @@ int ContactsTool::checkContacts(const QCommandLineParser &parser)
         sound = false;
         say(m_out, QStringLiteral("بيش از 32767 رکورد: برنامه نمي تواند اين فايل را بشمارد."));
     }
-    const QFileInfo temp(store.tempFilePath());
+    const QFileInfo temp(store.dataDir() + QStringLiteral("/quorvel1.dat"));
     if (temp.exists())
         say(m_out, QStringLiteral("فايل %1 (%2 بايت) از حذفي که تمام نشده مانده است؛ برنامه در "
                                   "شروع بعدي آن را به کار نمي برد مگر فايل داده نباشد.")

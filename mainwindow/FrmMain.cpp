@@ -105,7 +105,8 @@ FrmMain::FrmMain(const QString &programDir, ModalBoxes &boxes, TodayDate &date, 
         {m_ui->CmdHelpTab, 6},   {m_ui->CmdHelp, 6},
     };
     for (const auto &[button, index] : pages)
-        connect(button, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
+        connect(button, &QAbstractButton::clicked, this,
+                [this, index = index] { showPage(index); });
     connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
     connect(m_ui->cmdAdd, &QAbstractButton::clicked, this, &FrmMain::cmdAdd_Click);
     connect(m_ui->cmdDisplay, &QAbstractButton::clicked, this, &FrmMain::cmdDisplay_Click);
@@ -269,7 +270,8 @@ void FrmMain::cmdAdd_Click()
     if (!recordFromBoxes(
             {m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text4, m_ui->Text5, m_ui->Text6}, record))
         return;
-    if (StoreError e = m_store.AppendRecord(record)) {
+    qint64 recordsAfter = 0;
+    if (StoreError e = m_store.AppendRecord(record, &recordsAfter)) {
         if (e.kind() == StoreError::Overflow)
             m_boxes.critical(
                 this, QStringLiteral("دفترچه پر است: بيش از 32767 شخص را نمي توان ذخيره کرد."),
@@ -283,7 +285,7 @@ void FrmMain::cmdAdd_Click()
     m_ui->Text2->clear();
     m_ui->Text3->clear();
     m_ui->Text4->clear();
-    proposeNextId(m_store.RecordCount());
+    proposeNextId(recordsAfter);
     m_ui->Text6->clear();
     m_ui->Text1->setFocus();
 }
@@ -361,8 +363,12 @@ void FrmMain::CmdDelete_Click()
         return;
     const ContactRecord seen = m_deletePage->selectedBytes();
     if (StoreError e = m_store.DeleteRecord(m_deletePage->SelectedRecord(), &seen)) {
-        showStoreError(e);
-        return;
+        if (!e.tookEffect()) {
+            showStoreError(e);
+            return;
+        }
+        m_boxes.message(this, e.message(), kTitle, ModalBoxes::Exclamation, ModalBoxes::Ok,
+                        ModalBoxes::AnswerOk);
     }
     // The boxes keep the removed contact; the number now names its successor.
     m_deletePage->clearSelection();

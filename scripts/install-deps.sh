@@ -9,6 +9,7 @@ packages=(
   qt6-multimedia-dev qt6-translations-l10n
   qt6-qpa-plugins libxkbcommon-dev
   libbenchmark-dev
+  clang libclang-rt-14-dev
   fonts-noto-core fonts-noto-ui-core
   xvfb xauth x11-apps x11-utils imagemagick
   python3-vobject abook

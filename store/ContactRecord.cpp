@@ -15,7 +15,8 @@ ContactRecord::ContactRecord()
 ContactRecord ContactRecord::fromBytes(QByteArrayView bytes)
 {
     ContactRecord r;
-    std::memcpy(r.m_bytes.data(), bytes.data(), std::min<qsizetype>(bytes.size(), Size));
+    if (!bytes.isEmpty()) // an empty view may have no data at all
+        std::memcpy(r.m_bytes.data(), bytes.data(), std::min<qsizetype>(bytes.size(), Size));
     return r;
 }
 

@@ -37,7 +37,8 @@ public:
     // All text fields spaces, ID 0.
     ContactRecord();
 
-    // Takes the first Size bytes; a shorter input is padded with spaces.
+    // Takes the first Size bytes; past a shorter input the record stays empty
+    // (text spaces, ID 0).
     static ContactRecord fromBytes(QByteArrayView bytes);
 
     // The field at its full width, padding included.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <fcntl.h>
@@ -79,12 +80,13 @@ class ContactStore::WriteLock
 public:
     // A kernel lock on a file beside the data file: it dies with its holder, so a
     // killed copy of the program never leaves the next writer locked out.
-    WriteLock(const QString &dir, int timeoutMs)
+    WriteLock(const QString &dir, int timeoutMs) : m_path(dir + u'/' + QLatin1String(kLockName))
     {
-        const QByteArray path = native(dir + u'/' + QLatin1String(kLockName));
-        m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
-        if (m_fd < 0)
+        m_fd = ::open(native(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
+        if (m_fd < 0) {
+            m_error = errno;
             return;
+        }
         QElapsedTimer waited;
         waited.start();
         for (;;) {
@@ -92,7 +94,11 @@ public:
                 m_locked = true;
                 return;
             }
-            if ((errno != EWOULDBLOCK && errno != EINTR) || waited.elapsed() >= timeoutMs)
+            if (errno != EWOULDBLOCK && errno != EINTR) {
+                m_error = errno;
+                return;
+            }
+            if (waited.elapsed() >= timeoutMs)
                 return;
             ::usleep(5000);
         }
@@ -105,10 +111,28 @@ public:
     WriteLock(const WriteLock &) = delete;
     WriteLock &operator=(const WriteLock &) = delete;
     bool locked() const { return m_locked; }
+    // errno of a failure other than waiting too long; 0 when another holder kept it.
+    int error() const { return m_error; }
+    const QString &path() const { return m_path; }
 
 private:
+    QString m_path;
     int m_fd = -1;
+    int m_error = 0;
     bool m_locked = false;
+};
+
+// One write in progress: the folder, its lock and the data file open for writing.
+class ContactStore::Writing
+{
+public:
+    explicit Writing(StoreIo *io) : file(io, -1) {}
+    QString dir;
+    QString path;
+    std::optional<WriteLock> lock;
+    Fd file;
+    qint64 size = 0;
+    mode_t mode = 0;
 };
 
 ContactStore::ContactStore(QString programDir, StoreIo *io)
@@ -145,14 +169,22 @@ QString ContactStore::dataFilePath() const
     return dataDir() + u'/' + QLatin1String(kDataName);
 }
 
-QString ContactStore::tempFilePath() const
-{
-    return dataDir() + u'/' + QLatin1String(kTempName);
-}
-
 StoreError ContactStore::diskError(const QString &path, int err) const
 {
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return StoreError(StoreError::PermissionDenied, path);
     return StoreError(StoreError::DiskError, path, errnoText(err));
+}
+
+StoreError ContactStore::lockError(const WriteLock &lock, const QString &dir) const
+{
+    if (lock.locked())
+        return {};
+    if (lock.error() == 0)
+        return StoreError(StoreError::InUse, dir + u'/' + QLatin1String(kDataName));
+    // A lock file that cannot be made is the folder's fault, unless it exists.
+    const bool exists = QFileInfo::exists(lock.path());
+    return diskError(exists ? lock.path() : dir, lock.error());
 }
 
 bool ContactStore::syncDir(const QString &dir) const
@@ -166,7 +198,13 @@ StoreError ContactStore::statData(qint64 &size) const
     const QString dir = dataDir();
     const QString path = dir + u'/' + QLatin1String(kDataName);
     struct stat st;
-    if (::stat(native(path).constData(), &st) != 0) {
+    int rc = ::stat(native(path).constData(), &st);
+    if (rc != 0 && errno == ENOENT && isDir(dir)) {
+        if (StoreError e = recover(dir, false))
+            return e;
+        rc = ::stat(native(path).constData(), &st);
+    }
+    if (rc != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) {
             if (!isDir(dir))
@@ -181,12 +219,40 @@ StoreError ContactStore::statData(qint64 &size) const
     return {};
 }
 
+StoreError ContactStore::recover(const QString &dir, bool createEmpty) const
+{
+    // For a data file found missing outside a write. Only a left-over, or a wish
+    // for an empty file, is worth taking the lock for.
+    const QString temp = dir + u'/' + QLatin1String(kTempName);
+    if (!createEmpty && !QFileInfo::exists(temp))
+        return {};
+    WriteLock lock(dir, m_lockTimeoutMs);
+    if (StoreError e = lockError(lock, dir))
+        return e;
+    if (StoreError e = restoreLeftover(dir))
+        return e;
+    if (!createEmpty)
+        return {};
+    const QString path = dir + u'/' + QLatin1String(kDataName);
+    Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL, kOwnerOnly));
+    if (!fd.valid()) {
+        if (errno == EEXIST) // restored, or there all along
+            return {};
+        return diskError(path, errno);
+    }
+    syncDir(dir);
+    return {};
+}
+
 StoreError ContactStore::restoreLeftover(const QString &dir) const
 {
-    // Called with the data file missing. A deletion renames its copy over the
-    // data file, so a whole copy beside a missing data file is the last content.
+    // Under the write lock. A deletion renames its copy over the data file, so a
+    // whole copy beside a missing data file is the last content: it must come back
+    // before anything creates an empty data file or empties the copy.
     const QString path = dir + u'/' + QLatin1String(kDataName);
     const QString temp = dir + u'/' + QLatin1String(kTempName);
+    if (QFileInfo::exists(path))
+        return {};
     struct stat st;
     if (::stat(native(temp).constData(), &st) != 0) {
         if (errno == ENOENT)
@@ -202,94 +268,118 @@ StoreError ContactStore::restoreLeftover(const QString &dir) const
     return {};
 }
 
-StoreError ContactStore::readWhole(int fd, const QString &path, std::vector<ContactRecord> &records,
-                                   mode_t &mode) const
+StoreError ContactStore::beginWrite(Writing &w) const
 {
-    // A trailing partial record is not a record: it is left out.
+    w.dir = dataDir();
+    w.path = w.dir + u'/' + QLatin1String(kDataName);
+    if (!isDir(w.dir))
+        return StoreError(StoreError::PathNotFound, w.dir);
+    w.lock.emplace(w.dir, m_lockTimeoutMs);
+    if (StoreError e = lockError(*w.lock, w.dir))
+        return e;
+
+    // Opened for writing even by a deletion, whose rename needs only the folder:
+    // the file's own protection holds for every write.
+    w.file.reset(m_io->open(native(w.path), O_RDWR, 0));
+    if (!w.file.valid() && errno == ENOENT) {
+        if (StoreError e = restoreLeftover(w.dir))
+            return e;
+        w.file.reset(m_io->open(native(w.path), O_RDWR, 0));
+    }
+    if (!w.file.valid()) {
+        if (errno == ENOENT)
+            return StoreError(StoreError::FileNotFound, w.path);
+        return diskError(w.path, errno);
+    }
     struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return diskError(path, errno);
-    mode = st.st_mode;
-    records.resize(size_t(st.st_size / ContactRecord::Size));
-    if (!m_io->readFully(fd, records.data(), records.size() * ContactRecord::Size, 0))
-        return diskError(path, errno);
+    if (::fstat(w.file.get(), &st) != 0)
+        return diskError(w.path, errno);
+    if (!S_ISREG(st.st_mode))
+        return diskError(w.path, EISDIR);
+    w.size = st.st_size;
+    w.mode = st.st_mode;
     return {};
 }
 
-StoreError ContactStore::replaceData(const QString &dir, mode_t mode,
-                                     std::initializer_list<QByteArrayView> pieces)
+StoreError ContactStore::readWhole(const Writing &w, std::vector<ContactRecord> &records) const
+{
+    // A trailing partial record is not a record: it is left out.
+    records.resize(size_t(w.size / ContactRecord::Size));
+    if (!m_io->readFully(w.file.get(), records.data(), records.size() * ContactRecord::Size, 0))
+        return diskError(w.path, errno);
+    return {};
+}
+
+StoreError ContactStore::writeInPlace(const Writing &w, qint64 at, QByteArrayView bytes,
+                                      QByteArrayView old) const
+{
+    const int fd = w.file.get();
+    if (m_io->writeFully(fd, bytes.data(), size_t(bytes.size()), off_t(at)) && m_io->fsync(fd) == 0)
+        return {};
+    // Put back the length and the bytes that were there.
+    const int err = errno;
+    m_io->ftruncate(fd, off_t(w.size));
+    if (!old.isEmpty())
+        m_io->writeFully(fd, old.data(), size_t(old.size()), off_t(at));
+    m_io->fsync(fd);
+    return diskError(w.path, err);
+}
+
+StoreError ContactStore::replaceData(const Writing &w,
+                                     std::initializer_list<QByteArrayView> pieces) const
 {
     // The new content goes to a copy that is synced before it is renamed over the
     // data file, so at every instant the data file is the whole old or new content.
-    const QString path = dir + u'/' + QLatin1String(kDataName);
-    const QString temp = dir + u'/' + QLatin1String(kTempName);
+    const QString temp = w.dir + u'/' + QLatin1String(kTempName);
     // A left-over copy from an interrupted deletion is emptied by O_TRUNC.
     Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_TRUNC, kOwnerOnly));
     if (!out.valid())
         return diskError(temp, errno);
-    ::fchmod(out.get(), mode & 07777);
+    ::fchmod(out.get(), w.mode & 07777);
 
-    const auto fail = [&](int err) {
-        m_io->close(out.release());
+    const auto fail = [&](const QString &path, int err) {
+        if (out.valid())
+            m_io->close(out.release());
         m_io->unlink(native(temp));
-        return diskError(temp, err);
+        return diskError(path, err);
     };
     off_t at = 0;
     for (const QByteArrayView piece : pieces) {
         if (!piece.isEmpty() &&
             !m_io->writeFully(out.get(), piece.data(), size_t(piece.size()), at))
-            return fail(errno);
+            return fail(temp, errno);
         at += off_t(piece.size());
     }
     if (m_io->fsync(out.get()) != 0)
-        return fail(errno);
-    if (m_io->close(out.release()) != 0) {
-        const int err = errno;
-        m_io->unlink(native(temp));
-        return diskError(temp, err);
-    }
-    if (m_io->rename(native(temp), native(path)) != 0) {
-        const int err = errno;
-        m_io->unlink(native(temp));
-        return diskError(path, err);
-    }
-    m_tempCount = qint64(at) / ContactRecord::Size;
-    if (!syncDir(dir))
-        return diskError(dir, errno);
+        return fail(temp, errno);
+    if (m_io->close(out.release()) != 0)
+        return fail(temp, errno);
+    if (m_io->rename(native(temp), native(w.path)) != 0)
+        return fail(w.path, errno);
+    if (!syncDir(w.dir))
+        return StoreError(StoreError::Unconfirmed, w.path, errnoText(errno));
     return {};
 }
 
 StoreError ContactStore::Open()
 {
-    QString dir = dataDir();
+    const QString dir = dataDir();
     if (!isDir(dir)) {
-        if (::mkdir(native(dir).constData(), 0700) != 0 && errno != EEXIST)
-            return StoreError(StoreError::PathNotFound, dir, errnoText(errno));
+        if (::mkdir(native(dir).constData(), 0700) != 0 && errno != EEXIST) {
+            const int err = errno;
+            if (err == EACCES || err == EPERM || err == EROFS)
+                return diskError(dir, err);
+            return StoreError(StoreError::PathNotFound, dir, errnoText(err));
+        }
         syncDir(QFileInfo(dir).path());
     }
     const QString path = dir + u'/' + QLatin1String(kDataName);
-    if (QFileInfo::exists(path)) {
-        qint64 size = 0;
-        return statData(size);
+    if (!QFileInfo::exists(path)) {
+        if (StoreError e = recover(dir, true))
+            return e;
     }
-
-    WriteLock lock(dir, m_lockTimeoutMs);
-    if (!lock.locked())
-        return StoreError(StoreError::DiskError, path,
-                          QStringLiteral("فايل در دست برنامه ديگري است"));
-    if (QFileInfo::exists(path))
-        return {};
-
-    if (StoreError e = restoreLeftover(dir))
-        return e;
-    if (QFileInfo::exists(path))
-        return {};
-
-    Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL, kOwnerOnly));
-    if (!fd.valid() && errno != EEXIST)
-        return StoreError(StoreError::PathNotFound, path, errnoText(errno));
-    syncDir(dir);
-    return {};
+    qint64 size = 0;
+    return statData(size);
 }
 
 StoreError ContactStore::CountWholeRecords(qint64 &count) const
@@ -312,60 +402,53 @@ StoreError ContactStore::CountRecords(qint16 &count) const
     return {};
 }
 
-StoreError ContactStore::AppendRecord(const ContactRecord &record)
+StoreError ContactStore::AppendRecord(const ContactRecord &record, qint64 *recordsAfter)
 {
-    const QString dir = dataDir();
-    const QString path = dir + u'/' + QLatin1String(kDataName);
-    if (!isDir(dir))
-        return StoreError(StoreError::PathNotFound, dir);
-    WriteLock lock(dir, m_lockTimeoutMs);
-    if (!lock.locked())
-        return StoreError(StoreError::DiskError, path,
-                          QStringLiteral("فايل در دست برنامه ديگري است"));
-
-    qint64 size = 0;
-    if (StoreError e = statData(size))
+    Writing w(m_io);
+    if (StoreError e = beginWrite(w))
         return e;
-    const qint64 count = size / ContactRecord::Size;
-    m_recordCount = count;
+    const qint64 count = w.size / ContactRecord::Size;
     if (count >= MaxRecords)
-        return StoreError(StoreError::Overflow, path);
-
-    Fd fd(m_io, m_io->open(native(path), O_RDWR, 0));
-    if (!fd.valid())
-        return diskError(path, errno);
+        return StoreError(StoreError::Overflow, w.path);
 
     // A trailing partial record is overwritten; keep it to put back on failure.
-    const off_t at = off_t(count * ContactRecord::Size);
-    const qint64 tailLen = size - at;
+    const qint64 at = count * ContactRecord::Size;
     char tail[ContactRecord::Size];
-    if (tailLen > 0 && !m_io->readFully(fd.get(), tail, size_t(tailLen), at))
-        return diskError(path, errno);
-
-    const auto undo = [&] {
-        m_io->ftruncate(fd.get(), off_t(size));
-        if (tailLen > 0)
-            m_io->writeFully(fd.get(), tail, size_t(tailLen), at);
-        m_io->fsync(fd.get());
-    };
-    if (!m_io->writeFully(fd.get(), record.data(), ContactRecord::Size, at)) {
-        const int err = errno;
-        undo();
-        return diskError(path, err);
-    }
-    if (m_io->fsync(fd.get()) != 0) {
-        const int err = errno;
-        undo();
-        return diskError(path, err);
-    }
-    struct stat st;
-    if (::fstat(fd.get(), &st) == 0)
-        m_recordCount = st.st_size / ContactRecord::Size;
-    else
-        m_recordCount = count + 1;
-    if (m_io->close(fd.release()) != 0)
-        return diskError(path, errno);
+    const qint64 tailLen = w.size - at;
+    if (tailLen > 0 && !m_io->readFully(w.file.get(), tail, size_t(tailLen), off_t(at)))
+        return diskError(w.path, errno);
+    if (StoreError e = writeInPlace(w, at, QByteArrayView(record.data(), ContactRecord::Size),
+                                    QByteArrayView(tail, tailLen)))
+        return e;
+    if (recordsAfter)
+        *recordsAfter = count + 1;
     return {};
+}
+
+StoreError ContactStore::AppendRecords(const std::vector<ContactRecord> &records,
+                                       qint64 *recordsAfter)
+{
+    Writing w(m_io);
+    if (StoreError e = beginWrite(w))
+        return e;
+    const qint64 count = w.size / ContactRecord::Size;
+    const qint64 total = count + qint64(records.size());
+    if (total > MaxRecords)
+        return StoreError(StoreError::Overflow, w.path);
+    StoreError e;
+    if (!records.empty()) {
+        std::vector<ContactRecord> old;
+        if ((e = readWhole(w, old)))
+            return e;
+        const auto whole = [](const std::vector<ContactRecord> &v) {
+            return QByteArrayView(v.empty() ? nullptr : v.front().data(),
+                                  qsizetype(v.size()) * ContactRecord::Size);
+        };
+        e = replaceData(w, {whole(old), whole(records)});
+    }
+    if (e.tookEffect() && recordsAfter)
+        *recordsAfter = total;
+    return e;
 }
 
 StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
@@ -373,18 +456,16 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
     const QString dir = dataDir();
     const QString path = dir + u'/' + QLatin1String(kDataName);
     Fd fd(m_io, m_io->open(native(path), O_RDONLY, 0));
-    if (!fd.valid()) {
-        const int err = errno;
-        if (err != ENOENT)
-            return diskError(path, err);
+    if (!fd.valid() && errno == ENOENT) {
         if (!isDir(dir))
             return StoreError(StoreError::PathNotFound, dir);
-        // Listing a missing file creates an empty one.
-        Fd created(m_io, m_io->open(native(path), O_WRONLY | O_CREAT, kOwnerOnly));
-        if (!created.valid())
-            return diskError(path, errno);
-        return {};
+        // Listing a missing file creates an empty one, unless a left-over holds its records.
+        if (StoreError e = recover(dir, true))
+            return e;
+        fd.reset(m_io->open(native(path), O_RDONLY, 0));
     }
+    if (!fd.valid())
+        return diskError(path, errno);
     struct stat st;
     if (::fstat(fd.get(), &st) != 0)
         return diskError(path, errno);
@@ -426,130 +507,45 @@ StoreError ContactStore::ReadRecord(qint64 n, ContactRecord &record) const
 StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
                                        const ContactRecord *expected)
 {
-    const QString dir = dataDir();
-    const QString path = dir + u'/' + QLatin1String(kDataName);
-    if (!isDir(dir))
-        return StoreError(StoreError::PathNotFound, dir);
-    WriteLock lock(dir, m_lockTimeoutMs);
-    if (!lock.locked())
-        return StoreError(StoreError::DiskError, path,
-                          QStringLiteral("فايل در دست برنامه ديگري است"));
-
-    qint64 count = 0;
-    if (StoreError e = CountWholeRecords(count))
+    Writing w(m_io);
+    if (StoreError e = beginWrite(w))
         return e;
+    const qint64 count = w.size / ContactRecord::Size;
     if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
-        return StoreError(StoreError::RecordChanged, path, QString::number(n));
+        return StoreError(StoreError::RecordChanged, w.path, QString::number(n));
     if (n < 1 || n > count || n > MaxRecords)
-        return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
+        return StoreError(StoreError::BadRecordNumber, w.path, QString::number(n));
 
-    Fd fd(m_io, m_io->open(native(path), O_RDWR, 0));
-    if (!fd.valid())
-        return diskError(path, errno);
-    const off_t at = off_t((n - 1) * ContactRecord::Size);
+    const qint64 at = (n - 1) * ContactRecord::Size;
     ContactRecord old;
-    if (!m_io->readFully(fd.get(), old.data(), ContactRecord::Size, at))
-        return diskError(path, errno);
+    if (!m_io->readFully(w.file.get(), old.data(), ContactRecord::Size, off_t(at)))
+        return diskError(w.path, errno);
     if (expected && !(old == *expected))
-        return StoreError(StoreError::RecordChanged, path, QString::number(n));
-
-    const auto undo = [&] {
-        m_io->writeFully(fd.get(), old.data(), ContactRecord::Size, at);
-        m_io->fsync(fd.get());
-    };
-    if (!m_io->writeFully(fd.get(), record.data(), ContactRecord::Size, at)) {
-        const int err = errno;
-        undo();
-        return diskError(path, err);
-    }
-    if (m_io->fsync(fd.get()) != 0) {
-        const int err = errno;
-        undo();
-        return diskError(path, err);
-    }
-    if (m_io->close(fd.release()) != 0)
-        return diskError(path, errno);
-    return {};
+        return StoreError(StoreError::RecordChanged, w.path, QString::number(n));
+    return writeInPlace(w, at, QByteArrayView(record.data(), ContactRecord::Size),
+                        QByteArrayView(old.data(), ContactRecord::Size));
 }
 
 StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
 {
-    const QString dir = dataDir();
-    const QString path = dir + u'/' + QLatin1String(kDataName);
-    const QString temp = dir + u'/' + QLatin1String(kTempName);
-    if (!isDir(dir))
-        return StoreError(StoreError::PathNotFound, dir);
-    WriteLock lock(dir, m_lockTimeoutMs);
-    if (!lock.locked())
-        return StoreError(StoreError::DiskError, path,
-                          QStringLiteral("فايل در دست برنامه ديگري است"));
-
-    Fd in(m_io, m_io->open(native(path), O_RDONLY, 0));
-    if (!in.valid()) {
-        const int err = errno;
-        if (err == ENOENT)
-            return StoreError(StoreError::FileNotFound, path);
-        return diskError(path, err);
-    }
-    std::vector<ContactRecord> records;
-    mode_t mode = 0;
-    if (StoreError e = readWhole(in.get(), path, records, mode))
+    Writing w(m_io);
+    if (StoreError e = beginWrite(w))
         return e;
-    m_io->close(in.release());
-    const qint64 count = qint64(records.size());
-    m_recordCount = count;
+    const qint64 count = w.size / ContactRecord::Size;
     if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
-        return StoreError(StoreError::RecordChanged, path, QString::number(n));
+        return StoreError(StoreError::RecordChanged, w.path, QString::number(n));
     if (n < 1 || n > count || n > MaxRecords)
-        return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
+        return StoreError(StoreError::BadRecordNumber, w.path, QString::number(n));
+
+    std::vector<ContactRecord> records;
+    if (StoreError e = readWhole(w, records))
+        return e;
     if (expected && !(records[size_t(n - 1)] == *expected))
-        return StoreError(StoreError::RecordChanged, path, QString::number(n));
+        return StoreError(StoreError::RecordChanged, w.path, QString::number(n));
 
     const auto bytes = [&](qint64 from, qint64 to) { // records [from, to), 0-based
         return QByteArrayView(records[0].data() + from * ContactRecord::Size,
                               (to - from) * ContactRecord::Size);
     };
-    return replaceData(dir, mode, {bytes(0, n - 1), bytes(n, count)});
-}
-
-StoreError ContactStore::AppendRecords(const std::vector<ContactRecord> &records)
-{
-    const QString dir = dataDir();
-    const QString path = dir + u'/' + QLatin1String(kDataName);
-    if (!isDir(dir))
-        return StoreError(StoreError::PathNotFound, dir);
-    WriteLock lock(dir, m_lockTimeoutMs);
-    if (!lock.locked())
-        return StoreError(StoreError::DiskError, path,
-                          QStringLiteral("فايل در دست برنامه ديگري است"));
-
-    // Opened for writing, so the file's own protection decides, as for one append.
-    Fd in(m_io, m_io->open(native(path), O_RDWR, 0));
-    if (!in.valid() && errno == ENOENT) {
-        if (StoreError e = restoreLeftover(dir))
-            return e;
-        in.reset(m_io->open(native(path), O_RDWR, 0));
-    }
-    if (!in.valid()) {
-        const int err = errno;
-        if (err == ENOENT)
-            return StoreError(StoreError::FileNotFound, path);
-        return diskError(path, err);
-    }
-    std::vector<ContactRecord> old;
-    mode_t mode = 0;
-    if (StoreError e = readWhole(in.get(), path, old, mode))
-        return e;
-    m_io->close(in.release());
-    m_recordCount = qint64(old.size());
-    if (qint64(old.size() + records.size()) > MaxRecords)
-        return StoreError(StoreError::Overflow, path);
-    if (records.empty())
-        return {};
-
-    const auto whole = [](const std::vector<ContactRecord> &v) {
-        return QByteArrayView(v.empty() ? nullptr : v.front().data(),
-                              qsizetype(v.size()) * ContactRecord::Size);
-    };
-    return replaceData(dir, mode, {whole(old), whole(records)});
+    return replaceData(w, {bytes(0, n - 1), bytes(n, count)});
 }

@@ -4,8 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include <sys/types.h>
-
+#include <QByteArrayView>
 #include <QString>
 
 #include "ContactRecord.h"
@@ -15,7 +14,7 @@ class StoreIo;
 
 // The data file File/quorvel.dat in a program directory. Every operation opens,
 // works and closes; nothing is cached. Writers hold a lock file for their whole
-// duration, and a deletion replaces the file atomically.
+// duration, and a deletion or a bulk append replaces the file atomically.
 class ContactStore
 {
 public:
@@ -31,7 +30,6 @@ public:
     // The folder File, matched without regard to letter case.
     QString dataDir() const;
     QString dataFilePath() const;
-    QString tempFilePath() const;
 
     // At start-up: create a missing folder or data file, or bring back the data
     // file from a deletion that stopped after removing it.
@@ -42,9 +40,11 @@ public:
     // Whole records without the 16-bit limit.
     StoreError CountWholeRecords(qint64 &count) const;
 
-    StoreError AppendRecord(const ContactRecord &record);
+    // On success, *recordsAfter (if given) is the number of whole records now.
+    StoreError AppendRecord(const ContactRecord &record, qint64 *recordsAfter = nullptr);
     // All or nothing: the file gains every record or stays exactly as it was.
-    StoreError AppendRecords(const std::vector<ContactRecord> &records);
+    StoreError AppendRecords(const std::vector<ContactRecord> &records,
+                             qint64 *recordsAfter = nullptr);
     StoreError ReadAllRecords(const Visitor &visit) const;
     StoreError ReadRecord(qint64 n, ContactRecord &record) const;
 
@@ -53,29 +53,28 @@ public:
                              const ContactRecord *expected = nullptr);
     StoreError DeleteRecord(qint64 n, const ContactRecord *expected = nullptr);
 
-    // The count as last computed by AppendRecord or DeleteRecord (before it).
-    qint64 RecordCount() const { return m_recordCount; }
-    // Records left by the last deletion.
-    qint64 TempCount() const { return m_tempCount; }
-
     void setLockTimeout(int ms) { m_lockTimeoutMs = ms; }
 
 private:
     class WriteLock;
+    class Writing;
+
+    StoreError diskError(const QString &path, int err) const;
+    StoreError lockError(const WriteLock &lock, const QString &dir) const;
+    bool syncDir(const QString &dir) const;
 
     StoreError statData(qint64 &size) const;
+    StoreError recover(const QString &dir, bool createEmpty) const;
     StoreError restoreLeftover(const QString &dir) const;
-    StoreError readWhole(int fd, const QString &path, std::vector<ContactRecord> &records,
-                         mode_t &mode) const;
-    StoreError replaceData(const QString &dir, mode_t mode,
-                           std::initializer_list<QByteArrayView> pieces);
-    StoreError diskError(const QString &path, int err) const;
-    bool syncDir(const QString &dir) const;
+
+    StoreError beginWrite(Writing &w) const;
+    StoreError readWhole(const Writing &w, std::vector<ContactRecord> &records) const;
+    StoreError writeInPlace(const Writing &w, qint64 at, QByteArrayView bytes,
+                            QByteArrayView old) const;
+    StoreError replaceData(const Writing &w, std::initializer_list<QByteArrayView> pieces) const;
 
     QString m_programDir;
     bool m_fixedFolder = false;
     StoreIo *m_io;
-    qint64 m_recordCount = 0;
-    qint64 m_tempCount = 0;
     int m_lockTimeoutMs = 2000;
 };

@@ -19,6 +19,12 @@ QString StoreError::kindName(Kind kind)
         return QStringLiteral("خطاي ديسک");
     case RecordChanged:
         return QStringLiteral("اين شخص پس از جستجو تغيير کرده يا جابجا شده است؛ دوباره جستجو کنيد");
+    case PermissionDenied:
+        return QStringLiteral("اجازه نوشتن در اين مسير را نداريد");
+    case InUse:
+        return QStringLiteral("فايل در دست برنامه ديگري است");
+    case Unconfirmed:
+        return QStringLiteral("تغيير در فايل انجام شد، ولي ديسک ثبت آن را تأييد نکرد");
     }
     return {};
 }

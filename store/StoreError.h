@@ -14,7 +14,10 @@ public:
         Overflow,
         BadRecordNumber,
         DiskError,
-        RecordChanged, // the record no longer holds what the caller saw
+        RecordChanged,    // the record no longer holds what the caller saw
+        PermissionDenied, // the user may not write the file or folder
+        InUse,            // another copy of the program held the lock too long
+        Unconfirmed,      // the change was made, but the disk did not confirm it
     };
 
     StoreError() = default;
@@ -26,6 +29,8 @@ public:
     bool ok() const { return m_kind == None; }
     explicit operator bool() const { return m_kind != None; }
     Kind kind() const { return m_kind; }
+    // The file holds the new content, confirmed or not.
+    bool tookEffect() const { return m_kind == None || m_kind == Unconfirmed; }
     QString path() const { return m_path; }
     QString detail() const { return m_detail; }
 

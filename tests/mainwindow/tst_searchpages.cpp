@@ -64,6 +64,7 @@ private slots:
 
     void multipleMatchesAskAndNoKeepsLast();
     void continuationNarrowsByOtherField();
+    void continuationKeepsTheFirstKey();
     void continuationCancelled();
     void singleMatchAsksNothing();
     void comparisonIsExactAtFullWidth_data();
@@ -177,6 +178,33 @@ void TestSearchPages::continuationNarrowsByOtherField()
     search(kEdit, 1, "Same");
     QCOMPARE(m_boxes.shown[1].text, QStringLiteral("ENTER Name"));
     QCOMPARE(m_main->editPage()->SelectedRecord(), 2);
+}
+
+void TestSearchPages::continuationKeepsTheFirstKey()
+{
+    // Family names repeat across first names, so the last record matching the
+    // second key alone is never the answer.
+    open(record(QStringLiteral("علي"), QStringLiteral("کريمي"), "01") +
+         record(QStringLiteral("علي"), QStringLiteral("احمدي"), "02") +
+         record(QStringLiteral("رضا"), QStringLiteral("کريمي"), "03") +
+         record(QStringLiteral("رضا"), QStringLiteral("احمدي"), "04"));
+    m_boxes.answers = {ModalBoxes::AnswerYes};
+    m_boxes.inputs = {QStringLiteral("کريمي")};
+    search(kDelete, 0, QStringLiteral("علي"));
+    QCOMPARE(m_main->deletePage()->SelectedRecord(), 1);
+    QCOMPARE(field(kDelete, 2), QStringLiteral("01      "));
+
+    m_boxes.reset();
+    m_boxes.answers = {ModalBoxes::AnswerYes};
+    m_boxes.inputs = {QStringLiteral("علي")};
+    search(kEdit, 1, QStringLiteral("احمدي"));
+    QCOMPARE(m_main->editPage()->SelectedRecord(), 2);
+
+    m_boxes.reset();
+    m_boxes.answers = {ModalBoxes::AnswerYes};
+    m_boxes.inputs = {QStringLiteral("کريمي")};
+    search(kSearch, 0, QStringLiteral("رضا"));
+    QCOMPARE(field(kSearch, 2), QStringLiteral("03      "));
 }
 
 void TestSearchPages::continuationCancelled()

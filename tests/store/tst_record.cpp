@@ -11,6 +11,8 @@ private slots:
     void idBytes_data();
     void idBytes();
     void textWidths();
+    void shortInput_data();
+    void shortInput();
     void idConversion_data();
     void idConversion();
 };
@@ -67,6 +69,27 @@ void TestRecord::textWidths()
     QCOMPARE(r.ID(), qint16(0));
     QCOMPARE(ContactRecord::key(ContactRecord::Name, u"علی"),
              QByteArray("\xDA\xE1\xED") + QByteArray(12, ' '));
+}
+
+void TestRecord::shortInput_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray empty = ContactRecord().toByteArray();
+    QTest::newRow("null") << QByteArray() << empty;
+    QTest::newRow("name only") << QByteArray("Ali") << "Ali" + empty.mid(3);
+    QTest::newRow("up to the ID") << QByteArray(54, 'x') << QByteArray(54, 'x') + empty.mid(54);
+    QTest::newRow("half the ID") << QByteArray(55, 'x') << QByteArray(55, 'x') + empty.mid(55);
+    QTest::newRow("longer") << QByteArray(200, 'x') << QByteArray(156, 'x');
+}
+
+void TestRecord::shortInput()
+{
+    // Past a short input the record is an empty one: spaces, and ID 0.
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(ContactRecord::fromBytes(bytes).toByteArray().toHex(), expected.toHex());
+    QCOMPARE(ContactRecord::fromBytes(QByteArrayView()), ContactRecord());
 }
 
 void TestRecord::idConversion_data()

@@ -5,6 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QFileInfo>
+#include <QHash>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,15 +20,25 @@ using namespace storetest;
 namespace {
 
 // Fails the Nth write, flush or rename (counted together); a failing write
-// first puts half its bytes down, as a full disk does.
+// first puts half its bytes down, as a full disk does. Logs each of those calls
+// with the name of the file it concerns.
 class FaultyIo : public StoreIo
 {
 public:
-    explicit FaultyIo(int failAt) : m_failAt(failAt) {}
+    explicit FaultyIo(int failAt = 0) : m_failAt(failAt) {}
     bool fired() const { return m_fired; }
+    QStringList log;
 
+    int open(const QByteArray &path, int flags, mode_t mode) override
+    {
+        const int fd = StoreIo::open(path, flags, mode);
+        if (fd >= 0)
+            m_names[fd] = QFileInfo(QFile::decodeName(path)).fileName();
+        return fd;
+    }
     ssize_t pwrite(int fd, const void *buf, size_t n, off_t off) override
     {
+        log << "write " + m_names.value(fd);
         if (hit()) {
             if (n > 1)
                 StoreIo::pwrite(fd, buf, n / 2, off);
@@ -36,6 +49,7 @@ public:
     }
     int fsync(int fd) override
     {
+        log << "fsync " + m_names.value(fd);
         if (hit()) {
             errno = EIO;
             return -1;
@@ -44,6 +58,8 @@ public:
     }
     int rename(const QByteArray &from, const QByteArray &to) override
     {
+        log << "rename " + QFileInfo(QFile::decodeName(from)).fileName() + " " +
+                   QFileInfo(QFile::decodeName(to)).fileName();
         if (hit()) {
             errno = EIO;
             return -1;
@@ -59,6 +75,7 @@ private:
         m_fired = true;
         return true;
     }
+    QHash<int, QString> m_names;
     int m_failAt;
     int m_calls = 0;
     bool m_fired = false;
@@ -72,6 +89,8 @@ class TestStoreFaults : public QObject
 private slots:
     void everyFailurePoint_data();
     void everyFailurePoint();
+    void replacementSyncsBeforeRename_data();
+    void replacementSyncsBeforeRename();
     void killDuringDeletion();
 };
 
@@ -123,14 +142,39 @@ void TestStoreFaults::everyFailurePoint()
             QVERIFY(n > 1);
             break;
         }
-        // A reported failure leaves the old file, except a failed folder sync
-        // after the rename, where the new file is already in place.
+        // A reported failure leaves the old file. Only a failed folder sync after
+        // the rename leaves the new one, and says the change was made.
         QVERIFY2(!e.ok(), qPrintable(QStringLiteral("fault %1 reported success").arg(n)));
         QVERIFY2(now == before || now == after, qPrintable(QStringLiteral("fault %1").arg(n)));
+        QCOMPARE(e.tookEffect(), now == after);
+        QCOMPARE(e.kind() == StoreError::Unconfirmed, now == after);
         if (now == after)
             QVERIFY(op == 2 || op == 3);
         QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
     }
+}
+
+void TestStoreFaults::replacementSyncsBeforeRename_data()
+{
+    QTest::addColumn<bool>("deletion");
+    QTest::newRow("delete") << true;
+    QTest::newRow("append many") << false;
+}
+
+void TestStoreFaults::replacementSyncsBeforeRename()
+{
+    QFETCH(bool, deletion);
+    QTemporaryDir dir;
+    writeData(dir.path(), records(1, 3));
+    FaultyIo io;
+    ContactStore store(dir.path(), &io);
+    QVERIFY(deletion ? store.DeleteRecord(2).ok()
+                     : store.AppendRecords({contact(4), contact(5)}).ok());
+    // The copy is on disk before it replaces the data file, and the rename is on
+    // disk before success is reported; the data file itself is never written.
+    const QStringList expected = {"write quorvel1.dat", "write quorvel1.dat", "fsync quorvel1.dat",
+                                  "rename quorvel1.dat quorvel.dat", "fsync File"};
+    QCOMPARE(io.log, expected);
 }
 
 void TestStoreFaults::killDuringDeletion()
