@@ -170,6 +170,7 @@ struct Property
     QByteArrayView encoding;
     QByteArrayView charset;
     bool cell = false;
+    bool uri = false; // VALUE=uri: a number written as tel:...
 };
 
 bool isEncodingWord(QByteArrayView v)
@@ -228,6 +229,7 @@ void readParams(Property &prop)
     prop.encoding = {};
     prop.charset = {};
     prop.cell = false;
+    prop.uri = false;
     if (prop.params.isEmpty())
         return;
     // The common ";TYPE=word" of a telephone, without the general walk.
@@ -249,6 +251,8 @@ void readParams(Property &prop)
         } else if (!charset && same(k, "CHARSET")) {
             prop.charset = v;
             charset = true;
+        } else if (same(k, "VALUE")) {
+            prop.uri = same(v, "URI");
         } else if (same(k, "TYPE")) {
             qsizetype from = 0;
             for (qsizetype i = 0; i <= v.size(); ++i) {
@@ -746,11 +750,12 @@ private:
     void takePhone(const Property &p)
     {
         DraftText number = text(p);
-        if (number.isUtf8()) {
+        // Only a URI value is a tel: URI; as text, "tel:" is part of the number.
+        if (p.uri && number.isUtf8()) {
             const QByteArrayView v = number.utf8View();
             if (v.size() >= 4 && same(v.first(4), "TEL:"))
                 number = number.part(v.sliced(4));
-        } else {
+        } else if (p.uri) {
             QString s = number.toString();
             if (s.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
                 number = s.mid(4);

@@ -18,6 +18,7 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void roundTrip_data();
     void roundTrip();
+    void roundTripOddValues();
     void vcardLines_data();
     void vcardLines();
     void vcardValues();
@@ -61,6 +62,28 @@ void TestContactFormats::roundTrip()
              runTool({"export", "--format", format, "--data", from}).out);
     QCOMPARE(runTool({"import", "--data", to, file}).status, 0);
     QCOMPARE(readData(to), original + original);
+}
+
+void TestContactFormats::roundTripOddValues()
+{
+    // Values that look like the formats' own syntax come back as they were.
+    using datafiles::record;
+    const QByteArray odd =
+        record(u"\\"_qs, u";"_qs, u"tel:1234"_qs, u"\t0912"_qs, 7, u" \t,\"a\"\\n;"_qs) +
+        record(u"BEGIN:VCARD"_qs, u"END:VCARD"_qs, u"=3D"_qs, u"\x7f"_qs, -7, u"item1.TEL:1"_qs) +
+        record(u"a b c"_qs, {}, u" "_qs, u"\""_qs, 0, QString(100, u'؛')) +
+        record({}, u"x y"_qs, {}, {}, 1, u"\\n"_qs);
+    for (const char *format : {"vcard", "vcard3", "csv"}) {
+        QTemporaryDir dir;
+        writeData(dir.filePath("from"), odd);
+        const Run exported =
+            runTool({"export", "--format", format, "--data", dir.filePath("from")});
+        QCOMPARE(exported.status, 0);
+        const Run imported = runTool({"import", "--data", dir.filePath("to"), "-"}, exported.out);
+        QCOMPARE(imported.status, 0);
+        QVERIFY2(imported.err.isEmpty(), imported.err.constData());
+        QCOMPARE(readData(dir.filePath("to")).toHex(), odd.toHex());
+    }
 }
 
 void TestContactFormats::vcardLines_data()
