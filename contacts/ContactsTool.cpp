@@ -185,9 +185,9 @@ ContactStore ContactsTool::storeFor(const QCommandLineParser &parser, bool forWr
 
 int ContactsTool::run(const QStringList &arguments)
 {
-    const QString dataFolder = defaultDataFolder();
+    // Only the help shows the default data folder; parsing needs no description.
     QCommandLineParser all;
-    configure(all, {}, dataFolder);
+    configure(all, {}, {});
     if (!all.parse(arguments))
         return usageError(all.errorText());
     const QString command = all.positionalArguments().value(0);
@@ -195,7 +195,7 @@ int ContactsTool::run(const QStringList &arguments)
 
     if (all.isSet(QStringLiteral("help"))) {
         QCommandLineParser help;
-        configure(help, known ? command : QString(), dataFolder);
+        configure(help, known ? command : QString(), defaultDataFolder());
         // Qt names the program by its full path; the usage line reads better without it.
         QString text = help.helpText();
         const QString self = QCoreApplication::arguments().value(0);
@@ -216,7 +216,7 @@ int ContactsTool::run(const QStringList &arguments)
                 .arg(command));
 
     QCommandLineParser parser;
-    configure(parser, command, dataFolder);
+    configure(parser, command, {});
     if (!parser.parse(arguments))
         return usageError(QStringLiteral("%1 (براي فرمان %2)").arg(parser.errorText(), command));
     if (parser.isSet(kData) && parser.value(kData).isEmpty())
