@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-noto-core fonts-noto-ui-core
   xvfb xauth x11-apps x11-utils imagemagick
+  python3-vobject abook
 )
 
 missing=()

@@ -1,0 +1,139 @@
+#include "ContactImport.h"
+
+#include <vector>
+
+#include <QFileInfo>
+
+#include "ContactStore.h"
+#include "CsvReader.h"
+#include "RecordBuilder.h"
+#include "TextInput.h"
+#include "VcardReader.h"
+
+namespace {
+
+QString label(const ContactDraft &d)
+{
+    const QString full = (d.name.toString() + u' ' + d.family.toString()).trimmed();
+    return full.isEmpty() ? QStringLiteral("(بي نام)") : QStringLiteral("«%1»").arg(full.left(60));
+}
+
+} // namespace
+
+ContactImport::ContactImport(ContactStore &store, Sink report, Sink summary)
+    : m_store(store), m_report(std::move(report)), m_summary(std::move(summary))
+{
+}
+
+ReadResult ContactImport::read(QByteArray bytes, Format format, const DraftSink &take)
+{
+    ReadResult result;
+    if (!TextInput::prepare(bytes, result))
+        return result;
+    const bool vcard = format == Vcard || (format == Auto && VcardReader::looksLikeVcard(bytes));
+    ReadResult read = vcard ? VcardReader::read(bytes, take) : CsvReader::read(bytes, take);
+    read.notices = result.notices + read.notices;
+    return read;
+}
+
+int ContactImport::run(const QList<ImportSource> &sources, Format format, bool dryRun)
+{
+    // The add page proposes the count + 1, so the count comes first.
+    qint64 existing = 0;
+    qint64 size = 0;
+    if (StoreError e = m_store.CountWholeRecords(existing)) {
+        // A missing file or folder is an empty directory that the import creates.
+        if (e.kind() != StoreError::FileNotFound && e.kind() != StoreError::PathNotFound) {
+            m_report(e.message());
+            return 1;
+        }
+        existing = 0;
+    } else {
+        size = QFileInfo(m_store.dataFilePath()).size();
+    }
+
+    // Records are built as the files are read; nothing is said or written
+    // until every file has been read whole.
+    std::vector<ContactRecord> records;
+    qsizetype input = 0;
+    for (const ImportSource &source : sources)
+        input += source.bytes.size();
+    records.reserve(size_t(std::min<qsizetype>(input / 100 + 1, ContactStore::MaxRecords + 1)));
+    QStringList report;
+    for (const ImportSource &source : sources) {
+        QStringList losses;
+        const ReadResult r = read(source.bytes, format, [&](const ContactDraft &draft) {
+            QList<DraftNote> notes = draft.notes;
+            const qint64 next = existing + qint64(records.size()) + 1;
+            const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
+            records.push_back(RecordBuilder::build(draft, proposed, notes));
+            for (const DraftNote &n : std::as_const(notes))
+                losses << QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
+                              .arg(source.name)
+                              .arg(draft.line)
+                              .arg(draft.index)
+                              .arg(label(draft), n.where, n.what);
+        });
+        for (const QString &n : r.notices)
+            report << QStringLiteral("%1: %2").arg(source.name, n);
+        if (!r.ok()) {
+            for (const QString &n : r.notices)
+                m_report(QStringLiteral("%1: %2").arg(source.name, n));
+            m_report(QStringLiteral("%1:%2: %3").arg(source.name).arg(r.errorLine).arg(r.error));
+            m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+            return 1;
+        }
+        report += losses;
+    }
+
+    const qint64 total = existing + qint64(records.size());
+    if (total > ContactStore::MaxRecords) {
+        m_report(QStringLiteral("فايل داده %1 مخاطب دارد و اين فايلها %2 مخاطب؛ روي هم %3 مي شود، "
+                                "بيش از 32767 که فايل داده جا دارد. هيچ مخاطبي افزوده نشد.")
+                     .arg(existing)
+                     .arg(records.size())
+                     .arg(total));
+        return 1;
+    }
+    for (const QString &line : std::as_const(report))
+        m_report(line);
+    if (size % ContactRecord::Size != 0)
+        m_report(QStringLiteral("%1: %2 بايت انتهاي فايل داده رکورد کاملي نيست و با افزودن کنار "
+                                "گذاشته مي شود.")
+                     .arg(m_store.dataFilePath())
+                     .arg(size % ContactRecord::Size));
+
+    if (dryRun) {
+        m_summary(QStringLiteral("آزمايشي: %1 مخاطب افزوده مي شد (روي هم %2)؛ چيزي نوشته نشد.")
+                      .arg(records.size())
+                      .arg(total));
+        return 0;
+    }
+    if (records.empty()) {
+        m_summary(QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
+        return 0;
+    }
+    if (StoreError e = m_store.Open()) {
+        m_report(e.message());
+        return 1;
+    }
+    qint64 after = 0;
+    if (StoreError e = m_store.AppendRecords(records, &after)) {
+        if (e.kind() == StoreError::Overflow)
+            m_report(QStringLiteral("بيش از 32767 مخاطب در فايل داده جا نمي گيرد (فايل در اين "
+                                    "ميان بزرگتر شده است). هيچ مخاطبي افزوده نشد."));
+        else
+            m_report(e.message());
+        // Only a failed sync of the folder after the rename leaves the new file.
+        if (e.tookEffect())
+            m_report(QStringLiteral("مخاطبها در فايل داده نوشته شدند ولي پوشه همگام نشد؛ پيش از "
+                                    "افزودن دوباره با list ببينيد."));
+        else
+            m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+        return 1;
+    }
+    m_summary(QStringLiteral("%1 مخاطب افزوده شد؛ فايل داده اکنون %2 مخاطب دارد.")
+                  .arg(records.size())
+                  .arg(after));
+    return 0;
+}

@@ -1,0 +1,455 @@
+#include "ContactsTool.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <tuple>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QTemporaryFile>
+
+#include "ContactExport.h"
+#include "ContactImport.h"
+#include "ContactStore.h"
+#include "CsvColumns.h"
+#include "DataLocation.h"
+#include "FieldText.h"
+#include "RecordBuilder.h"
+
+#ifndef HALVEX_VERSION
+#define HALVEX_VERSION "0"
+#endif
+
+namespace {
+
+const QStringList kCommands = {QStringLiteral("export"), QStringLiteral("import"),
+                               QStringLiteral("list"), QStringLiteral("check")};
+
+const QCommandLineOption kData(QStringLiteral("data"),
+                               QStringLiteral("پوشه اي که فايل داده quorvel.dat را دارد."),
+                               QStringLiteral("DIR"));
+const QCommandLineOption kExportFormat(
+    QStringLiteral("format"),
+    QStringLiteral("vcard (vCard 4.0)، vcard3 (vCard 3.0 براي گوشيهاي قديمي) يا csv. پيش فرض: "
+                   "vcard."),
+    QStringLiteral("FORMAT"), QStringLiteral("vcard"));
+const QCommandLineOption
+    kImportFormat(QStringLiteral("format"),
+                  QStringLiteral("auto (از روي محتوا)، vcard يا csv. پيش فرض: auto."),
+                  QStringLiteral("FORMAT"), QStringLiteral("auto"));
+const QCommandLineOption kAnyFormat(QStringLiteral("format"),
+                                    QStringLiteral("قالب فايل؛ راهنماي هر فرمان را ببينيد."),
+                                    QStringLiteral("FORMAT"));
+const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                 QStringLiteral("در FILE بنويس، نه در خروجي استاندارد."),
+                                 QStringLiteral("FILE"));
+const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
+                                 QStringLiteral("همان گزارش را بده ولي چيزي ننويس."));
+
+QString description(const QString &command, const QString &dataFolder)
+{
+    const QString where =
+        QStringLiteral("\n\nبدون --data، پوشه داده همان است که برنامه halvex کنار اين ابزار "
+                       "به کار مي برد: %1\nوضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.")
+            .arg(dataFolder);
+    if (command == QLatin1String("export"))
+        return QStringLiteral("همه مخاطبها را به ترتيب فايل داده، بدون فاصله هاي پرکننده، در "
+                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).") +
+               where;
+    if (command == QLatin1String("import"))
+        return QStringLiteral(
+                   "مخاطبهاي فايلهاي vCard (2.1، 3.0، 4.0) يا CSV را به فايل داده مي افزايد، همه "
+                   "يا هيچ: اگر يک فايل خوانده نشود يا جمع از 32767 بگذرد چيزي نوشته نمي شود. "
+                   "FILE برابر - يعني ورودي استاندارد.\nهر چيزي که دقيقا ذخيره نشود (کوتاه شدن "
+                   "به پهناي فيلد، نويسه اي که در Windows-1256 نيست و \"?\" مي شود، شماره يا "
+                   "نشاني دوم، ويژگي يا ستوني که جايي ندارد، شماره شناسايي نادرست) در يک سطر "
+                   "در خروجي خطا گزارش مي شود. ی و رقمهاي فارسي مانند صفحه افزودن به ي و رقمهاي "
+                   "لاتين ذخيره مي شوند.\n\nنامهاي شناخته ستونهاي CSV (سطر اول):\n") +
+               CsvColumns::knownNames() + where;
+    if (command == QLatin1String("list"))
+        return QStringLiteral("هر رکورد در يک سطر: شماره، نام، نام خانوادگي، تلفن، موبايل، "
+                              "شماره شناسايي، آدرس، جدا شده با tab و بدون فاصله هاي پرکننده. "
+                              "tab، خط جديد و \\ درون فيلدها به صورت \\t، \\n، \\r و \\\\ "
+                              "نوشته مي شوند.") +
+               where;
+    if (command == QLatin1String("check"))
+        return QStringLiteral("مي گويد فايل داده سالم است يا نه: تعداد رکوردها، و رکورد نيمه "
+                              "کاره انتهاي فايل اگر باشد. اگر سالم نباشد وضعيت خروج 1 است.") +
+               where;
+    return QStringLiteral("مخاطبهاي Halvex را به vCard و CSV مي برد و از آنها مي آورد.\n\n"
+                          "فرمانها:\n"
+                          "  export [--format vcard|vcard3|csv] [-o FILE]\n"
+                          "  import [--format auto|vcard|csv] [--dry-run] FILE...\n"
+                          "  list\n"
+                          "  check\n"
+                          "راهنماي هر فرمان، مثلا: halvex-contacts import --help") +
+           where;
+}
+
+void configure(QCommandLineParser &parser, const QString &command, const QString &dataFolder)
+{
+    parser.setApplicationDescription(description(command, dataFolder));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(kData);
+    if (command == QLatin1String("export")) {
+        parser.addOption(kExportFormat);
+        parser.addOption(kOutput);
+    } else if (command == QLatin1String("import")) {
+        parser.addOption(kImportFormat);
+        parser.addOption(kDryRun);
+    } else if (command.isEmpty()) {
+        // Every option, to find the command before its own parser checks them.
+        parser.addOption(kAnyFormat);
+        parser.addOption(kOutput);
+        parser.addOption(kDryRun);
+    }
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("export، import، list يا check."),
+                                 command.isEmpty() ? QStringLiteral("command") : command);
+    if (command == QLatin1String("import"))
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+                                     QStringLiteral("فايل vCard يا CSV؛ - ورودي استاندارد است."),
+                                     QStringLiteral("FILE..."));
+}
+
+// Tabs, line ends and backslashes would break the one-line, tab-separated form.
+void appendListField(QByteArray &out, QByteArrayView field)
+{
+    static const FieldText::Table table = [] {
+        FieldText::Table t = FieldText::utf8();
+        t['\t'] = {{'\\', 't', 0}, 2};
+        t['\n'] = {{'\\', 'n', 0}, 2};
+        t['\r'] = {{'\\', 'r', 0}, 2};
+        t['\\'] = {{'\\', '\\', 0}, 2};
+        return t;
+    }();
+    const qsizetype start = out.size();
+    out.resize(start + 3 * field.size() + 1);
+    uchar marks = 0;
+    char *end = FieldText::put(out.data() + start, field, table, marks);
+    out.resize(end - out.constData());
+}
+
+} // namespace
+
+ContactsTool::ContactsTool(QString programDir, QIODevice &out, QIODevice &err, QIODevice *in,
+                           StoreIo *io)
+    : m_programDir(std::move(programDir)), m_out(out), m_err(err), m_in(in), m_io(io)
+{
+}
+
+void ContactsTool::say(QIODevice &device, const QString &line)
+{
+    device.write(line.toUtf8() + '\n');
+}
+
+bool ContactsTool::write(QIODevice &device, QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+int ContactsTool::usageError(const QString &message)
+{
+    say(m_err, QStringLiteral("halvex-contacts: %1").arg(message));
+    say(m_err, QStringLiteral("راهنما: halvex-contacts --help"));
+    return Usage;
+}
+
+QString ContactsTool::defaultDataFolder() const
+{
+    return ContactStore(DataLocation::baseFolder(m_programDir)).dataDir();
+}
+
+ContactStore ContactsTool::storeFor(const QCommandLineParser &parser, bool forWriting) const
+{
+    if (parser.isSet(kData))
+        return ContactStore::atDataFolder(QFileInfo(parser.value(kData)).absoluteFilePath(), m_io);
+    const QString base = DataLocation::baseFolder(m_programDir);
+    if (forWriting)
+        DataLocation::prepare(base); // the store names the folder if this failed
+    return ContactStore(base, m_io);
+}
+
+int ContactsTool::run(const QStringList &arguments)
+{
+    // Only the help shows the default data folder; parsing needs no description.
+    QCommandLineParser all;
+    configure(all, {}, {});
+    if (!all.parse(arguments))
+        return usageError(all.errorText());
+    const QString command = all.positionalArguments().value(0);
+    const bool known = kCommands.contains(command);
+
+    if (all.isSet(QStringLiteral("help"))) {
+        QCommandLineParser help;
+        configure(help, known ? command : QString(), defaultDataFolder());
+        // Qt names the program by its full path; the usage line reads better without it.
+        QString text = help.helpText();
+        const QString self = QCoreApplication::arguments().value(0);
+        if (const qsizetype at = self.isEmpty() ? -1 : text.indexOf(self); at >= 0 && at < 80)
+            text.replace(at, self.size(), QStringLiteral("halvex-contacts"));
+        write(m_out, text.toUtf8());
+        return Success;
+    }
+    if (all.isSet(QStringLiteral("version"))) {
+        say(m_out, QStringLiteral("halvex-contacts %1").arg(QLatin1String(HALVEX_VERSION)));
+        return Success;
+    }
+    if (command.isEmpty())
+        return usageError(QStringLiteral("فرمان را بدهيد: export، import، list يا check."));
+    if (!known)
+        return usageError(
+            QStringLiteral("فرمان «%1» شناخته نيست؛ export، import، list يا check را بدهيد.")
+                .arg(command));
+
+    QCommandLineParser parser;
+    configure(parser, command, {});
+    if (!parser.parse(arguments))
+        return usageError(QStringLiteral("%1 (براي فرمان %2)").arg(parser.errorText(), command));
+    if (parser.isSet(kData) && parser.value(kData).isEmpty())
+        return usageError(QStringLiteral("--data يک پوشه مي خواهد."));
+    const QStringList rest = parser.positionalArguments().mid(1);
+    if (command != QLatin1String("import") && !rest.isEmpty())
+        return usageError(
+            QStringLiteral("فرمان %1 آرگومان «%2» را نمي پذيرد.").arg(command, rest.first()));
+
+    if (command == QLatin1String("export"))
+        return exportContacts(parser);
+    if (command == QLatin1String("import"))
+        return importContacts(parser);
+    if (command == QLatin1String("list"))
+        return listContacts(parser);
+    return checkContacts(parser);
+}
+
+bool ContactsTool::readableData(const ContactStore &store, qint64 &size)
+{
+    const QString path = store.dataFilePath();
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        say(m_err, QStringLiteral("فايل داده پيدا نشد: %1\nبا --data پوشه اي را بدهيد که "
+                                  "quorvel.dat را دارد.")
+                       .arg(path));
+        return false;
+    }
+    if (!info.isFile()) {
+        say(m_err, QStringLiteral("فايل داده يک فايل معمولي نيست: %1").arg(path));
+        return false;
+    }
+    size = info.size();
+    return true;
+}
+
+int ContactsTool::exportContacts(const QCommandLineParser &parser)
+{
+    const QString format = parser.value(kExportFormat).toLower();
+    if (format != QLatin1String("vcard") && format != QLatin1String("vcard3") &&
+        format != QLatin1String("csv"))
+        return usageError(
+            QStringLiteral("قالب «%1» شناخته نيست؛ vcard، vcard3 يا csv.").arg(format));
+    const ContactStore store = storeFor(parser, false);
+    qint64 size = 0;
+    if (!readableData(store, size))
+        return Failure;
+
+    // Into standard output, into a device or pipe as it is, or into a new file
+    // beside the old one that replaces it once complete. No sync: an export is
+    // a copy that can be made again.
+    const QString target = parser.value(kOutput);
+    const QFileInfo info(target);
+    QFile device;
+    QTemporaryFile temp;
+    QIODevice *destination = &m_out;
+    const auto cannotWrite = [&](const QString &why) {
+        say(m_err,
+            QStringLiteral("نوشتن %1 ناموفق بود: %2")
+                .arg(destination == &m_out ? QStringLiteral("در خروجي استاندارد") : target, why));
+        return Failure;
+    };
+    if (!target.isEmpty() && target != QLatin1String("-")) {
+        if (info.exists() && !info.isFile()) {
+            device.setFileName(target);
+            destination = &device;
+            if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+                return cannotWrite(device.errorString());
+        } else {
+            temp.setFileTemplate(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                 QStringLiteral(".XXXXXX"));
+            destination = &temp;
+            if (!temp.open() || (info.exists() && !temp.setPermissions(info.permissions())))
+                return cannotWrite(temp.errorString());
+        }
+    }
+
+    QList<ExportWarning> warnings;
+    const ContactExport::Format f = format == QLatin1String("csv")      ? ContactExport::Csv
+                                    : format == QLatin1String("vcard3") ? ContactExport::Vcard3
+                                                                        : ContactExport::Vcard4;
+    bool sinkFailed = false;
+    const StoreError e = ContactExport::run(
+        store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
+        sinkFailed);
+    if (e) {
+        say(m_err, e.message());
+        return Failure;
+    }
+    if (sinkFailed)
+        return cannotWrite(destination->errorString());
+    if (destination == &temp) {
+        if (!temp.flush())
+            return cannotWrite(temp.errorString());
+        if (::rename(QFile::encodeName(temp.fileName()).constData(),
+                     QFile::encodeName(target).constData()) != 0)
+            return cannotWrite(QString::fromLocal8Bit(std::strerror(errno)));
+        temp.setAutoRemove(false);
+    }
+
+    // FN and N both hold the name: say each character once.
+    std::set<std::tuple<qint64, int, uchar>> said;
+    for (const ExportWarning &w : std::as_const(warnings))
+        if (said.insert({w.record, int(w.field), w.byte}).second)
+            say(m_err, QStringLiteral("رکورد %1، %2: نويسه کنترلي 0x%3 در اين قالب نوشته نمي شود؛ "
+                                      "به جاي آن U+FFFD نوشته شد.")
+                           .arg(w.record)
+                           .arg(RecordBuilder::caption(w.field))
+                           .arg(uint(w.byte), 2, 16, QLatin1Char('0')));
+    if (size % ContactRecord::Size != 0)
+        say(m_err, QStringLiteral("%1 بايت انتهاي فايل داده رکورد کاملي نيست و بيرون برده نشد.")
+                       .arg(size % ContactRecord::Size));
+    return Success;
+}
+
+int ContactsTool::importContacts(const QCommandLineParser &parser)
+{
+    const QString format = parser.value(kImportFormat).toLower();
+    ContactImport::Format f = ContactImport::Auto;
+    if (format == QLatin1String("vcard"))
+        f = ContactImport::Vcard;
+    else if (format == QLatin1String("csv"))
+        f = ContactImport::Csv;
+    else if (format != QLatin1String("auto"))
+        return usageError(QStringLiteral("قالب «%1» شناخته نيست؛ auto، vcard يا csv.").arg(format));
+    const QStringList files = parser.positionalArguments().mid(1);
+    if (files.isEmpty())
+        return usageError(QStringLiteral("فايلي براي افزودن نداده ايد: import FILE..."));
+
+    QList<ImportSource> sources;
+    for (const QString &name : files) {
+        ImportSource s{name, {}};
+        if (name == QLatin1String("-")) {
+            if (!m_in) {
+                say(m_err, QStringLiteral("ورودي استاندارد در دسترس نيست."));
+                return Failure;
+            }
+            s.name = QStringLiteral("<stdin>");
+            s.bytes = m_in->readAll();
+        } else {
+            QFile file(name);
+            if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+                say(m_err, QStringLiteral("%1: خوانده نشد: %2")
+                               .arg(name, QFileInfo(name).isDir() ? QStringLiteral("يک پوشه است")
+                                                                  : file.errorString()));
+                say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+                return Failure;
+            }
+            s.bytes = file.readAll();
+        }
+        sources.append(std::move(s));
+    }
+
+    const bool dryRun = parser.isSet(kDryRun);
+    ContactStore store = storeFor(parser, !dryRun);
+    ContactImport job(
+        store, [this](const QString &line) { say(m_err, line); },
+        [this](const QString &line) { say(m_out, line); });
+    return job.run(sources, f, dryRun);
+}
+
+int ContactsTool::listContacts(const QCommandLineParser &parser)
+{
+    const ContactStore store = storeFor(parser, false);
+    qint64 size = 0;
+    if (!readableData(store, size))
+        return Failure;
+    QByteArray out;
+    out.reserve(qsizetype(size / ContactRecord::Size) * 80);
+    const StoreError e = store.ReadAllRecords([&out](const ContactRecord &r, qint64 n) {
+        out += QByteArray::number(n);
+        for (const ContactRecord::Field f : {ContactRecord::Name, ContactRecord::Family,
+                                             ContactRecord::Phone, ContactRecord::Mobile}) {
+            out += '\t';
+            appendListField(out, FieldText::unpadded(r.fieldBytes(f)));
+        }
+        out += '\t';
+        out += QByteArray::number(r.ID());
+        out += '\t';
+        appendListField(out, FieldText::unpadded(r.fieldBytes(ContactRecord::Address)));
+        out += '\n';
+        return true;
+    });
+    if (e) {
+        say(m_err, e.message());
+        return Failure;
+    }
+    if (!write(m_out, out)) {
+        say(m_err,
+            QStringLiteral("نوشتن در خروجي استاندارد ناموفق بود: %1").arg(m_out.errorString()));
+        return Failure;
+    }
+    return Success;
+}
+
+int ContactsTool::checkContacts(const QCommandLineParser &parser)
+{
+    const ContactStore store = storeFor(parser, false);
+    qint64 size = 0;
+    if (!readableData(store, size))
+        return Failure;
+    // Every record is read, so an unreadable block counts as unsound too.
+    qint64 read = 0;
+    if (StoreError e = store.ReadAllRecords([&read](const ContactRecord &, qint64) {
+            ++read;
+            return true;
+        })) {
+        say(m_err, e.message());
+        say(m_out, QStringLiteral("فايل داده سالم نيست: خوانده نشد."));
+        return Failure;
+    }
+    const qint64 whole = size / ContactRecord::Size;
+    const qint64 tail = size % ContactRecord::Size;
+    say(m_out, QStringLiteral("فايل داده: %1").arg(store.dataFilePath()));
+    say(m_out, QStringLiteral("رکوردها: %1 (%2 بايت)").arg(whole).arg(size));
+    bool sound = read == whole;
+    if (tail != 0) {
+        sound = false;
+        say(m_out, QStringLiteral("رکورد نيمه کاره: %1 بايت در انتهاي فايل، از بايت %2. برنامه آن "
+                                  "را ناديده مي گيرد و افزودن بعدي جاي آن مي نويسد.")
+                       .arg(tail)
+                       .arg(whole * ContactRecord::Size));
+    }
+    if (whole > ContactStore::MaxRecords) {
+        sound = false;
+        say(m_out, QStringLiteral("بيش از 32767 رکورد: برنامه نمي تواند اين فايل را بشمارد."));
+    }
+    const QFileInfo temp(store.dataDir() + QStringLiteral("/quorvel1.dat"));
+    if (temp.exists())
+        say(m_out, QStringLiteral("فايل %1 (%2 بايت) از حذفي که تمام نشده مانده است؛ برنامه در "
+                                  "شروع بعدي آن را به کار نمي برد مگر فايل داده نباشد.")
+                       .arg(temp.fileName())
+                       .arg(temp.size()));
+    say(m_out, sound ? QStringLiteral("سالم است.") : QStringLiteral("سالم نيست."));
+    return sound ? Success : Failure;
+}

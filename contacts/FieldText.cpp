@@ -1,0 +1,77 @@
+#include "FieldText.h"
+
+#include "Cp1256Codec.h"
+
+namespace {
+
+FieldText::Table plainTable()
+{
+    FieldText::Table t{};
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray u = QString(Cp1256Codec::decodeByte(uchar(b))).toUtf8();
+        for (qsizetype k = 0; k < u.size(); ++k)
+            t[b].bytes[k] = u[k];
+        t[b].size = uchar(u.size());
+    }
+    return t;
+}
+
+void set(FieldText::Out &o, const char *bytes, uchar size)
+{
+    std::memcpy(o.bytes, bytes, 3);
+    o.size = size;
+}
+
+} // namespace
+
+const FieldText::Table &FieldText::utf8()
+{
+    static const Table t = plainTable();
+    return t;
+}
+
+const FieldText::Table &FieldText::vcardText()
+{
+    static const Table t = [] {
+        Table v = plainTable();
+        for (int b = 0; b < 0x20; ++b)
+            if (b != '\t')
+                set(v[b], "\xEF\xBF\xBD", 3 | Lost);
+        set(v['\\'], "\\\\\0", 2);
+        set(v[','], "\\,\0", 2);
+        set(v[';'], "\\;\0", 2);
+        set(v['\n'], "\\n\0", 2);
+        return v;
+    }();
+    return t;
+}
+
+const FieldText::Table &FieldText::csvText()
+{
+    static const Table t = [] {
+        Table c = plainTable();
+        set(c[0], "\xEF\xBF\xBD", 3 | Lost);
+        set(c['"'], "\"\"\0", 2 | Quote);
+        c[','].size |= Quote;
+        c['\r'].size |= Quote;
+        c['\n'].size |= Quote;
+        return c;
+    }();
+    return t;
+}
+
+char *FieldText::putNumber(char *p, int n)
+{
+    unsigned u = n < 0 ? 0u - unsigned(n) : unsigned(n);
+    if (n < 0)
+        *p++ = '-';
+    char digits[10];
+    int k = 0;
+    do {
+        digits[k++] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    while (k)
+        *p++ = digits[--k];
+    return p;
+}

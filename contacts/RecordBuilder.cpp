@@ -1,0 +1,215 @@
+#include "RecordBuilder.h"
+
+#include <array>
+#include <cstring>
+
+#include "Cp1256Codec.h"
+#include "IdNumber.h"
+
+namespace {
+
+// Unicode -> byte for the characters the code page has as they are: the codec's
+// own first step, without its folding.
+const std::array<qint16, 65536> &directBytes()
+{
+    static const std::array<qint16, 65536> table = [] {
+        std::array<qint16, 65536> t;
+        t.fill(-1);
+        for (int b = 0; b < 256; ++b)
+            t[Cp1256Codec::decodeByte(uchar(b)).unicode()] = qint16(b);
+        return t;
+    }();
+    return table;
+}
+
+// The same for two-byte UTF-8 sequences read as one little-endian number, the
+// Arabic letters among them: one look-up per letter.
+const std::array<qint16, 65536> &pairBytes()
+{
+    static const std::array<qint16, 65536> table = [] {
+        std::array<qint16, 65536> t;
+        t.fill(-1);
+        for (int b = 0; b < 256; ++b) {
+            const char16_t cp = Cp1256Codec::decodeByte(uchar(b)).unicode();
+            if (cp >= 0x80 && cp < 0x800)
+                t[(0xC0 | cp >> 6) | (0x80 | (cp & 0x3F)) << 8] = qint16(b);
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Stores plain UTF-8 straight into the field when every character is one the
+// code page has as it is and the text fits. False sends the text through the
+// codec instead, which folds, writes '?' and cuts, so that those are reported.
+bool storeDirect(QByteArrayView utf8, char *field, int width)
+{
+    const auto &pairs = pairBytes();
+    const auto *s = reinterpret_cast<const uchar *>(utf8.data());
+    const uchar *end = s + utf8.size();
+    // No character is shorter in UTF-8 than stored, so a text no longer than the
+    // field in UTF-8 fits whatever it holds.
+    const bool fits = utf8.size() <= width;
+    char *out = field;
+    while (s < end) {
+        if (!fits && out == field + width)
+            return false;
+        const uchar c = *s;
+        if (c < 0x80) {
+            *out++ = char(c); // ASCII is itself in the code page
+            ++s;
+            continue;
+        }
+        if (end - s >= 2) {
+            if (const qint16 b = pairs[c | s[1] << 8]; b >= 0) {
+                *out++ = char(b);
+                s += 2;
+                continue;
+            }
+        }
+        // Three bytes: the few signs of the code page above U+07FF.
+        if ((c & 0xF0) != 0xE0 || end - s < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80)
+            return false;
+        const auto cp = char32_t((c & 0x0F) << 12 | (s[1] & 0x3F) << 6 | (s[2] & 0x3F));
+        const qint16 b = cp < 0x800 ? qint16(-1) : directBytes()[cp];
+        if (b < 0)
+            return false;
+        *out++ = char(b);
+        s += 3;
+    }
+    std::memset(out, ' ', size_t(field + width - out));
+    return true;
+}
+
+void setField(ContactRecord &record, ContactRecord::Field f, const DraftText &text,
+              QList<DraftNote> &notes)
+{
+    const int width = ContactRecord::width(f);
+    if (text.isUtf8() &&
+        storeDirect(text.utf8View(), record.data() + ContactRecord::offset(f), width))
+        return;
+    const QString value = text.toString();
+    record.setText(f, value);
+    if (value.isEmpty())
+        return;
+    const QByteArray bytes = Cp1256Codec::encode(value);
+    const qsizetype replaced = bytes.count('?') - value.count(u'?');
+    if (replaced > 0) {
+        QStringList shown;
+        const QList<uint> points = value.toUcs4();
+        for (const uint cp : points) {
+            const QString one = QString::fromUcs4(reinterpret_cast<const char32_t *>(&cp), 1);
+            if (cp != u'?' && Cp1256Codec::encode(one) == "?" && !shown.contains(one)) {
+                shown << one;
+                if (shown.size() == 5)
+                    break;
+            }
+        }
+        notes.append({RecordBuilder::caption(f),
+                      QStringLiteral("%1 نويسه در Windows-1256 نيست و به صورت \"?\" ذخيره شد: «%2»")
+                          .arg(replaced)
+                          .arg(shown.join(QStringLiteral("», «")))});
+    }
+    if (bytes.size() > width) {
+        const QByteArrayView lost = QByteArrayView(bytes).sliced(width);
+        if (lost.count(' ') != lost.size())
+            notes.append({RecordBuilder::caption(f),
+                          QStringLiteral("فقط %1 بايت جا دارد؛ «%2» ذخيره شد و «%3» حذف شد.")
+                              .arg(width)
+                              .arg(Cp1256Codec::decode(QByteArrayView(bytes).first(width)),
+                                   Cp1256Codec::decode(lost))});
+    }
+}
+
+// Plain ASCII digits, as every export of ours writes them.
+bool plainId(QByteArrayView v, qint16 &id)
+{
+    const bool negative = !v.isEmpty() && v[0] == '-';
+    const QByteArrayView digits = negative ? v.sliced(1) : v;
+    if (digits.isEmpty() || digits.size() > 5)
+        return false;
+    int n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        n = n * 10 + (c - '0');
+    }
+    n = negative ? -n : n;
+    if (n < -32768 || n > 32767)
+        return false;
+    id = qint16(n);
+    return true;
+}
+
+// A fraction the parser rounded away.
+bool hasFraction(const QString &text)
+{
+    qsizetype point = text.indexOf(u'.');
+    if (point < 0)
+        point = text.indexOf(QChar(0x066B));
+    if (point < 0)
+        return false;
+    for (qsizetype i = point + 1; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool zero = c == u'0' || c == 0x06F0 || c == 0x0660;
+        if (!zero && !text[i].isSpace())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString RecordBuilder::caption(ContactRecord::Field f)
+{
+    switch (f) {
+    case ContactRecord::Name:
+        return QStringLiteral("نام");
+    case ContactRecord::Family:
+        return QStringLiteral("نام خانوادگي");
+    case ContactRecord::Phone:
+        return QStringLiteral("شماره تلفن");
+    case ContactRecord::Mobile:
+        return QStringLiteral("شماره موبايل");
+    case ContactRecord::Address:
+        return QStringLiteral("آدرس");
+    }
+    return {};
+}
+
+QString RecordBuilder::idCaption()
+{
+    return QStringLiteral("شماره شناسايي");
+}
+
+ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
+                                   QList<DraftNote> &notes)
+{
+    ContactRecord record;
+    setField(record, ContactRecord::Name, draft.name, notes);
+    setField(record, ContactRecord::Family, draft.family, notes);
+    setField(record, ContactRecord::Phone, draft.phone, notes);
+    setField(record, ContactRecord::Mobile, draft.mobile, notes);
+    setField(record, ContactRecord::Address, draft.address, notes);
+
+    qint16 id = proposedId;
+    if (draft.id && !(draft.id->isUtf8() && plainId(draft.id->utf8View(), id))) {
+        const QString text = draft.id->toString();
+        qint16 parsed = 0;
+        const IdNumber::Result r = IdNumber::parse(text, parsed);
+        if (r == IdNumber::Ok) {
+            id = parsed;
+            if (hasFraction(text))
+                notes.append(
+                    {idCaption(),
+                     QStringLiteral("«%1» گرد شد و %2 ذخيره شد.").arg(text.trimmed()).arg(parsed)});
+        } else if (r != IdNumber::Empty) {
+            notes.append({idCaption(), QStringLiteral("«%1»: %2 به جاي آن شماره پيشنهادي %3 "
+                                                      "ذخيره شد.")
+                                           .arg(text.left(40), IdNumber::message(r))
+                                           .arg(proposedId)});
+        }
+    }
+    record.setID(id);
+    return record;
+}

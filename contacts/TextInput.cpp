@@ -1,0 +1,47 @@
+#include "TextInput.h"
+
+#include <cstring>
+
+#include <QStringDecoder>
+
+bool TextInput::prepare(QByteArray &bytes, ReadResult &result)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bytes.remove(0, 3);
+    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        const bool little = bytes.startsWith("\xFF\xFE");
+        QStringDecoder decode(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        const QString text = decode(QByteArrayView(bytes).sliced(2));
+        if (decode.hasError()) {
+            result.error =
+                QStringLiteral("فايل UTF-16 خراب است؛ آن را با کدگذاري UTF-8 ذخيره کنيد.");
+            result.errorLine = 1;
+            return false;
+        }
+        bytes = text.toUtf8();
+        result.notices << QStringLiteral("فايل UTF-16 بود و به UTF-8 تبديل شد.");
+    }
+    if (const void *nul = std::memchr(bytes.constData(), 0, size_t(bytes.size()))) {
+        const qsizetype at = static_cast<const char *>(nul) - bytes.constData();
+        result.error = QStringLiteral("اين فايل متن نيست (بايت صفر دارد). فايل vCard (.vcf) "
+                                      "يا CSV را بدهيد.");
+        result.errorLine = lineOf(bytes, at);
+        return false;
+    }
+    return true;
+}
+
+bool TextInput::isUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decode(bytes);
+    Q_UNUSED(text);
+    return !decode.hasError();
+}
+
+qsizetype TextInput::lineOf(QByteArrayView bytes, qsizetype offset)
+{
+    const QByteArrayView head = bytes.first(std::min(offset, bytes.size()));
+    const char sep = bytes.contains('\n') ? '\n' : '\r';
+    return head.count(sep) + 1;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include "ContactRecord.h"
+#include "ExportWarning.h"
+
+// One record as a vCard 4.0 (RFC 6350) or 3.0 (RFC 2426): UTF-8, CRLF, lines
+// folded at 75 octets between whole characters.
+class VcardWriter
+{
+public:
+    enum Version
+    {
+        V3,
+        V4
+    };
+
+    // The most a card takes: every stored byte is at most three in UTF-8.
+    static constexpr qsizetype MaxCard = 2048;
+
+    // Writes the card of record number n at out, which has MaxCard bytes of
+    // room; returns its end.
+    static char *write(const ContactRecord &record, qint64 n, Version version, char *out,
+                       QList<ExportWarning> &warnings);
+    // The same, appended to out.
+    static void write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
+                      QList<ExportWarning> &warnings);
+
+    static constexpr qsizetype FoldAt = 75;
+    static void appendFolded(QByteArray &out, QByteArrayView line);
+    // Writes the folded line at out, which has the room; returns its end.
+    static char *fold(char *out, QByteArrayView line);
+};

@@ -1,0 +1,54 @@
+# bash completion for halvex-contacts
+_halvex_contacts()
+{
+    local cur prev command i
+    cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        case ${COMP_WORDS[i]} in
+        export | import | list | check)
+            command=${COMP_WORDS[i]}
+            break
+            ;;
+        esac
+    done
+
+    case $prev in
+    --data)
+        COMPREPLY=($(compgen -d -- "$cur"))
+        return
+        ;;
+    -o | --output)
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
+    --format)
+        if [[ $command == import ]]; then
+            COMPREPLY=($(compgen -W "auto vcard csv" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "vcard vcard3 csv" -- "$cur"))
+        fi
+        return
+        ;;
+    esac
+
+    case $command in
+    "")
+        COMPREPLY=($(compgen -W "export import list check --help --version" -- "$cur"))
+        ;;
+    export)
+        COMPREPLY=($(compgen -W "--format --output -o --data --help" -- "$cur"))
+        ;;
+    import)
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W "--format --dry-run --data --help" -- "$cur"))
+        else
+            COMPREPLY=($(compgen -f -X '!*.@(vcf|VCF|vcard|csv|CSV|txt)' -- "$cur") $(compgen -d -- "$cur"))
+        fi
+        ;;
+    list | check)
+        COMPREPLY=($(compgen -W "--data --help" -- "$cur"))
+        ;;
+    esac
+} &&
+    complete -o filenames -F _halvex_contacts halvex-contacts

@@ -1,0 +1,69 @@
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ContactsTestUtil.h"
+#include "DataFiles.h"
+#include "FaultyIo.h"
+
+using namespace contactstest;
+
+class TestContactFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void everyFailurePoint_data();
+    void everyFailurePoint();
+};
+
+void TestContactFaults::everyFailurePoint_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("added");
+    QByteArray cards, added;
+    for (int i = 1; i <= 50; ++i) {
+        cards += "BEGIN:VCARD\r\nVERSION:4.0\r\nN:F" + QByteArray::number(i) + ";G;;;\r\n" +
+                 "X-HALVEX-ID:" + QByteArray::number(i) + "\r\nEND:VCARD\r\n";
+        added +=
+            datafiles::record(QStringLiteral("G"), QStringLiteral("F%1").arg(i), {}, {}, qint16(i));
+    }
+    QTest::newRow("into an empty file") << QByteArray() << cards << added;
+    QTest::newRow("after records") << datafiles::numbered(1, 3) << cards << added;
+    QTest::newRow("over a partial record")
+        << datafiles::numbered(1, 3) + "partial" << cards.left(cards.indexOf("END:VCARD") + 11)
+        << added.left(156);
+}
+
+void TestContactFaults::everyFailurePoint()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, added);
+    const QByteArray after = before.left(before.size() - before.size() % 156) + added;
+    for (int n = 1;; ++n) {
+        QTemporaryDir dir;
+        writeData(dir.path(), before);
+        FaultyIo io(n);
+        const Run r = runTool({"import", "--data", dir.path(), "-"}, input, "/nonexistent", &io);
+        const QByteArray now = readData(dir.path());
+        QVERIFY(!QFile::exists(dir.filePath("quorvel1.dat")));
+        if (!io.fired()) {
+            QVERIFY2(r.status == 0, r.err.constData());
+            QCOMPARE(now, after);
+            QVERIFY(n > 3); // a write, a flush and a rename at least
+            break;
+        }
+        // A reported failure leaves the old file; only a failed sync of the
+        // folder after the rename leaves the new one, and says so.
+        QVERIFY2(r.status == 1, qPrintable(QStringLiteral("fault %1 reported success").arg(n)));
+        QVERIFY2(now == before || now == after, qPrintable(QStringLiteral("fault %1").arg(n)));
+        QCOMPARE(r.errText().contains(QStringLiteral("نوشته شدند ولي پوشه همگام نشد")),
+                 now == after);
+        QCOMPARE(r.errText().contains(QStringLiteral("فايل داده دست نخورد")), now == before);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestContactFaults)
+#include "tst_contactfaults.moc"

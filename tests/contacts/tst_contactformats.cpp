@@ -1,0 +1,201 @@
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ContactsTestUtil.h"
+#include "CsvWriter.h"
+#include "DataFiles.h"
+#include "TextInput.h"
+#include "VcardWriter.h"
+
+using namespace contactstest;
+
+class TestContactFormats : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void roundTrip_data();
+    void roundTrip();
+    void roundTripOddValues();
+    void vcardLines_data();
+    void vcardLines();
+    void vcardValues();
+    void csvValues();
+    void controlCharacters();
+};
+
+void TestContactFormats::roundTrip_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("vcard 4.0") << "vcard";
+    QTest::newRow("vcard 3.0") << "vcard3";
+    QTest::newRow("csv") << "csv";
+}
+
+void TestContactFormats::roundTrip()
+{
+    QFETCH(QString, format);
+    QTemporaryDir dir;
+    const QString from = dir.filePath("from"), to = dir.filePath("to");
+    const QByteArray original = sampleData();
+    writeData(from, original);
+
+    const QString file = dir.filePath("contacts.out");
+    const Run exported = runTool({"export", "--format", format, "--data", from, "-o", file});
+    QCOMPARE(exported.status, 0);
+    QVERIFY2(exported.err.isEmpty(), exported.err.constData());
+    QCOMPARE(runTool({"export", "--format", format, "--data", from}).out, [&] {
+        QFile f(file);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }());
+
+    const Run imported = runTool({"import", "--data", to, file});
+    QCOMPARE(imported.status, 0);
+    QVERIFY2(imported.err.isEmpty(), imported.err.constData()); // nothing was lost
+    QCOMPARE(readData(to).toHex(), original.toHex());
+
+    // Exporting the copy gives the same file again, and a second import appends.
+    QCOMPARE(runTool({"export", "--format", format, "--data", to}).out,
+             runTool({"export", "--format", format, "--data", from}).out);
+    QCOMPARE(runTool({"import", "--data", to, file}).status, 0);
+    QCOMPARE(readData(to), original + original);
+}
+
+void TestContactFormats::roundTripOddValues()
+{
+    // Values that look like the formats' own syntax come back as they were.
+    using datafiles::record;
+    const QByteArray odd =
+        record(u"\\"_qs, u";"_qs, u"tel:1234"_qs, u"\t0912"_qs, 7, u" \t,\"a\"\\n;"_qs) +
+        record(u"BEGIN:VCARD"_qs, u"END:VCARD"_qs, u"=3D"_qs, u"\x7f"_qs, -7, u"item1.TEL:1"_qs) +
+        record(u"a b c"_qs, {}, u" "_qs, u"\""_qs, 0, QString(100, u'؛')) +
+        record({}, u"x y"_qs, {}, {}, 1, u"\\n"_qs);
+    for (const char *format : {"vcard", "vcard3", "csv"}) {
+        QTemporaryDir dir;
+        writeData(dir.filePath("from"), odd);
+        const Run exported =
+            runTool({"export", "--format", format, "--data", dir.filePath("from")});
+        QCOMPARE(exported.status, 0);
+        const Run imported = runTool({"import", "--data", dir.filePath("to"), "-"}, exported.out);
+        QCOMPARE(imported.status, 0);
+        QVERIFY2(imported.err.isEmpty(), imported.err.constData());
+        QCOMPARE(readData(dir.filePath("to")).toHex(), odd.toHex());
+    }
+}
+
+void TestContactFormats::vcardLines_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::newRow("4.0") << int(VcardWriter::V4);
+    QTest::newRow("3.0") << int(VcardWriter::V3);
+}
+
+void TestContactFormats::vcardLines()
+{
+    QFETCH(int, version);
+    const QByteArray data = sampleData();
+    QByteArray out;
+    QList<ExportWarning> warnings;
+    for (qsizetype i = 0; i < data.size() / ContactRecord::Size; ++i)
+        VcardWriter::write(ContactRecord::fromBytes(QByteArrayView(data).sliced(i * 156, 156)),
+                           i + 1, VcardWriter::Version(version), out, warnings);
+    QVERIFY(warnings.isEmpty());
+    QVERIFY(out.endsWith("END:VCARD\r\n"));
+    QVERIFY(TextInput::isUtf8(out));
+    const QList<QByteArray> lines = out.chopped(1).split('\n');
+    int folded = 0;
+    for (const QByteArray &line : lines) {
+        QVERIFY2(line.endsWith('\r'), line.constData());
+        const QByteArray body = line.chopped(1);
+        QVERIFY(!body.contains('\r'));
+        QVERIFY2(body.size() <= 75, body.constData());
+        // Each physical line is whole UTF-8 on its own: no character is split.
+        QVERIFY2(TextInput::isUtf8(body), body.toHex().constData());
+        folded += body.startsWith(' ');
+    }
+    QVERIFY(folded >= 2); // the long Persian address and the 100 x's
+    const QByteArray version4 = "BEGIN:VCARD\r\nVERSION:4.0\r\n";
+    const QByteArray version3 = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    QCOMPARE(out.count("BEGIN:VCARD"), 8);
+    QCOMPARE(out.count(version == VcardWriter::V4 ? version4 : version3), 8);
+
+    // The empty record: FN is there empty; 3.0 needs N as well, 4.0 leaves it out.
+    const qsizetype third = out.indexOf("X-HALVEX-ID:0\r\n");
+    const QByteArray empty = out.left(third).mid(out.left(third).lastIndexOf("BEGIN:VCARD"));
+    QCOMPARE(empty, (version == VcardWriter::V4 ? version4 : version3) + "FN:\r\n" +
+                        (version == VcardWriter::V3 ? "N:;;;;\r\n" : ""));
+}
+
+void TestContactFormats::vcardValues()
+{
+    ContactRecord r;
+    r.setText(ContactRecord::Name, u"a,b");
+    r.setText(ContactRecord::Family, u"c;d\\e");
+    r.setText(ContactRecord::Mobile, u"0912");
+    r.setText(ContactRecord::Address, u"x\ny, z");
+    r.setID(-7);
+    QByteArray out;
+    QList<ExportWarning> warnings;
+    VcardWriter::write(r, 1, VcardWriter::V4, out, warnings);
+    QCOMPARE(out, QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\n"
+                             "FN:a\\,b c\\;d\\\\e\r\n"
+                             "N:c\\;d\\\\e;a\\,b;;;\r\n"
+                             "TEL;TYPE=cell:0912\r\n"
+                             "ADR:;;x\\ny\\, z;;;;\r\n"
+                             "X-HALVEX-ID:-7\r\n"
+                             "END:VCARD\r\n"));
+
+    // Folding: 75 octets, then a space and 74; never inside a two-byte letter.
+    QByteArray folded;
+    VcardWriter::appendFolded(folded, "N:" + QByteArray(73, 'a') + QString(3, u'ب').toUtf8());
+    QCOMPARE(folded, "N:" + QByteArray(73, 'a') + "\r\n " + QString(3, u'ب').toUtf8() + "\r\n");
+    folded.clear();
+    VcardWriter::appendFolded(folded, QByteArray(75 + 74 + 1, 'q'));
+    QCOMPARE(folded, QByteArray(75, 'q') + "\r\n " + QByteArray(74, 'q') + "\r\n q\r\n");
+}
+
+void TestContactFormats::csvValues()
+{
+    QByteArray out;
+    QList<ExportWarning> warnings;
+    CsvWriter::begin(out);
+    ContactRecord r;
+    r.setText(ContactRecord::Name, u"  lead");
+    r.setText(ContactRecord::Family, u"say \"hi\", ok");
+    r.setText(ContactRecord::Phone, u"1;2");
+    r.setText(ContactRecord::Address, u"a\r\nb");
+    r.setID(32767);
+    CsvWriter::write(r, 1, out, warnings);
+    CsvWriter::write(ContactRecord(), 2, out, warnings);
+    QCOMPARE(out, QByteArray("\xEF\xBB\xBFName,Family,Phone,Mobile,ID,Address\r\n"
+                             "\"  lead\",\"say \"\"hi\"\", ok\",1;2,,32767,\"a\r\nb\"\r\n"
+                             ",,,,0,\r\n"));
+    QVERIFY(warnings.isEmpty());
+}
+
+void TestContactFormats::controlCharacters()
+{
+    // Bytes no text format carries are written as U+FFFD and said, never dropped silently.
+    QTemporaryDir dir;
+    ContactRecord r;
+    r.setText(ContactRecord::Name, u"a");
+    r.data()[1] = '\0';
+    r.data()[ContactRecord::offset(ContactRecord::Family)] = '\r';
+    writeData(dir.path(), r.toByteArray());
+    const Run vcard = runTool({"export", "--data", dir.path()});
+    QCOMPARE(vcard.status, 0);
+    QVERIFY(vcard.out.contains("FN:a\xEF\xBF\xBD \xEF\xBF\xBD\r\n"));
+    QCOMPARE(vcard.errText().count(u'\n'), 2);
+    QVERIFY(vcard.errText().contains(QStringLiteral("رکورد 1، نام: نويسه کنترلي 0x00")));
+    QVERIFY(vcard.errText().contains(QStringLiteral("رکورد 1، نام خانوادگي: نويسه کنترلي 0x0d")));
+    const Run csv = runTool({"export", "--format", "csv", "--data", dir.path()});
+    QCOMPARE(csv.status, 0);
+    QVERIFY(csv.out.contains("a\xEF\xBF\xBD,\"\r\""));
+    QCOMPARE(csv.errText().count(u'\n'), 1);
+}
+
+QTEST_GUILESS_MAIN(TestContactFormats)
+#include "tst_contactformats.moc"
