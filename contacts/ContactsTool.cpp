@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -183,17 +184,30 @@ ContactStore ContactsTool::storeFor(const QCommandLineParser &parser, bool forWr
     return ContactStore(base, m_io);
 }
 
+bool ContactsTool::parse(QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (parser.parse(arguments))
+        return true;
+    if (!m_qtWords)
+        return false;
+    // Again, so the error is in the words just loaded.
+    std::exchange(m_qtWords, nullptr)();
+    return parser.parse(arguments);
+}
+
 int ContactsTool::run(const QStringList &arguments)
 {
     // Only the help shows the default data folder; parsing needs no description.
     QCommandLineParser all;
     configure(all, {}, {});
-    if (!all.parse(arguments))
+    if (!parse(all, arguments))
         return usageError(all.errorText());
     const QString command = all.positionalArguments().value(0);
     const bool known = kCommands.contains(command);
 
     if (all.isSet(QStringLiteral("help"))) {
+        if (m_qtWords)
+            std::exchange(m_qtWords, nullptr)();
         QCommandLineParser help;
         configure(help, known ? command : QString(), defaultDataFolder());
         // Qt names the program by its full path; the usage line reads better without it.
@@ -217,7 +231,7 @@ int ContactsTool::run(const QStringList &arguments)
 
     QCommandLineParser parser;
     configure(parser, command, {});
-    if (!parser.parse(arguments))
+    if (!parse(parser, arguments))
         return usageError(QStringLiteral("%1 (براي فرمان %2)").arg(parser.errorText(), command));
     if (parser.isSet(kData) && parser.value(kData).isEmpty())
         return usageError(QStringLiteral("--data يک پوشه مي خواهد."));

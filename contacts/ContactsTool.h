@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,10 @@ public:
     // arguments[0] is the program's name, as in QCoreApplication::arguments().
     int run(const QStringList &arguments);
 
+    // Called once, just before Qt's own words (the help, a parse error) are
+    // made: loading their translation costs more than a whole export's start.
+    void setQtWords(std::function<void()> load) { m_qtWords = std::move(load); }
+
 private:
     int exportContacts(const QCommandLineParser &parser);
     int importContacts(const QCommandLineParser &parser);
@@ -41,10 +47,12 @@ private:
     bool readableData(const ContactStore &store, qint64 &size);
     bool write(QIODevice &device, QByteArrayView bytes);
     void say(QIODevice &device, const QString &line);
+    bool parse(QCommandLineParser &parser, const QStringList &arguments);
 
     QString m_programDir;
     QIODevice &m_out;
     QIODevice &m_err;
     QIODevice *m_in;
     StoreIo *m_io;
+    std::function<void()> m_qtWords;
 };

@@ -13,11 +13,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("halvex-contacts"));
     QCoreApplication::setApplicationVersion(QStringLiteral(HALVEX_VERSION));
-    // Qt's own words in the help and its parse errors, in Persian like the rest.
-    QTranslator qt;
-    if (qt.load(QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("qtbase"),
-                QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qt);
 
     // Unbuffered, so a full disk or closed pipe shows at the write that met it.
     QFile out, err, in;
@@ -25,5 +20,12 @@ int main(int argc, char *argv[])
     err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     in.open(STDIN_FILENO, QIODevice::ReadOnly);
     ContactsTool tool(QCoreApplication::applicationDirPath(), out, err, &in);
+    // Qt's own words in the help and its parse errors, in Persian like the rest.
+    QTranslator qt;
+    tool.setQtWords([&qt] {
+        if (qt.load(QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("qtbase"),
+                    QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&qt);
+    });
     return tool.run(QCoreApplication::arguments());
 }
