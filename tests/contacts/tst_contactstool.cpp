@@ -1,3 +1,6 @@
+#include <tuple>
+#include <utility>
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -54,6 +57,7 @@ private slots:
     void check_data();
     void check();
     void writeFailures();
+    void qtWordsOnlyWhenShown();
 };
 
 void TestContactsTool::exitStatus_data()
@@ -170,6 +174,37 @@ void TestContactsTool::writeFailures()
         runProcess({"export", "--data", dir.path(), "-o", dir.filePath("no/such/file.vcf")});
     QCOMPARE(nowhere.status, 1);
     QVERIFY(QString::fromUtf8(nowhere.err).contains(dir.filePath("no/such/file.vcf")));
+}
+
+void TestContactsTool::qtWordsOnlyWhenShown()
+{
+    // Qt's translation is loaded for the help and a parse error, once, and the
+    // error is made again after it; an ordinary run never loads it.
+    QTemporaryDir dir;
+    writeData(dir.path(), sampleData());
+    const auto runCounting = [&](const QStringList &args, int &calls) {
+        QBuffer out, err;
+        out.open(QIODevice::WriteOnly);
+        err.open(QIODevice::WriteOnly);
+        ContactsTool tool(QStringLiteral("/nonexistent"), out, err);
+        calls = 0;
+        tool.setQtWords([&calls] { ++calls; });
+        const int status = tool.run(QStringList{QStringLiteral("halvex-contacts")} + args);
+        return std::make_pair(status, QString::fromUtf8(err.data()));
+    };
+    int calls = 0;
+    QCOMPARE(runCounting({"export", "--data", dir.path()}, calls).first, 0);
+    QCOMPARE(calls, 0);
+    QCOMPARE(runCounting({"export", "--help"}, calls).first, 0);
+    QCOMPARE(calls, 1);
+    auto [status, err] = runCounting({"--fast"}, calls);
+    QCOMPARE(status, 2);
+    QCOMPARE(calls, 1);
+    QVERIFY2(err.contains("fast"), qPrintable(err));
+    std::tie(status, err) = runCounting({"export", "--data", dir.path(), "--dry-run"}, calls);
+    QCOMPARE(status, 2);
+    QCOMPARE(calls, 1);
+    QVERIFY2(err.contains("dry-run"), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestContactsTool)
