@@ -3,11 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <set>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -363,8 +361,6 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
         return usageError(QStringLiteral("فايلي براي افزودن نداده ايد: import FILE..."));
 
     QList<ImportSource> sources;
-    // Mapped inputs stay open until the import is done.
-    std::vector<std::unique_ptr<QFile>> mapped;
     for (const QString &name : files) {
         ImportSource s{name, {}};
         if (name == QLatin1String("-")) {
@@ -375,23 +371,15 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
             s.name = QStringLiteral("<stdin>");
             s.bytes = m_in->readAll();
         } else {
-            auto file = std::make_unique<QFile>(name);
-            if (QFileInfo(name).isDir() || !file->open(QIODevice::ReadOnly)) {
+            QFile file(name);
+            if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
                 say(m_err, QStringLiteral("%1: خوانده نشد: %2")
                                .arg(name, QFileInfo(name).isDir() ? QStringLiteral("يک پوشه است")
-                                                                  : file->errorString()));
+                                                                  : file.errorString()));
                 say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
                 return Failure;
             }
-            // A large file read whole costs a copy into fresh pages; mapped, the
-            // readers see the page cache. Pipes and special files are read.
-            const qint64 size = file->size();
-            if (const uchar *map = size > 0 ? file->map(0, size) : nullptr) {
-                s.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(map), size);
-                mapped.push_back(std::move(file));
-            } else {
-                s.bytes = file->readAll();
-            }
+            s.bytes = file.readAll();
         }
         sources.append(std::move(s));
     }
