@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "ContactListModel.h"
+#include "LeftToRightDelegate.h"
 #include "frmAbout.h"
 #include <QStyledItemDelegate>
 #include "MainWindowHarness.h"
@@ -385,6 +386,18 @@ void TestFrmMain::listOfEmptyFileShowsHeaders()
     }
 }
 
+namespace {
+// Opens the delegates' option set-up to the test.
+struct OpenNumbers : LeftToRightDelegate
+{
+    using LeftToRightDelegate::initStyleOption;
+};
+struct OpenText : QStyledItemDelegate
+{
+    using QStyledItemDelegate::initStyleOption;
+};
+} // namespace
+
 void TestFrmMain::listReadsNumbersLeftToRight()
 {
     writeData(datafiles::record(QStringLiteral("علي"), {}, QStringLiteral("021-44"),
@@ -392,19 +405,20 @@ void TestFrmMain::listReadsNumbersLeftToRight()
     makeWindow();
     child<QAbstractButton>("cmdDisplay")->click();
     auto *view = child<QTreeView>("l1");
+    OpenNumbers numbers;
+    OpenText text;
     for (int c = 0; c < 6; ++c) {
-        QStyleOptionViewItem shown;
-        shown.initFrom(view);
-        auto *delegate = qobject_cast<QStyledItemDelegate *>(
-            view->itemDelegateForIndex(m_main->listModel()->index(0, c)));
-        QVERIFY(delegate);
-        struct Open : QStyledItemDelegate
-        {
-            using QStyledItemDelegate::initStyleOption;
-        };
-        static_cast<Open *>(delegate)->initStyleOption(&shown, m_main->listModel()->index(0, c));
+        const QModelIndex index = m_main->listModel()->index(0, c);
         const bool number = c == ContactListModel::PhoneColumn ||
                             c == ContactListModel::MobileColumn || c == ContactListModel::IdColumn;
+        QCOMPARE(dynamic_cast<LeftToRightDelegate *>(view->itemDelegateForIndex(index)) != nullptr,
+                 number);
+        QStyleOptionViewItem shown;
+        shown.initFrom(view);
+        if (number)
+            numbers.initStyleOption(&shown, index);
+        else
+            text.initStyleOption(&shown, index);
         QCOMPARE(shown.direction, number ? Qt::LeftToRight : Qt::RightToLeft);
     }
 }
