@@ -31,8 +31,8 @@ void TestDataLocation::decision_data()
         << "/usr/bin" << false << "/usr/bin" << user << int(DataLocation::UserFolder);
     QTest::newRow("installed, but File/ kept beside it")
         << "/usr/bin" << true << "/usr/bin" << user << int(DataLocation::ProgramFolder);
-    QTest::newRow("build folder") << "/work/build/bin" << false << "/usr/local/bin" << user
-                                  << int(DataLocation::ProgramFolder);
+    QTest::newRow("build folder") << "/home/u/src/halvex/build/bin" << false << "/usr/local/bin"
+                                  << user << int(DataLocation::ProgramFolder);
     QTest::newRow("a copy in a folder of its own")
         << "/home/u/halvex" << false << "/usr/bin" << user << int(DataLocation::ProgramFolder);
     QTest::newRow("trailing slash is the same folder")
