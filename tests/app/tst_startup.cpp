@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -13,6 +14,7 @@
 #include "FrmLoad.h"
 #include "FrmLogin.h"
 #include "FrmMain.h"
+#include "MainWindowHarness.h"
 #include "MemoryPasswordStore.h"
 #include "NoRegistry.h"
 #include "PBXPButton.h"
@@ -28,7 +30,7 @@ namespace {
 
 const QString kRefused = QStringLiteral("متاسفانه کلمه عبور شما فاقد اعتبار است");
 
-template <typename T> T *child(QWidget *w, const char *name)
+template <typename T> T *control(QWidget *w, const char *name)
 {
     T *c = w->findChild<T *>(QLatin1String(name));
     if (!c)
@@ -38,7 +40,7 @@ template <typename T> T *child(QWidget *w, const char *name)
 
 } // namespace
 
-class TestStartup : public QObject
+class TestStartup : public QObject, protected MainWindowHarness
 {
     Q_OBJECT
 private slots:
@@ -65,40 +67,23 @@ private:
     Startup *makeStartup(int splashMs = 10);
     FrmLogin *runToLogin();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ContactStore> m_store;
-    ScriptedBoxes m_boxes;
-    FixedTodayDate m_date;
-    RecordingLauncher m_launcher;
-    MemoryPasswordStore m_passwords;
-    NoRegistry m_registry;
-    RecordingSoundPlayer m_player;
-    ScriptedFileDialogs m_fileDialogs;
     std::unique_ptr<Startup> m_startup;
 };
 
 void TestStartup::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_store = std::make_unique<ContactStore>(m_dir->path());
-    m_boxes.reset();
-    m_date.reads.clear();
-    m_passwords = MemoryPasswordStore();
+    setUpHarness();
 }
 
 void TestStartup::cleanup()
 {
     m_startup.reset();
-    m_store.reset();
-    m_dir.reset();
+    tearDownHarness();
 }
 
 Startup *TestStartup::makeStartup(int splashMs)
 {
-    m_startup =
-        std::make_unique<Startup>(FrmMainServices{*m_store, m_boxes, m_date, m_launcher,
-                                                  m_passwords, m_registry, m_player, m_fileDialogs},
-                                  splashMs);
+    m_startup = std::make_unique<Startup>(makeServices(), splashMs);
     return m_startup.get();
 }
 
@@ -116,7 +101,7 @@ void TestStartup::splashDateLine()
 {
     FrmLoad splash(m_date);
     splash.Form_Activate();
-    QCOMPARE(child<QLabel>(&splash, "Label1")->text(),
+    QCOMPARE(control<QLabel>(&splash, "Label1")->text(),
              QStringLiteral("امروز ، دوشنبه ، 5 ، آذر سال 1405"));
     QCOMPARE(m_date.reads, (QStringList{"WeekdayName", "Day", "MonthName", "Year"}));
 }
@@ -128,7 +113,7 @@ void TestStartup::splashLayout()
     QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(splash.geometry(), QRect(205, 168, 548, 298));
     QCOMPARE(splash.minimumSize(), splash.maximumSize());
-    QLabel *label = child<QLabel>(&splash, "Label1");
+    QLabel *label = control<QLabel>(&splash, "Label1");
     QCOMPARE(label->geometry(), QRect(136, 160, 329, 25));
     QCOMPARE(label->font().pointSizeF(), 9.75);
     QVERIFY(!label->autoFillBackground());
@@ -159,7 +144,7 @@ void TestStartup::handOverOnceAfterTheInterval()
     QVERIFY(splash->isVisible());
     QVERIFY(!s->login());
     // The date line is written when the splash shows, before the hand-over.
-    QCOMPARE(child<QLabel>(splash, "Label1")->text(),
+    QCOMPARE(control<QLabel>(splash, "Label1")->text(),
              QStringLiteral("امروز ، دوشنبه ، 5 ، آذر سال 1405"));
 
     QTRY_VERIFY(s->login());
@@ -183,26 +168,26 @@ void TestStartup::loginLayout()
     QCOMPARE(login.windowOpacity(), FrmLogin::LoadOpacity);
     QCOMPARE(qRound(login.windowOpacity() * 255), 200);
 
-    auto *skin = child<Skin>(&login, "Skin1");
+    auto *skin = control<Skin>(&login, "Skin1");
     QCOMPARE(skin->geometry(), QRect(0, 0, 228, 268));
     QCOMPARE(skin->picture().size(), QSize(228, 268));
     QCOMPARE(skin->tranColor(), QColor(255, 255, 255));
 
-    auto *close = child<PBXPButton>(&login, "CmdClose");
+    auto *close = control<PBXPButton>(&login, "CmdClose");
     QCOMPARE(close->geometry(), QRect(176, 40, 17, 17));
     QCOMPARE(close->text(), QStringLiteral("Close"));
     QCOMPARE(close->backColor(), QColor(0, 0, 0));
-    auto *log = child<XPButton>(&login, "CmdLog");
+    auto *log = control<XPButton>(&login, "CmdLog");
     QCOMPARE(log->geometry(), QRect(56, 128, 105, 33));
     QCOMPARE(log->text(), QStringLiteral("ورود"));
-    auto *pass = child<QLineEdit>(&login, "txtpass1");
+    auto *pass = control<QLineEdit>(&login, "txtpass1");
     QCOMPARE(pass->geometry(), QRect(56, 88, 105, 19));
     QCOMPARE(pass->echoMode(), QLineEdit::Password);
     QCOMPARE(pass->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     QVERIFY(!pass->testAttribute(Qt::WA_InputMethodEnabled));
     pass->setText(QString(40000, u'x')); // no length limit
     QCOMPARE(pass->text().size(), 40000);
-    auto *label = child<QLabel>(&login, "Label1");
+    auto *label = control<QLabel>(&login, "Label1");
     QCOMPARE(label->geometry(), QRect(16, 272, 193, 25));
     QCOMPARE(label->text(), QStringLiteral("Halvex Login"));
     QVERIFY(label->font().bold());
@@ -225,7 +210,7 @@ void TestStartup::loginShapeKeepsItsControls()
     const QImage image = login.grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRgb key = qRgb(255, 255, 255);
     for (const char *name : {"CmdLog", "txtpass1", "CmdClose"}) {
-        const QRect r = child<QWidget>(&login, name)->geometry().adjusted(3, 3, -3, -3);
+        const QRect r = control<QWidget>(&login, name)->geometry().adjusted(3, 3, -3, -3);
         int keyed = 0;
         for (int y = r.top(); y <= r.bottom(); ++y)
             for (int x = r.left(); x <= r.right(); ++x)
@@ -234,9 +219,9 @@ void TestStartup::loginShapeKeepsItsControls()
     }
     m_passwords.value = QStringLiteral("x");
     FrmLogin *real = runToLogin();
-    QTRY_VERIFY(child<Skin>(real, "Skin1")->isApplied());
+    QTRY_VERIFY(control<Skin>(real, "Skin1")->isApplied());
     for (const char *name : {"CmdLog", "txtpass1", "CmdClose"})
-        QVERIFY2(real->mask().contains(child<QWidget>(real, name)->geometry().center()), name);
+        QVERIFY2(real->mask().contains(control<QWidget>(real, name)->geometry().center()), name);
     // The strip below the picture is the key colour, and so is the corner of the picture.
     QCOMPARE(image.pixel(230, 300) & 0xffffff, key & 0xffffff);
     QCOMPARE(image.pixel(0, 0) & 0xffffff, key & 0xffffff);
@@ -261,7 +246,7 @@ void TestStartup::noPasswordPassesAtOnce()
     QVERIFY(m_boxes.shown.isEmpty());
     // The main window loaded: the data file exists and the next number is proposed.
     QVERIFY(QFile::exists(datafiles::dataPath(m_dir->path())));
-    QCOMPARE(child<QLineEdit>(s->mainWindow(), "Text5")->text(), QStringLiteral("1"));
+    QCOMPARE(control<QLineEdit>(s->mainWindow(), "Text5")->text(), QStringLiteral("1"));
 }
 
 void TestStartup::passwordCheck_data()
@@ -284,8 +269,8 @@ void TestStartup::passwordCheck()
     FrmLogin *login = runToLogin();
     QVERIFY(login);
     QVERIFY(!m_startup->mainWindow());
-    child<QLineEdit>(login, "txtpass1")->setText(typed);
-    child<QAbstractButton>(login, "CmdLog")->click();
+    control<QLineEdit>(login, "txtpass1")->setText(typed);
+    control<QAbstractButton>(login, "CmdLog")->click();
     if (accepted) {
         QVERIFY(m_boxes.shown.isEmpty());
         QVERIFY(m_startup->mainWindow());
@@ -308,10 +293,10 @@ void TestStartup::refusalSelectsTheWholeText()
     FrmLogin *login = runToLogin();
     QVERIFY(login);
     login->activateWindow();
-    auto *pass = child<QLineEdit>(login, "txtpass1");
+    auto *pass = control<QLineEdit>(login, "txtpass1");
     pass->setText(QStringLiteral("wrong one"));
     pass->setCursorPosition(2);
-    child<QAbstractButton>(login, "CmdLog")->click();
+    control<QAbstractButton>(login, "CmdLog")->click();
     QCOMPARE(pass->selectionStart(), 0);
     QCOMPARE(pass->selectedText(), QStringLiteral("wrong one"));
     QTRY_VERIFY(pass->hasFocus());
@@ -328,14 +313,14 @@ void TestStartup::passwordReadAtActivation()
     QCOMPARE(login->storedPassword(), QStringLiteral("first"));
     const int reads = m_passwords.reads;
     m_passwords.value = QStringLiteral("second"); // changed after the activation
-    auto *pass = child<QLineEdit>(login, "txtpass1");
+    auto *pass = control<QLineEdit>(login, "txtpass1");
     pass->setText(QStringLiteral("second"));
-    child<QAbstractButton>(login, "CmdLog")->click();
+    control<QAbstractButton>(login, "CmdLog")->click();
     QCOMPARE(m_passwords.reads, reads); // not read again at the click
     QCOMPARE(m_boxes.shown.size(), 1);
     // The next activation reads it again.
     login->Form_Activate();
-    child<QAbstractButton>(login, "CmdLog")->click();
+    control<QAbstractButton>(login, "CmdLog")->click();
     QVERIFY(m_startup->mainWindow());
 }
 
@@ -370,7 +355,7 @@ void TestStartup::closeEndsWithoutMainWindow()
     FrmLogin *login = runToLogin();
     QVERIFY(login);
     QSignalSpy finished(m_startup.get(), &Startup::finished);
-    child<QAbstractButton>(login, "CmdClose")->click();
+    control<QAbstractButton>(login, "CmdClose")->click();
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished[0][0].toInt(), 0);
     QVERIFY(!m_startup->mainWindow());
@@ -381,21 +366,22 @@ void TestStartup::closeEndsWithoutMainWindow()
 void TestStartup::dataFolderFailureEndsAfterLogin()
 {
     // A plain file where the program's folder should be: File/ cannot be made.
-    QFile blocker(m_dir->path() + QStringLiteral("/blocker"));
+    QVERIFY(QDir(m_dir->path()).removeRecursively());
+    QFile blocker(m_dir->path());
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    m_store = std::make_unique<ContactStore>(blocker.fileName());
     m_passwords.value = QStringLiteral("secret");
     FrmLogin *login = runToLogin();
     QVERIFY(login);
     QVERIFY(m_boxes.shown.isEmpty()); // nothing said before the login
     QSignalSpy finished(m_startup.get(), &Startup::finished);
-    child<QLineEdit>(login, "txtpass1")->setText(QStringLiteral("secret"));
-    child<QAbstractButton>(login, "CmdLog")->click();
+    control<QLineEdit>(login, "txtpass1")->setText(QStringLiteral("secret"));
+    control<QAbstractButton>(login, "CmdLog")->click();
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished[0][0].toInt(), 1);
     QCOMPARE(m_boxes.shown.size(), 1);
     QVERIFY(m_boxes.shown[0].text.contains(blocker.fileName()));
+    QVERIFY(blocker.remove());
 }
 
 QTEST_MAIN(TestStartup)

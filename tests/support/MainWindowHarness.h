@@ -41,14 +41,19 @@ protected:
         m_dir.reset();
     }
 
+    // The store is made here, as the program makes it, with the test's I/O seam
+    // if any; the other services are the stand-ins below.
+    FrmMainServices makeServices()
+    {
+        m_store = std::make_unique<ContactStore>(m_dir->path(), m_io);
+        return {*m_store,    m_boxes,    m_date,   m_launcher,
+                m_passwords, m_registry, m_player, m_fileDialogs};
+    }
+
     // Creates the window; its timer is stopped so ticks are driven by hand.
     void makeWindow(bool load = true)
     {
-        // The store is made here, as the program makes it, with the test's I/O seam if any.
-        m_store = std::make_unique<ContactStore>(m_dir->path(), m_io);
-        m_main = std::make_unique<FrmMain>(FrmMainServices{*m_store, m_boxes, m_date, m_launcher,
-                                                           m_passwords, m_registry, m_player,
-                                                           m_fileDialogs});
+        m_main = std::make_unique<FrmMain>(makeServices());
         m_main->timer()->stop();
         if (load)
             QVERIFY(m_main->Form_Load());
