@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,10 +64,15 @@ void TestPasswordStore::readAfreshEachTime()
     SettingsPasswordStore store(dir.path());
     QVERIFY(store.write(QStringLiteral("one")));
     QCOMPARE(store.read(), QStringLiteral("one"));
-    // Another program (or another copy of this one) changes the file.
+    // Another program (or another copy of this one) changes the file later on.
+    // Same size on purpose; the later time stamp is what tells a change apart,
+    // and two writes within one tick of the file system's clock would share one.
     QFile f(store.fileName());
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QDateTime written = QFileInfo(f).lastModified();
+    QVERIFY(f.open(QIODevice::ReadWrite | QIODevice::Truncate));
     f.write("[Halvex]\nPassword=two\n");
+    QVERIFY(f.flush()); // before the time stamp, or the flush at close would reset it
+    QVERIFY(f.setFileTime(written.addSecs(2), QFileDevice::FileModificationTime));
     f.close();
     QCOMPARE(store.read(), QStringLiteral("two"));
 }
