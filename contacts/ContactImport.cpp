@@ -1,5 +1,7 @@
 #include "ContactImport.h"
 
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include "CsvReader.h"
 #include "RecordBuilder.h"
 #include "TextInput.h"
+#include "TextLines.h"
 #include "VcardReader.h"
 
 namespace {
@@ -36,6 +39,83 @@ ReadResult ContactImport::read(QByteArray bytes, Format format, const DraftSink 
     return read;
 }
 
+namespace {
+
+// What one file, or one piece of it, gave.
+struct Batch
+{
+    std::vector<ContactRecord> records;
+    QStringList losses;
+    ReadResult result;
+};
+
+// Builds each contact's record as the file is read: before is the number of
+// records ahead of the first, for the number the add page would propose.
+DraftSink building(Batch &batch, qint64 before, const QString &name)
+{
+    return [&batch, before, &name](const ContactDraft &draft) {
+        QList<DraftNote> notes = draft.notes;
+        const qint64 next = before + qint64(batch.records.size()) + 1;
+        const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
+        batch.records.push_back(RecordBuilder::build(draft, proposed, notes));
+        for (const DraftNote &n : std::as_const(notes))
+            batch.losses << QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
+                                .arg(name)
+                                .arg(draft.line)
+                                .arg(draft.index)
+                                .arg(label(draft), n.where, n.what);
+    };
+}
+
+// A large vCard file is read in two halves at once, each from a card start
+// that a reader of the whole file would reach as it is. Whenever the halves
+// might not add up to what one reading gives (the first half fails, or it held
+// another number of cards than its lines said), the file is read again whole.
+Batch readVcard(QByteArrayView text, qint64 before, const QString &name, qsizetype twoThreadsFrom)
+{
+    const qsizetype cut = text.size() >= twoThreadsFrom &&
+                                  TextLines::separatorOf(text) == '\n'
+                              ? VcardReader::middleCard(text)
+                              : -1;
+    if (cut > 0) {
+        const QByteArrayView head = text.first(cut);
+        Batch first, second;
+        int cardsAhead = 0;
+        std::thread other;
+        try {
+            other = std::thread([&] {
+                cardsAhead = VcardReader::countCardStarts(head);
+                const VcardReader::Start start{'\n', TextLines::count(head, '\n'), cardsAhead};
+                second.records.reserve(size_t((text.size() - cut) / 100 + 1));
+                second.result = VcardReader::read(
+                    text.sliced(cut), building(second, before + cardsAhead, name), start);
+            });
+        } catch (const std::system_error &) {
+            // No thread to be had: one reading does it all.
+        }
+        if (other.joinable()) {
+            first.records.reserve(size_t(cut / 100 + 1));
+            first.result = VcardReader::read(head, building(first, before, name));
+            other.join();
+            if (first.result.ok() && first.result.contacts == cardsAhead) {
+                first.records.insert(first.records.end(), second.records.cbegin(),
+                                     second.records.cend());
+                first.losses += second.losses;
+                first.result.contacts += second.result.contacts;
+                first.result.error = second.result.error;
+                first.result.errorLine = second.result.errorLine;
+                return first;
+            }
+        }
+    }
+    Batch whole;
+    whole.records.reserve(size_t(text.size() / 100 + 1));
+    whole.result = VcardReader::read(text, building(whole, before, name));
+    return whole;
+}
+
+} // namespace
+
 int ContactImport::run(const QList<ImportSource> &sources, Format format, bool dryRun)
 {
     // The add page proposes the count + 1, so the count comes first.
@@ -55,25 +135,22 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     // Records are built as the files are read; nothing is said or written
     // until every file has been read whole.
     std::vector<ContactRecord> records;
-    qsizetype input = 0;
-    for (const ImportSource &source : sources)
-        input += source.bytes.size();
-    records.reserve(size_t(std::min<qsizetype>(input / 100 + 1, ContactStore::MaxRecords + 1)));
     QStringList report;
     for (const ImportSource &source : sources) {
-        QStringList losses;
-        const ReadResult r = read(source.bytes, format, [&](const ContactDraft &draft) {
-            QList<DraftNote> notes = draft.notes;
-            const qint64 next = existing + qint64(records.size()) + 1;
-            const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
-            records.push_back(RecordBuilder::build(draft, proposed, notes));
-            for (const DraftNote &n : std::as_const(notes))
-                losses << QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
-                              .arg(source.name)
-                              .arg(draft.line)
-                              .arg(draft.index)
-                              .arg(label(draft), n.where, n.what);
-        });
+        QByteArray bytes = source.bytes;
+        const qint64 before = existing + qint64(records.size());
+        Batch batch;
+        if (TextInput::prepare(bytes, batch.result)) {
+            const QStringList notices = batch.result.notices;
+            if (format == Vcard || (format == Auto && VcardReader::looksLikeVcard(bytes))) {
+                batch = readVcard(bytes, before, source.name, m_twoThreadsFrom);
+            } else {
+                batch.records.reserve(size_t(bytes.size() / 100 + 1));
+                batch.result = CsvReader::read(bytes, building(batch, before, source.name));
+            }
+            batch.result.notices = notices + batch.result.notices;
+        }
+        const ReadResult &r = batch.result;
         for (const QString &n : r.notices)
             report << QStringLiteral("%1: %2").arg(source.name, n);
         if (!r.ok()) {
@@ -83,7 +160,11 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
             m_report(QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
             return 1;
         }
-        report += losses;
+        report += batch.losses;
+        if (records.empty())
+            records = std::move(batch.records);
+        else
+            records.insert(records.end(), batch.records.cbegin(), batch.records.cend());
     }
 
     const qint64 total = existing + qint64(records.size());

@@ -37,6 +37,10 @@ public:
     // 0 on success, 1 on a failure.
     int run(const QList<ImportSource> &sources, Format format, bool dryRun);
 
+    // A vCard file of at least this many bytes is read by two threads, each
+    // half of it at once; the result is the same either way.
+    void setTwoThreadsFrom(qsizetype bytes) { m_twoThreadsFrom = bytes; }
+
     // Reads one file, handing each contact to take while the input is alive.
     static ReadResult read(QByteArray bytes, Format format, const DraftSink &take);
 
@@ -44,4 +48,5 @@ private:
     ContactStore &m_store;
     Sink m_report;
     Sink m_summary;
+    qsizetype m_twoThreadsFrom = 256 * 1024; // below it a thread costs more than it saves
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 
 #include <QByteArrayView>
@@ -9,10 +10,21 @@
 class TextLines
 {
 public:
-    explicit TextLines(QByteArrayView text) : m_text(text), m_sep(text.contains('\n') ? '\n' : '\r')
+    explicit TextLines(QByteArrayView text) : TextLines(text, separatorOf(text), 0) {}
+    // A piece of a larger text: its separator, and the lines that came before.
+    TextLines(QByteArrayView text, char sep, qsizetype linesBefore)
+        : m_text(text), m_sep(sep), m_number(linesBefore)
     {
         advance();
     }
+
+    // How many times c occurs, faster than a call per line.
+    static qsizetype count(QByteArrayView text, char c)
+    {
+        return std::count(text.begin(), text.end(), c);
+    }
+
+    static char separatorOf(QByteArrayView text) { return text.contains('\n') ? '\n' : '\r'; }
 
     bool atEnd() const { return m_pos >= m_text.size(); }
     // The line the next call to next() returns.
