@@ -29,7 +29,7 @@ public:
                       QList<ExportWarning> &warnings);
 
     static constexpr qsizetype FoldAt = 75;
-    static void appendFolded(QByteArray &out, QByteArrayView line);
-    // Writes the folded line at out, which has the room; returns its end.
-    static char *fold(char *out, QByteArrayView line);
+    // Folds the line [line, end) where it stands, in a buffer with room for the
+    // folds; returns its new end.
+    static char *fold(char *line, char *end);
 };

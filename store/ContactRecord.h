@@ -23,16 +23,12 @@ public:
         Address
     };
 
-    static constexpr int offset(Field f)
-    {
-        constexpr int offsets[] = {0, 15, 35, 43, 56};
-        return offsets[f];
-    }
-    static constexpr int width(Field f)
-    {
-        constexpr int widths[] = {15, 20, 8, 11, 100};
-        return widths[f];
-    }
+    // Tables of the class, not of the functions: a local array is built on
+    // the stack at every call.
+    static constexpr int kOffsets[] = {0, 15, 35, 43, 56};
+    static constexpr int kWidths[] = {15, 20, 8, 11, 100};
+    static constexpr int offset(Field f) { return kOffsets[f]; }
+    static constexpr int width(Field f) { return kWidths[f]; }
 
     // All text fields spaces, ID 0.
     ContactRecord();

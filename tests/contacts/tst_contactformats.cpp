@@ -148,13 +148,30 @@ void TestContactFormats::vcardValues()
                              "X-HALVEX-ID:-7\r\n"
                              "END:VCARD\r\n"));
 
-    // Folding: 75 octets, then a space and 74; never inside a two-byte letter.
-    QByteArray folded;
-    VcardWriter::appendFolded(folded, "N:" + QByteArray(73, 'a') + QString(3, u'ب').toUtf8());
-    QCOMPARE(folded, "N:" + QByteArray(73, 'a') + "\r\n " + QString(3, u'ب').toUtf8() + "\r\n");
-    folded.clear();
-    VcardWriter::appendFolded(folded, QByteArray(75 + 74 + 1, 'q'));
-    QCOMPARE(folded, QByteArray(75, 'q') + "\r\n " + QByteArray(74, 'q') + "\r\n q\r\n");
+    // Folding where the line stands: 75 octets, then a space and 74; never
+    // inside a two-byte letter; a line of exactly 75 stays whole.
+    const auto folded = [](const QByteArray &line) {
+        QByteArray room = line + QByteArray(3 * (line.size() / 74 + 1), '#');
+        char *end = VcardWriter::fold(room.data(), room.data() + line.size());
+        return room.first(end - room.constData());
+    };
+    const QByteArray be = QString(3, u'ب').toUtf8();
+    QCOMPARE(folded("N:" + QByteArray(73, 'a') + be), "N:" + QByteArray(73, 'a') + "\r\n " + be);
+    QCOMPARE(folded(QByteArray(75 + 74 + 1, 'q')),
+             QByteArray(75, 'q') + "\r\n " + QByteArray(74, 'q') + "\r\n q");
+    QCOMPARE(folded(QByteArray(75, 'q')), QByteArray(75, 'q'));
+    QCOMPARE(folded(QString(80, u'ب').toUtf8()),
+             QString(37, u'ب').toUtf8() + "\r\n " + QString(37, u'ب').toUtf8() + "\r\n " +
+                 QString(6, u'ب').toUtf8());
+
+    // A control character in the name is said once, though FN and N both hold it.
+    r.setText(ContactRecord::Name, u"a\x01");
+    warnings.clear();
+    out.clear();
+    VcardWriter::write(r, 4, VcardWriter::V3, out, warnings);
+    QCOMPARE(warnings.size(), 1);
+    QCOMPARE(warnings.first().record, qint64(4));
+    QVERIFY(out.contains("FN:a\xEF\xBF\xBD c") && out.contains(";a\xEF\xBF\xBD;;;"));
 }
 
 void TestContactFormats::csvValues()
