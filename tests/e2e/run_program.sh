@@ -4,6 +4,8 @@
 # main window opens and the data file is created.
 set -euo pipefail
 program="$1"
+# The copy finds libPelliform of the build through the loader's search path.
+export LD_LIBRARY_PATH="$2"
 
 work=$(mktemp -d)
 cleanup() {

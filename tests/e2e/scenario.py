@@ -83,6 +83,8 @@ class Run:
         for k in ("XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"):
             env.pop(k, None)
         env.update(HOME=self.home, XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8")
+        if self.args.library_dir:
+            env["LD_LIBRARY_PATH"] = self.args.library_dir
         log = os.path.join(self.work, "program-%d.log" % (len(self.app_logs) + 1))
         self.app_logs.append(log)
         with open(log, "wb") as out:
@@ -356,6 +358,7 @@ def main():
     p.add_argument("--layouts", required=True)
     p.add_argument("--keep", required=True, help="folder for screenshots and logs of a failed run")
     p.add_argument("--installed", action="store_true", help="steps 1 and 3 of an installed program")
+    p.add_argument("--library-dir", help="where a copied build program finds libPelliform")
     args = p.parse_args()
 
     missing = missing_tools()

@@ -39,6 +39,8 @@ resolved=$(cd "$root/bin/${runpath#\$ORIGIN/}" && pwd -P)
 libdir=$(cd "$(dirname "$lib")" && pwd -P)
 [ "$resolved" = "$libdir" ] || fail "the run path leads to $resolved, not to $libdir"
 
+bash "$(dirname "$0")/run_paths.sh" "$root"
+
 cmake -S "$consumer" -B "$stage/consumer" -DCMAKE_PREFIX_PATH="$root" >"$stage/consumer.log" 2>&1 \
   || { cat "$stage/consumer.log"; fail "find_package(Pelliform) failed"; }
 cmake --build "$stage/consumer" >>"$stage/consumer.log" 2>&1 \
