@@ -1,11 +1,9 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstring>
 
 #include <QByteArrayView>
-#include <QtEndian>
 
 // Stored field bytes as the export formats want them: padding dropped, and
 // each Windows-1256 byte written through a table made for the format.
@@ -46,21 +44,16 @@ public:
     // and one more; returns the end. marks gets the marks of all its bytes.
     static char *put(char *p, QByteArrayView field, const Table &table, uchar &marks)
     {
-        // Each entry as one word in a register: stored whole, its count taken
-        // from it, and no second look at the table after the store through p.
-        static_assert(sizeof(Out) == 4 && offsetof(Out, size) == 3);
-        constexpr int kSizeShift = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 24 : 0;
-        quint32 any = 0;
-        const auto *s = reinterpret_cast<const uchar *>(field.data());
-        const uchar *const end = s + field.size();
-        for (; s < end; ++s) {
-            quint32 word;
-            std::memcpy(&word, &table[*s], sizeof word);
-            std::memcpy(p, &word, sizeof word);
-            p += (word >> kSizeShift) & Count;
-            any |= word;
+        uchar any = 0;
+        for (const char c : field) {
+            // A copy, not a reference: after the store through p the compiler
+            // would read the table again, as p might point into it.
+            const Out o = table[uchar(c)];
+            std::memcpy(p, &o, sizeof o);
+            p += o.size & Count;
+            any |= o.size;
         }
-        marks = uchar(any >> kSizeShift) & ~Count;
+        marks = any & ~Count;
         return p;
     }
 
