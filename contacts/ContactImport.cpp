@@ -28,13 +28,18 @@ ContactImport::ContactImport(ContactStore &store, Sink report, Sink summary)
 {
 }
 
+bool ContactImport::readsAsVcard(QByteArrayView text, Format format)
+{
+    return format == Vcard || (format == Auto && VcardReader::looksLikeVcard(text));
+}
+
 ReadResult ContactImport::read(QByteArray bytes, Format format, const DraftSink &take)
 {
     ReadResult result;
     if (!TextInput::prepare(bytes, result))
         return result;
-    const bool vcard = format == Vcard || (format == Auto && VcardReader::looksLikeVcard(bytes));
-    ReadResult read = vcard ? VcardReader::read(bytes, take) : CsvReader::read(bytes, take);
+    ReadResult read =
+        readsAsVcard(bytes, format) ? VcardReader::read(bytes, take) : CsvReader::read(bytes, take);
     read.notices = result.notices + read.notices;
     return read;
 }
@@ -73,8 +78,7 @@ DraftSink building(Batch &batch, qint64 before, const QString &name)
 // another number of cards than its lines said), the file is read again whole.
 Batch readVcard(QByteArrayView text, qint64 before, const QString &name, qsizetype twoThreadsFrom)
 {
-    const qsizetype cut = text.size() >= twoThreadsFrom &&
-                                  TextLines::separatorOf(text) == '\n'
+    const qsizetype cut = text.size() >= twoThreadsFrom && TextLines::separatorOf(text) == '\n'
                               ? VcardReader::middleCard(text)
                               : -1;
     if (cut > 0) {
@@ -142,7 +146,7 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
         Batch batch;
         if (TextInput::prepare(bytes, batch.result)) {
             const QStringList notices = batch.result.notices;
-            if (format == Vcard || (format == Auto && VcardReader::looksLikeVcard(bytes))) {
+            if (readsAsVcard(bytes, format)) {
                 batch = readVcard(bytes, before, source.name, m_twoThreadsFrom);
             } else {
                 batch.records.reserve(size_t(bytes.size() / 100 + 1));

@@ -41,6 +41,9 @@ public:
     // half of it at once; the result is the same either way.
     void setTwoThreadsFrom(qsizetype bytes) { m_twoThreadsFrom = bytes; }
 
+    // Whether a prepared text is read as vCards: asked for, or found so.
+    static bool readsAsVcard(QByteArrayView text, Format format);
+
     // Reads one file, handing each contact to take while the input is alive.
     static ReadResult read(QByteArray bytes, Format format, const DraftSink &take);
 

@@ -869,7 +869,8 @@ qsizetype VcardReader::middleCard(QByteArrayView text)
 int VcardReader::countCardStarts(QByteArrayView text)
 {
     int n = text.startsWith(kBeginLine.sliced(1)) ? 1 : 0;
-    for (qsizetype from = 0; (from = text.indexOf(kBeginLine, from)) >= 0; from += kBeginLine.size())
+    for (qsizetype from = 0; (from = text.indexOf(kBeginLine, from)) >= 0;
+         from += kBeginLine.size())
         ++n;
     return n;
 }

@@ -160,9 +160,9 @@ void TestContactFormats::vcardValues()
     QCOMPARE(folded(QByteArray(75 + 74 + 1, 'q')),
              QByteArray(75, 'q') + "\r\n " + QByteArray(74, 'q') + "\r\n q");
     QCOMPARE(folded(QByteArray(75, 'q')), QByteArray(75, 'q'));
-    QCOMPARE(folded(QString(80, u'ب').toUtf8()),
-             QString(37, u'ب').toUtf8() + "\r\n " + QString(37, u'ب').toUtf8() + "\r\n " +
-                 QString(6, u'ب').toUtf8());
+    QCOMPARE(folded(QString(80, u'ب').toUtf8()), QString(37, u'ب').toUtf8() + "\r\n " +
+                                                     QString(37, u'ب').toUtf8() + "\r\n " +
+                                                     QString(6, u'ب').toUtf8());
 
     // A control character in the name is said once, though FN and N both hold it.
     r.setText(ContactRecord::Name, u"a\x01");

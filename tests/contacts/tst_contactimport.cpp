@@ -414,8 +414,8 @@ void TestContactImport::largeFileReadInTwo()
     };
     const auto cardFor = [&](int i) {
         const QByteArray n = QByteArray::number(i);
-        QByteArray body = "FN:Card " + n + "\r\nTEL;TYPE=cell:0912" + n.rightJustified(7, '0') +
-                          "\r\n";
+        QByteArray body =
+            "FN:Card " + n + "\r\nTEL;TYPE=cell:0912" + n.rightJustified(7, '0') + "\r\n";
         if (i % 250 == 0)
             body += "TEL;TYPE=cell:0935\r\n";
         if ((twist == u"early error" && i == 200) || (twist == u"late error" && i == 5500))
@@ -433,7 +433,8 @@ void TestContactImport::largeFileReadInTwo()
                 errorLine = first + 2;
             if (i % 250 == 0)
                 losses << u"in.vcf:%1: مخاطب %2 «Card %2»: TEL: شماره موبايل ديگر «0935» ذخيره "
-                          u"نشد: فقط يک شماره موبايل جا دارد."_qs.arg(first).arg(i);
+                          u"نشد: فقط يک شماره موبايل جا دارد."_qs.arg(first)
+                              .arg(i);
             add(one);
             const QString mobile = u"0912"_qs + QString::number(i).rightJustified(7, u'0');
             data += record(u"Card"_qs, QString::number(i), {}, mobile, qint16(kAhead + i), {});
