@@ -10,16 +10,14 @@
 #include <QtEndian>
 
 #include "Fonts.h"
+#include "HalvexInfo.h"
 #include "Launcher.h"
 #include "ModalBoxes.h"
 #include "ui_frmAbout.h"
 
 namespace {
 
-const QString kTitle = QStringLiteral("Halvex");
-const QString kAuthor = QStringLiteral("Halvex Team");
-const QString kAuthorUrl = QStringLiteral("http://www.halvex.example.org");
-const QString kAuthorMail = QStringLiteral("team@halvex.example.org");
+const QString kTitle = QLatin1String(HalvexInfo::Name);
 const QString kNotice = QStringLiteral(
     "This program is protected by copyright law. Do not copy or sell it without permission.");
 
@@ -36,8 +34,9 @@ constexpr int kCreditsGap = 120;
 QString creditsText()
 {
     const QString gap(kCreditsGap, u' ');
-    return QStringLiteral("Halvex Project") + gap + QStringLiteral("Created By ") + kAuthor + gap +
-           kAuthorUrl + gap + kAuthorMail;
+    return kTitle + QStringLiteral(" Project") + gap + QStringLiteral("Created By ") +
+           QLatin1String(HalvexInfo::Author) + gap + QLatin1String(HalvexInfo::Url) + gap +
+           QLatin1String(HalvexInfo::Mail);
 }
 
 } // namespace
@@ -96,9 +95,9 @@ QString frmAbout::title()
 QString frmAbout::version()
 {
     return QStringLiteral("%1.%2.%3")
-        .arg(HALVEX_VERSION_MAJOR)
-        .arg(HALVEX_VERSION_MINOR)
-        .arg(HALVEX_VERSION_PATCH);
+        .arg(HalvexInfo::VersionMajor)
+        .arg(HalvexInfo::VersionMinor)
+        .arg(HalvexInfo::VersionPatch);
 }
 
 QStringList frmAbout::sysInfoPrograms()

@@ -4,13 +4,14 @@
 
 #include "DataLocation.h"
 #include "Fonts.h"
+#include "HalvexInfo.h"
 #include "Startup.h"
 #include "Translations.h"
 
 HalvexApp::HalvexApp()
 {
-    QApplication::setApplicationName(QStringLiteral("Halvex"));
-    QApplication::setApplicationVersion(QStringLiteral(HALVEX_VERSION));
+    QApplication::setApplicationName(QLatin1String(HalvexInfo::Name));
+    QApplication::setApplicationVersion(QLatin1String(HalvexInfo::Version));
     Fonts::install();
     Translations::install();
 

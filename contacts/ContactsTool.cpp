@@ -20,11 +20,9 @@
 #include "CsvColumns.h"
 #include "DataLocation.h"
 #include "FieldText.h"
+#include "HalvexInfo.h"
 #include "RecordBuilder.h"
 
-#ifndef HALVEX_VERSION
-#define HALVEX_VERSION "0"
-#endif
 
 namespace {
 
@@ -219,7 +217,7 @@ int ContactsTool::run(const QStringList &arguments)
         return Success;
     }
     if (all.isSet(QStringLiteral("version"))) {
-        say(m_out, QStringLiteral("halvex-contacts %1").arg(QLatin1String(HALVEX_VERSION)));
+        say(m_out, QStringLiteral("halvex-contacts %1").arg(QLatin1String(HalvexInfo::Version)));
         return Success;
     }
     if (command.isEmpty())

@@ -7,12 +7,13 @@
 #include <QTranslator>
 
 #include "ContactsTool.h"
+#include "HalvexInfo.h"
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("halvex-contacts"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(HALVEX_VERSION));
+    QCoreApplication::setApplicationVersion(QLatin1String(HalvexInfo::Version));
 
     // Unbuffered, so a full disk or closed pipe shows at the write that met it.
     QFile out, err, in;

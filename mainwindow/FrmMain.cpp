@@ -14,6 +14,7 @@
 
 #include "ContactListModel.h"
 #include "FileDialogs.h"
+#include "HalvexInfo.h"
 #include "Fonts.h"
 #include "frmAbout.h"
 #include "IdNumber.h"
@@ -29,7 +30,7 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Halvex");
+const QString kTitle = QLatin1String(HalvexInfo::Name);
 
 QString helpText(const QString &name)
 {
@@ -63,7 +64,7 @@ void keyOutBlack(QAbstractButton *button)
 
 QString FrmMain::authorUrl()
 {
-    return QStringLiteral("http://www.halvex.example.org");
+    return QLatin1String(HalvexInfo::Url);
 }
 
 FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)

@@ -97,7 +97,7 @@ void TestAbout::texts()
     QCOMPARE(credits->text().count(u'\n'), 0);
     QCOMPARE(wrappedLines(credits),
              QStringList({"Halvex Project", "Created By Halvex Team",
-                          "http://www.halvex.example.org", "team@halvex.example.org"}));
+                          "https://www.halvex.example.org", "team@halvex.example.org"}));
     QVERIFY(wrappedHeight(credits) <= credits->height());
 
     const auto *notice = child<QLabel>(&about, "Label1");
