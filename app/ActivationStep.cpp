@@ -44,6 +44,5 @@ void ActivationStep::fromActivation()
 
 void ActivationStep::run()
 {
-    ++m_runs;
     m_step();
 }

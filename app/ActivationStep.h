@@ -14,8 +14,6 @@ class ActivationStep : public QObject
 public:
     ActivationStep(QWidget *window, std::function<void()> step);
 
-    int runs() const { return m_runs; }
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -29,5 +27,4 @@ private:
     bool m_shown = false;
     bool m_activated = false;   // an activation has run the step since the show
     bool m_showStepRan = false; // the show ran the step; the next activation is the same
-    int m_runs = 0;
 };

@@ -19,6 +19,10 @@ FrmLogin::FrmLogin(PasswordStore &passwords, ModalBoxes &boxes, QWidget *parent)
     m_ui->txtpass1->setAttribute(Qt::WA_InputMethodEnabled, false);
 
     connect(m_ui->CmdLog, &QAbstractButton::clicked, this, &FrmLogin::CmdLog_Click);
+    // The tab order starts at CmdClose, but a user types the password first and
+    // presses Enter to log in, not to end the program.
+    connect(m_ui->txtpass1, &QLineEdit::returnPressed, this, &FrmLogin::CmdLog_Click);
+    m_ui->txtpass1->setFocus();
     connect(m_ui->CmdClose, &QAbstractButton::clicked, this, &FrmLogin::CmdClose_Click);
     m_activation = new ActivationStep(this, [this] { Form_Activate(); });
     Form_Load();

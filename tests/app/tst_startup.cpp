@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,7 +61,9 @@ private slots:
     void refusalSelectsTheWholeText();
     void passwordReadAtActivation();
     void activationStepRunsOnce();
+    void closeEndsWithoutMainWindow_data();
     void closeEndsWithoutMainWindow();
+    void enterInThePasswordLogsIn();
     void dataFolderFailureEndsAfterLogin();
 
 private:
@@ -349,13 +352,55 @@ void TestStartup::activationStepRunsOnce()
     QVERIFY(runs <= 3); // a second show is not a first show
 }
 
+void TestStartup::enterInThePasswordLogsIn()
+{
+    m_passwords.value = QStringLiteral("secret");
+    FrmLogin *login = runToLogin();
+    QVERIFY(login);
+    login->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(login));
+    QSignalSpy finished(m_startup.get(), &Startup::finished);
+
+    // The window opens with the focus in the password, whatever the tab order says.
+    auto *pass = control<QLineEdit>(login, "txtpass1");
+    QCOMPARE(QApplication::focusWidget(), pass);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("wrong"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].text, kRefused);
+    QVERIFY(finished.isEmpty());
+
+    // The wrong text is selected, so typing replaces it.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("SECRET "));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QTRY_VERIFY(m_startup->mainWindow());
+    QVERIFY(finished.isEmpty());
+}
+
+void TestStartup::closeEndsWithoutMainWindow_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("click") << false;
+    QTest::newRow("focus and Space") << true;
+}
+
 void TestStartup::closeEndsWithoutMainWindow()
 {
     m_passwords.value = QStringLiteral("secret");
     FrmLogin *login = runToLogin();
     QVERIFY(login);
     QSignalSpy finished(m_startup.get(), &Startup::finished);
-    control<QAbstractButton>(login, "CmdClose")->click();
+    auto *close = control<QAbstractButton>(login, "CmdClose");
+    QFETCH(bool, byKey);
+    if (byKey) {
+        // Focused by the user (it is first in the tab order), Enter or Space presses it.
+        login->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(login));
+        close->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(close, Qt::Key_Space);
+    } else {
+        close->click();
+    }
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished[0][0].toInt(), 0);
     QVERIFY(!m_startup->mainWindow());
