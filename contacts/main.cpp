@@ -2,12 +2,10 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include "ContactsTool.h"
 #include "HalvexInfo.h"
+#include "Translations.h"
 
 int main(int argc, char *argv[])
 {
@@ -22,11 +20,6 @@ int main(int argc, char *argv[])
     in.open(STDIN_FILENO, QIODevice::ReadOnly);
     ContactsTool tool(QCoreApplication::applicationDirPath(), out, err, &in);
     // Qt's own words in the help and its parse errors, in Persian like the rest.
-    QTranslator qt;
-    tool.setQtWords([&qt] {
-        if (qt.load(QLocale(QLocale::Persian, QLocale::Iran), QStringLiteral("qtbase"),
-                    QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-            QCoreApplication::installTranslator(&qt);
-    });
+    tool.setQtWords([] { Translations::install(); });
     return tool.run(QCoreApplication::arguments());
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Qt's own texts (the buttons of message and input boxes) in Persian, so a box
-// that says "click Yes" shows the button it names.
+// Qt's own texts in Persian: the buttons of message and input boxes, so a box
+// that says "click Yes" shows the button it names, and halvex-contacts' help.
 class Translations
 {
 public:
