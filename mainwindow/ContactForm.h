@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "ContactRecord.h"
+
+class QLineEdit;
+class QWidget;
+class ModalBoxes;
+
+// The six boxes of the add or the edit page, read into the record to write.
+class ContactForm
+{
+public:
+    using Boxes = std::array<QLineEdit *, 6>; // Name, Family, Phone, Mobile, ID, Address
+
+    ContactForm(const Boxes &boxes, ModalBoxes &modal, QWidget *dialogParent);
+
+    // Nothing when the number is bad; the user has been told.
+    std::optional<ContactRecord> record() const;
+
+    void clear();
+    QLineEdit *box(int i) const { return m_boxes[size_t(i)]; }
+
+private:
+    Boxes m_boxes;
+    ModalBoxes &m_modal;
+    QWidget *m_dialogParent;
+};
