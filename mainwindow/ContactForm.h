@@ -10,6 +10,7 @@ class QWidget;
 class ModalBoxes;
 
 // The six boxes of the add or the edit page, read into the record to write.
+// A text longer than its field is not cut without the user's word.
 class ContactForm
 {
 public:
@@ -17,13 +18,16 @@ public:
 
     ContactForm(const Boxes &boxes, ModalBoxes &modal, QWidget *dialogParent);
 
-    // Nothing when the number is bad; the user has been told.
+    // Nothing when the number is bad or the user would rather shorten a text
+    // himself; he has been told or asked, and the boxes are as he left them.
     std::optional<ContactRecord> record() const;
 
     void clear();
     QLineEdit *box(int i) const { return m_boxes[size_t(i)]; }
 
 private:
+    bool userAcceptsCuts(const ContactRecord &record) const;
+
     Boxes m_boxes;
     ModalBoxes &m_modal;
     QWidget *m_dialogParent;
