@@ -34,6 +34,9 @@ void SettingsPage::enter()
         none ? m_oldPassSheet + QStringLiteral(" QLineEdit { background-color: palette(button); }")
              : m_oldPassSheet);
     m_c.oldPass->setEnabled(!none);
+    // A disabled box left holding the removed password would refuse every new one.
+    if (none)
+        m_c.oldPass->clear();
 }
 
 void SettingsPage::CmdBrowse_Click()
