@@ -18,12 +18,11 @@ public:
 
     ContactForm(const Boxes &boxes, ModalBoxes &modal, QWidget *dialogParent);
 
-    // Nothing when the number is bad or the user would rather shorten a text
-    // himself; he has been told or asked, and the boxes are as he left them.
+    // Nothing when the number is bad, or when asked whether to store a text
+    // cut to its field the user says No; the boxes stay as they were typed.
     std::optional<ContactRecord> record() const;
 
     void clear();
-    QLineEdit *box(int i) const { return m_boxes[size_t(i)]; }
 
 private:
     bool userAcceptsCuts(const ContactRecord &record) const;
