@@ -1,15 +1,32 @@
 #include "ContactListModel.h"
 
+#include "FieldCaptions.h"
+
+namespace {
+
+// Only spaces: the padding of a field, or what the user typed around a value.
+QString trimmedSpaces(const QString &s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+} // namespace
+
 ContactListModel::ContactListModel(const ImageList *images, QObject *parent)
     : QAbstractTableModel(parent), m_images(images)
 {
 }
 
-void ContactListModel::setRecords(std::vector<ContactRecord> records, bool showColumns)
+void ContactListModel::setRecords(std::vector<ContactRecord> records)
 {
     beginResetModel();
     m_records = std::move(records);
-    m_columns = showColumns;
+    m_listed = true;
     endResetModel();
 }
 
@@ -20,17 +37,7 @@ int ContactListModel::rowCount(const QModelIndex &parent) const
 
 int ContactListModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !m_columns ? 0 : 6;
-}
-
-QString ContactListModel::trimmedSpaces(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
+    return parent.isValid() || !m_listed ? 0 : 6;
 }
 
 QVariant ContactListModel::data(const QModelIndex &index, int role) const
@@ -63,11 +70,9 @@ QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= 6)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char16_t *captions[] = {u"نام",          u"نام خانوادگي",  u"شماره تلفن",
-                                         u"شماره موبايل", u"شماره شناسايي", u"آدرس"};
     static const int icons[] = {1, 2, 5, 6, 4, 3};
     if (role == Qt::DisplayRole)
-        return QString::fromUtf16(captions[section]);
+        return FieldCaptions::of(section);
     if (role == Qt::DecorationRole)
         return m_images->icon(icons[section]);
     return {};

@@ -25,18 +25,16 @@ public:
 
     explicit ContactListModel(const ImageList *images, QObject *parent = nullptr);
 
-    // Replaces every row at once; with showColumns false the list has no columns.
-    void setRecords(std::vector<ContactRecord> records, bool showColumns = true);
+    // Replaces every row at once. Until the first call the list has no columns.
+    void setRecords(std::vector<ContactRecord> records);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    static QString trimmedSpaces(const QString &s);
-
 private:
     const ImageList *m_images;
     std::vector<ContactRecord> m_records;
-    bool m_columns = false;
+    bool m_listed = false;
 };

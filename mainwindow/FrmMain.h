@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <memory>
 
 #include <QWidget>
@@ -11,21 +10,22 @@
 namespace Ui {
 class FrmMain;
 }
-class QLineEdit;
 class QTimer;
+class AddListPage;
 class ContactListModel;
-class FileDialogs;
-class ImageList;
+class DeletePage;
+class EditPage;
 class Launcher;
 class ModalBoxes;
-class PasswordStore;
 class Registry;
 class SearchPage;
+class SettingsPage;
 class SoundPlayer;
 class TodayDate;
 
 // The working window: seven pages behind a column of page buttons, with the
-// clock, the date line and the scrolling welcome text.
+// clock, the date line and the scrolling welcome text. The pages do their own
+// work; the window only shows them.
 class FrmMain : public QWidget
 {
     Q_OBJECT
@@ -40,11 +40,11 @@ public:
     bool Form_Load();
 
     ContactStore &store() { return m_store; }
-    ContactListModel *listModel() const { return m_listModel; }
+    ContactListModel *listModel() const;
     QTimer *timer() const { return m_timer; }
     SearchPage *searchPage() const { return m_searchPage; }
-    SearchPage *editPage() const { return m_editPage; }
-    SearchPage *deletePage() const { return m_deletePage; }
+    SearchPage *editPage() const;
+    SearchPage *deletePage() const;
     bool HintCleared() const { return m_hintCleared; }
     QString dateLine();
 
@@ -59,43 +59,20 @@ protected:
 private:
     void showPage(int index);
     void setWelcomeBold(bool bold);
-    void showStoreError(const StoreError &error);
-    void proposeNextId(qint64 recordCount);
-
-    void cmdAdd_Click();
-    void cmdDisplay_Click();
     void CmdAboutUsTab_Click();
-    void fitColumns();
-    void showFirstColumn();
-    void CmdSave_Click();
-    void CmdDelete_Click();
-    bool requireSelection(const SearchPage *page);
-
-    void CmdSettingTab_Click();
-    void CmdBrowse_Click();
-    void CmdPlay_Click();
-    void CmdStop_Click();
-    void CmdPass_Click();
-    // Name, Family, Phone, Mobile, ID, Address; false (and the user told) on a bad number.
-    bool recordFromBoxes(const std::array<QLineEdit *, 6> &boxes, ContactRecord &record);
 
     std::unique_ptr<Ui::FrmMain> m_ui;
-    std::unique_ptr<ImageList> m_images;
     ContactStore &m_store;
     ModalBoxes &m_boxes;
     TodayDate &m_date;
     Launcher &m_launcher;
-    PasswordStore &m_passwords;
     Registry &m_registry;
     SoundPlayer &m_player;
-    FileDialogs &m_fileDialogs;
-    ContactListModel *m_listModel = nullptr;
     QTimer *m_timer = nullptr;
-    bool m_hintCleared = false; // shared by the three key boxes
+    bool m_hintCleared = false;             // shared by the three key boxes
+    std::unique_ptr<AddListPage> m_addList; // goes before the list view it fills
     SearchPage *m_searchPage = nullptr;
-    SearchPage *m_editPage = nullptr;
-    SearchPage *m_deletePage = nullptr;
-    QString m_password;     // the last value read from the settings
-    QString m_soundFile;    // the file dialog's file name: the player's only state
-    QString m_oldPassSheet; // TxtOldPass as laid out
+    EditPage *m_editPage = nullptr;
+    DeletePage *m_deletePage = nullptr;
+    SettingsPage *m_settingsPage = nullptr;
 };

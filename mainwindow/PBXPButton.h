@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QColor>
 
+#include "PictureButton.h"
+
 // Flat page button: no border until the mouse is over it or it is pressed.
-class PBXPButton : public QAbstractButton
+class PBXPButton : public PictureButton
 {
     Q_OBJECT
     Q_PROPERTY(QColor backColor READ backColor WRITE setBackColor)
@@ -36,17 +37,10 @@ public:
     QColor checkedColor() const { return m_checkedColor; }
     void setCheckedColor(const QColor &color);
 
-    QSize sizeHint() const override;
-
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void setColor(QColor &member, const QColor &color);
-
     QColor m_backColor{219, 216, 209};
     QColor m_backColorOver{182, 189, 210};
     QColor m_backColorDown{133, 146, 181};
@@ -54,5 +48,4 @@ private:
     QColor m_borderColorDown{10, 36, 106};
     QColor m_fontColorOver;
     QColor m_checkedColor{213, 215, 216};
-    bool m_hovered = false;
 };

@@ -8,12 +8,14 @@
 
 #include "ContactStore.h"
 #include "Cp1256Codec.h"
+#include "HalvexInfo.h"
 #include "IdNumber.h"
 #include "ModalBoxes.h"
 
 namespace {
 
-const QString kSearchTitle = QStringLiteral("Halvex Search");
+const QString kTitle = QLatin1String(HalvexInfo::Name);
+const QString kSearchTitle = kTitle + QStringLiteral(" Search");
 const QString kDefaultsToLast = QStringLiteral("برنامه به صورت پيش فرض آخرين شخص را انتخاب ميکند");
 
 } // namespace
@@ -38,6 +40,15 @@ void SearchPage::select(qint64 n, const ContactRecord &record)
 {
     m_selected = n;
     m_selectedBytes = record;
+}
+
+bool SearchPage::requireSelection()
+{
+    if (m_selected > 0)
+        return true;
+    m_boxes.critical(m_dialogParent,
+                     QStringLiteral("ابتدا شخص مورد نظر را در همين صفحه جستجو کنيد."), kTitle);
+    return false;
 }
 
 void SearchPage::optionChosen(const QString &caption, const QString &hint)
@@ -98,7 +109,8 @@ void SearchPage::notFound(const QString &text)
 
 bool SearchPage::scanLimitReached(qint64 n)
 {
-    if (!m_c.keepsSelection || n <= SelectableRecords)
+    // Edit and delete pages stop at the last record number they can hold.
+    if (!m_c.keepsSelection || n <= ContactStore::MaxRecords)
         return false;
     m_skipped = true;
     return true;
@@ -120,8 +132,9 @@ void SearchPage::search()
 
     if (m_skipped)
         m_boxes.message(m_dialogParent,
-                        QStringLiteral("فايل بيش از 32767 شخص دارد؛ در اين صفحه فقط 32767 شخص "
-                                       "اول جستجو شدند."),
+                        QStringLiteral("فايل بيش از %1 شخص دارد؛ در اين صفحه فقط %1 شخص "
+                                       "اول جستجو شدند.")
+                            .arg(ContactStore::MaxRecords),
                         kSearchTitle, ModalBoxes::Information, ModalBoxes::Ok,
                         ModalBoxes::AnswerOk);
     if (outcome == Completed && m_c.focusKeyAfterSearch)
@@ -178,8 +191,8 @@ SearchPage::Outcome SearchPage::textSearch(Mode mode)
 
         const std::optional<QString> typed = m_boxes.input(
             m_dialogParent,
-            mode == ByName ? QStringLiteral("ENTER FAMILY") : QStringLiteral("ENTER Name"),
-            QStringLiteral("Halvex"), QString());
+            mode == ByName ? QStringLiteral("ENTER FAMILY") : QStringLiteral("ENTER Name"), kTitle,
+            QString());
         const QByteArray secondKey = ContactRecord::key(second, typed.value_or(QString()));
         if (m_c.keepsSelection)
             m_selected = 0;

@@ -34,9 +34,6 @@ public:
         bool focusKeyAfterSearch = false;
     };
 
-    // Edit and delete pages stop at the last record number they can hold.
-    static constexpr qint64 SelectableRecords = 32767;
-
     SearchPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes, bool &hintCleared,
                QWidget *dialogParent);
 
@@ -46,6 +43,9 @@ public:
     const ContactRecord &selectedBytes() const { return m_selectedBytes; }
     void select(qint64 n, const ContactRecord &record);
     void clearSelection() { m_selected = 0; }
+    // For the page's own button: true when this page's search selected a
+    // contact, otherwise the user is told to search first.
+    bool requireSelection();
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 

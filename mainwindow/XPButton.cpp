@@ -1,16 +1,11 @@
 #include "XPButton.h"
 
-#include <algorithm>
-
-#include <QKeyEvent>
 #include <QPainter>
-#include <QStyle>
 
 namespace {
 
-constexpr int kGap = 4; // between picture and text
-constexpr int kMarginX = 4;
 constexpr int kMarginY = 5;
+constexpr int kEffectRoom = 2; // a shadowed, raised or engraved caption is a pixel wider each way
 constexpr qreal kRadius = 3.0;
 
 QColor blend(const QColor &a, const QColor &b)
@@ -20,18 +15,7 @@ QColor blend(const QColor &a, const QColor &b)
 
 } // namespace
 
-XPButton::XPButton(QWidget *parent) : QAbstractButton(parent)
-{
-    setIconSize(QSize(16, 16));
-}
-
-void XPButton::setColor(QColor &member, const QColor &color)
-{
-    if (member == color)
-        return;
-    member = color;
-    update();
-}
+XPButton::XPButton(QWidget *parent) : PictureButton(kMarginY, kEffectRoom, parent) {}
 
 void XPButton::setHoverPicture(const QIcon &picture)
 {
@@ -67,29 +51,14 @@ void XPButton::setTextEffect(int effect)
     update();
 }
 
-QSize XPButton::sizeHint() const
-{
-    ensurePolished();
-    const QSize textSize = fontMetrics().size(Qt::TextShowMnemonic, text());
-    int width = textSize.width() + 2; // room for a text effect
-    int height = textSize.height();
-    if (!icon().isNull()) {
-        width += iconSize().width() + (text().isEmpty() ? 0 : kGap);
-        height = std::max(height, iconSize().height());
-    }
-    return {width + 2 * kMarginX, height + 2 * kMarginY};
-}
-
 void XPButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setLayoutDirection(layoutDirection()); // reading order of the caption
     const bool enabled = isEnabled();
     const bool down = enabled && (isDown() || isChecked());
-    const bool over = enabled && m_hovered;
-    const QPalette::ColorGroup group = !enabled           ? QPalette::Disabled
-                                       : isActiveWindow() ? QPalette::Active
-                                                          : QPalette::Inactive;
+    const bool over = enabled && hovered();
+    const QPalette::ColorGroup group = colorGroup();
 
     QColor face = over ? m_hoverFaceColor : m_faceColor;
     if (down)
@@ -107,38 +76,16 @@ void XPButton::paintEvent(QPaintEvent *)
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
     painter.setRenderHint(QPainter::Antialiasing, false);
 
-    // Picture and text are centred together; the picture leads, so it sits right of the
-    // text when the button reads right to left. Pressed content moves down by a pixel.
-    const QRect area =
-        rect().adjusted(kMarginX, 0, -kMarginX, 0).translated(down ? 1 : 0, down ? 1 : 0);
+    // Pressed content moves down by a pixel.
     const QIcon picture = over && !m_hoverPicture.isNull() ? m_hoverPicture : icon();
-    const bool hasIcon = !picture.isNull();
-    const int iconWidth = hasIcon ? iconSize().width() : 0;
-    const int gap = hasIcon && !text().isEmpty() ? kGap : 0;
-    const int textRoom = std::max(0, area.width() - iconWidth - gap);
-    const QString shown =
-        fontMetrics().elidedText(text(), Qt::ElideRight, textRoom, Qt::TextShowMnemonic);
-    const int textWidth =
-        std::min(textRoom, fontMetrics().size(Qt::TextShowMnemonic, shown).width());
-    const int left = area.x() + (area.width() - (iconWidth + gap + textWidth)) / 2;
-    const bool rtl = layoutDirection() == Qt::RightToLeft;
-    const int iconX = rtl ? left + textWidth + gap : left;
-    const int textX = rtl ? left : left + iconWidth + gap;
-
-    if (hasIcon) {
-        const QRect iconRect(iconX, area.y() + (height() - iconSize().height()) / 2, iconWidth,
-                             iconSize().height());
-        picture.paint(&painter, iconRect, Qt::AlignCenter,
+    const Content c = layoutContent(!picture.isNull(), down ? QPoint(1, 1) : QPoint());
+    if (!picture.isNull())
+        picture.paint(&painter, c.picture, Qt::AlignCenter,
                       enabled ? QIcon::Normal : QIcon::Disabled);
-    }
 
-    int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
-    if (!style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, this))
-        flags |= Qt::TextHideMnemonic;
-    const QRect textRect(textX, area.y(), textWidth, height());
     const auto drawText = [&](int dx, int dy, const QColor &color) {
         painter.setPen(color);
-        painter.drawText(textRect.translated(dx, dy), flags, shown);
+        painter.drawText(c.caption.translated(dx, dy), c.textFlags, c.text);
     };
     const QColor light = palette().color(group, QPalette::Light);
     const QColor dark = palette().color(group, QPalette::Dark);
@@ -166,30 +113,4 @@ void XPButton::paintEvent(QPaintEvent *)
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(3, 3, -4, -4));
     }
-}
-
-void XPButton::enterEvent(QEnterEvent *event)
-{
-    m_hovered = true;
-    update();
-    QAbstractButton::enterEvent(event);
-}
-
-void XPButton::leaveEvent(QEvent *event)
-{
-    m_hovered = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
-void XPButton::keyPressEvent(QKeyEvent *event)
-{
-    // A focused button answers Enter as well as Space, as on Windows.
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain) {
-        if (!event->isAutoRepeat())
-            click();
-        return;
-    }
-    QAbstractButton::keyPressEvent(event);
 }

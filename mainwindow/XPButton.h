@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QAbstractButton>
 #include <QColor>
 #include <QIcon>
 
+#include "PictureButton.h"
+
 // Command button with a rounded border and a picture that changes under the mouse.
-class XPButton : public QAbstractButton
+class XPButton : public PictureButton
 {
     Q_OBJECT
     // The normal picture is the button's icon.
@@ -45,22 +46,14 @@ public:
     int textEffect() const { return m_textEffect; }
     void setTextEffect(int effect);
 
-    QSize sizeHint() const override;
-
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void setColor(QColor &member, const QColor &color);
-
     QIcon m_hoverPicture;
     QColor m_faceColor{Qt::white};
     QColor m_hoverFaceColor{Qt::white};
     QColor m_textColor{Qt::black};
     QColor m_hoverTextColor{Qt::blue};
     int m_textEffect = NoEffect;
-    bool m_hovered = false;
 };

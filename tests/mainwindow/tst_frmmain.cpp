@@ -39,7 +39,7 @@ private slots:
     void loadProposesNextNumber();
     void loadCreatesMissingFolder();
     void loadFailsWhenFolderCannotBeMade();
-    void addWritesExactBytes();
+    void addAsksBeforeCutting();
     void addUsesTypedNumberButProposesCountPlusOne();
     void addRejectsBadNumber_data();
     void addRejectsBadNumber();
@@ -227,25 +227,43 @@ void TestFrmMain::loadFailsWhenFolderCannotBeMade()
     QVERIFY(m_boxes.shown[0].text.contains(m_dir->path() + "/File"));
 }
 
-void TestFrmMain::addWritesExactBytes()
+void TestFrmMain::addAsksBeforeCutting()
 {
     writeData(numbered(1, 4));
     makeWindow();
     m_main->show();
     QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
-    child<QLineEdit>("Text1")->setText("ABCDEFGHIJKLMNOPQRST");
-    child<QLineEdit>("Text2")->setText("  احمدی");
-    child<QLineEdit>("Text3")->setText("۰۲۱۱۲۳۴");
-    child<QLineEdit>("Text4")->setText("");
-    child<QLineEdit>("Text5")->setText(" 300 ");
-    child<QLineEdit>("Text6")->setText("Tehran");
-    child<QAbstractButton>("cmdAdd")->click();
-    QVERIFY(m_boxes.shown.isEmpty());
+    const QStringList typed = {"ABCDEFGHIJKLMNOPQRST", "  احمدی", "0211234     ",
+                               "۰۹۱۲۱۲۳۴۵۶۷۸",         " 300 ",   "Tehran"};
+    const char *names[] = {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6"};
+    for (int i = 0; i < 6; ++i)
+        child<QLineEdit>(names[i])->setText(typed[i]);
+    m_boxes.answers = {ModalBoxes::AnswerNo, ModalBoxes::AnswerYes};
 
-    const QByteArray expected = QByteArray("ABCDEFGHIJKLMNO") +
-                                QByteArray("  \xC7\xCD\xE3\xCF\xED") + QByteArray(13, ' ') +
-                                "0211234 " + QByteArray(11, ' ') + QByteArray("\x2C\x01", 2) +
-                                "Tehran" + QByteArray(94, ' ');
+    // Name and mobile lose characters, the phone only spaces: one question for the two.
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    const ScriptedBoxes::Shown question = m_boxes.shown[0];
+    QCOMPARE(question.icon, ModalBoxes::Exclamation);
+    QCOMPARE(question.buttons, ModalBoxes::YesNo);
+    QCOMPARE(question.defaultAnswer, ModalBoxes::AnswerNo);
+    const QString isolated = QStringLiteral(": «\u2068%1\u2069»");
+    const QStringList named = question.text.split(u'\n').filter(QStringLiteral(": «"));
+    QCOMPARE(named, QStringList({QStringLiteral("نام") + isolated.arg("ABCDEFGHIJKLMNO"),
+                                 QStringLiteral("شماره موبايل") + isolated.arg("09121234567")}));
+    // No: nothing written, nothing lost, and the cut part of the name in view.
+    QCOMPARE(data(), numbered(1, 4));
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(child<QLineEdit>(names[i])->text(), typed[i]);
+    QVERIFY(child<QLineEdit>("Text1")->hasFocus());
+    QCOMPARE(child<QLineEdit>("Text1")->selectedText(), QStringLiteral("PQRST"));
+
+    // Yes: stored as shown.
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 2);
+    const QByteArray expected =
+        QByteArray("ABCDEFGHIJKLMNO") + QByteArray("  \xC7\xCD\xE3\xCF\xED") + QByteArray(13, ' ') +
+        "0211234 " + "09121234567" + QByteArray("\x2C\x01", 2) + "Tehran" + QByteArray(94, ' ');
     QCOMPARE(data().mid(4 * 156).toHex(' '), expected.toHex(' '));
     QCOMPARE(data().size(), 5 * 156);
     for (const char *name : {"Text1", "Text2", "Text3", "Text4", "Text6"})

@@ -483,14 +483,32 @@ void TestSearchPages::saveStoresEditedFields()
 {
     open(record("A", {}, {}, {}, 12) + record("B", {}, {}, {}, 2) + record("C"));
     search(kEdit, 0, "B");
+    const QByteArray before = data();
+    const QString address = QString(99, u'x') + QStringLiteral("yz");
     child<QLineEdit>("Text21")->setText("ABCDEFGHIJKLMNOPQRST");
     child<QLineEdit>("Text25")->setText("12");
+    child<QLineEdit>("Text26")->setText(address);
+    // A cut is stored only after Yes; No leaves the file and the boxes alone.
+    m_boxes.answers = {ModalBoxes::AnswerNo, ModalBoxes::AnswerYes};
     child<QAbstractButton>("CmdSave")->click();
-    QVERIFY(m_boxes.shown.isEmpty());
-    QCOMPARE(data(),
-             record("A", {}, {}, {}, 12) + record("ABCDEFGHIJKLMNO", {}, {}, {}, 12) + record("C"));
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].buttons, ModalBoxes::YesNo);
+    QVERIFY(
+        m_boxes.shown[0].text.contains(QStringLiteral("آدرس: «\u2068") + QString(99, u'x') + u'y'));
+    QCOMPARE(data(), before);
+    QCOMPARE(child<QLineEdit>("Text21")->text(), QStringLiteral("ABCDEFGHIJKLMNOPQRST"));
+    QCOMPARE(child<QLineEdit>("Text26")->text(), address);
+    QVERIFY(child<QLineEdit>("Text21")->hasFocus());
+    child<QAbstractButton>("CmdSave")->click();
+    QCOMPARE(m_boxes.shown.size(), 2);
+    QCOMPARE(data(), record("A", {}, {}, {}, 12) +
+                         record("ABCDEFGHIJKLMNO", {}, {}, {}, 12, address.left(100)) +
+                         record("C"));
     // A second save acts on the bytes it wrote itself.
+    m_boxes.reset();
+    child<QLineEdit>("Text21")->setText("ABCDEFGHIJKLMNO");
     child<QLineEdit>("Text22")->setText("Family");
+    child<QLineEdit>("Text26")->clear();
     child<QAbstractButton>("CmdSave")->click();
     QVERIFY(m_boxes.shown.isEmpty());
     QCOMPARE(data().mid(156, 156), record("ABCDEFGHIJKLMNO", "Family", {}, {}, 12));

@@ -29,6 +29,7 @@ private slots:
     void entryStep_data();
     void entryStep();
     void passwordChanges();
+    void passwordCanBeSetAfterRemoval();
     void oldPasswordIsExact_data();
     void oldPasswordIsExact();
     void browseAndPlayModes();
@@ -155,6 +156,27 @@ void TestSettingsPage::passwordChanges()
     expectOneBox(kStored, ModalBoxes::Information);
     QCOMPARE(m_passwords.value, QString()); // stored as an empty text
     QVERIFY(loginAccepts(QStringLiteral("anything")));
+}
+
+void TestSettingsPage::passwordCanBeSetAfterRemoval()
+{
+    m_passwords.value = QStringLiteral("first");
+    makeWindow();
+    enterPage();
+    submit(QStringLiteral("first"), QString()); // removed
+    QCOMPARE(m_passwords.value, QString());
+
+    // Left and entered again: the old box is shut and must not hold the removed password.
+    child<QAbstractButton>("CmdListTab")->click();
+    enterPage();
+    auto *old = child<QLineEdit>("TxtOldPass");
+    QVERIFY(!old->isEnabled());
+    QCOMPARE(old->text(), QString());
+    child<QLineEdit>("Txtpass2")->setText(QStringLiteral("second"));
+    m_boxes.shown.clear();
+    child<QAbstractButton>("CmdPass")->click();
+    expectOneBox(kStored, ModalBoxes::Information);
+    QCOMPARE(m_passwords.value, QStringLiteral("second"));
 }
 
 void TestSettingsPage::oldPasswordIsExact_data()

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+
+#include "ContactForm.h"
+
+class QAbstractButton;
+class QTreeView;
+class ContactListModel;
+class ContactStore;
+class ImageList;
+class ModalBoxes;
+class StoreError;
+
+// The add page, which writes a new contact at the end of the data file, and the
+// list page, which shows every contact in file order when asked.
+class AddListPage : public QObject
+{
+    Q_OBJECT
+public:
+    struct Controls
+    {
+        ContactForm::Boxes fields{}; // Text1 to Text6
+        QAbstractButton *add = nullptr;
+        QTreeView *list = nullptr;
+        QAbstractButton *display = nullptr;
+    };
+
+    AddListPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes,
+                QWidget *dialogParent);
+    ~AddListPage() override;
+
+    // The window's load step: counts the records and proposes the next number.
+    bool countRecords();
+
+    ContactListModel *listModel() const { return m_listModel; }
+
+private:
+    void cmdAdd_Click();
+    void cmdDisplay_Click();
+    void proposeNextId(qint64 recordCount);
+    void fitColumns();
+    void showFirstColumn();
+    void showStoreError(const StoreError &error);
+    void tellFull();
+
+    Controls m_c;
+    ContactStore &m_store;
+    ModalBoxes &m_boxes;
+    QWidget *m_dialogParent;
+    ContactForm m_form;
+    std::unique_ptr<ImageList> m_images;
+    ContactListModel *m_listModel = nullptr;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+#include "SearchPage.h"
+
+class ContactStore;
+class ModalBoxes;
+
+// The delete page: its own search selects a contact, and the delete button
+// removes that record after the user confirms.
+class DeletePage : public QObject
+{
+    Q_OBJECT
+public:
+    DeletePage(const SearchPage::Controls &controls, QAbstractButton *remove, ContactStore &store,
+               ModalBoxes &boxes, bool &hintCleared, QWidget *dialogParent);
+
+    SearchPage *search() const { return m_search; }
+
+private:
+    void CmdDelete_Click();
+
+    SearchPage *m_search;
+    ContactStore &m_store;
+    ModalBoxes &m_boxes;
+    QWidget *m_dialogParent;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+#include "ContactForm.h"
+#include "SearchPage.h"
+
+class ContactStore;
+class ModalBoxes;
+
+// The edit page: its own search selects a contact, and the save button
+// rewrites that record from the page's boxes.
+class EditPage : public QObject
+{
+    Q_OBJECT
+public:
+    EditPage(const SearchPage::Controls &controls, QAbstractButton *save, ContactStore &store,
+             ModalBoxes &boxes, bool &hintCleared, QWidget *dialogParent);
+
+    SearchPage *search() const { return m_search; }
+
+private:
+    void CmdSave_Click();
+
+    SearchPage *m_search;
+    ContactForm m_form;
+    ContactStore &m_store;
+    ModalBoxes &m_boxes;
+    QWidget *m_dialogParent;
+};
