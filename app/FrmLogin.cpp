@@ -38,9 +38,17 @@ void FrmLogin::Form_Load()
 
 void FrmLogin::Form_Activate()
 {
-    if (m_passed)
+    if (m_passed || m_failed)
         return;
-    m_storedPassword = m_passwords.read();
+    QString why;
+    if (!m_passwords.read(m_storedPassword, why)) {
+        // Settings that cannot be read are not "no password": nobody passes.
+        m_failed = true;
+        m_boxes.critical(this, why + QStringLiteral("\nبرنامه بسته مي شود."),
+                         QStringLiteral("Halvex Login"));
+        emit failed();
+        return;
+    }
     if (m_storedPassword.trimmed().isEmpty())
         pass();
 }

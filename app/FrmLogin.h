@@ -32,6 +32,8 @@ public:
 signals:
     void passed();
     void closeRequested();
+    // The password could not be read; the user has been told why.
+    void failed();
 
 private:
     void CmdLog_Click();
@@ -44,4 +46,5 @@ private:
     QString m_storedPassword;
     ActivationStep *m_activation = nullptr;
     bool m_passed = false;
+    bool m_failed = false;
 };

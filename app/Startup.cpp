@@ -37,6 +37,7 @@ void Startup::openLogin()
     m_login = new FrmLogin(m_services.passwords, m_services.boxes);
     connect(m_login, &FrmLogin::passed, this, &Startup::openMain);
     connect(m_login, &FrmLogin::closeRequested, this, [this] { end(0); });
+    connect(m_login, &FrmLogin::failed, this, [this] { end(1); });
     m_login->show();
 }
 

@@ -57,8 +57,12 @@ public:
 class NoPasswords : public PasswordStore
 {
 public:
-    QString read() override { return {}; }
-    bool write(const QString &) override { return true; }
+    bool read(QString &value, QString &) override
+    {
+        value.clear();
+        return true;
+    }
+    bool write(const QString &, QString &) override { return true; }
 };
 
 class NoSounds : public SoundPlayer

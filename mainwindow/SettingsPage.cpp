@@ -27,9 +27,12 @@ SettingsPage::SettingsPage(const Controls &controls, const Services &services,
 
 void SettingsPage::enter()
 {
-    m_password = m_passwords.read();
+    QString why;
+    // Unreadable settings are shown as a password that cannot be typed: the
+    // change is refused, with the reason, when it is tried.
+    const bool readable = m_passwords.read(m_password, why);
     // No password yet: there is nothing to type as the old one.
-    const bool none = m_password.trimmed().isEmpty();
+    const bool none = readable && m_password.trimmed().isEmpty();
     m_c.oldPass->setStyleSheet(
         none ? m_oldPassSheet + QStringLiteral(" QLineEdit { background-color: palette(button); }")
              : m_oldPassSheet);
@@ -70,7 +73,12 @@ void SettingsPage::CmdStop_Click()
 void SettingsPage::CmdPass_Click()
 {
     const QString title = QStringLiteral("ثبت کلمه عبور");
-    m_password = m_passwords.read();
+    QString why;
+    if (!m_passwords.read(m_password, why)) {
+        m_boxes.critical(m_dialogParent,
+                         why + QStringLiteral("\nکلمه عبور ثبت نشد و فايل دست نخورد."), title);
+        return;
+    }
     // Exactly as typed, unlike the login, which ignores case and surrounding spaces.
     if (m_c.oldPass->text() != m_password) {
         m_boxes.critical(m_dialogParent, QStringLiteral("کلمه عبور قديم اشتباه مي باشد"), title);
@@ -80,10 +88,11 @@ void SettingsPage::CmdPass_Click()
         }
         return;
     }
-    if (!m_passwords.write(m_c.newPass->text().trimmed())) {
+    if (!m_passwords.write(m_c.newPass->text().trimmed(), why)) {
         m_boxes.critical(m_dialogParent,
                          QStringLiteral("کلمه عبور ثبت نشد: تنظيمات برنامه قابل نوشتن نيست و "
-                                        "کلمه عبور قبلي همچنان معتبر است."),
+                                        "کلمه عبور قبلي همچنان معتبر است.\n") +
+                             why,
                          title);
         return;
     }

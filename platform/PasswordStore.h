@@ -8,8 +8,11 @@ class PasswordStore
 {
 public:
     virtual ~PasswordStore() = default;
-    // Empty when absent.
-    virtual QString read() = 0;
-    // False when the value could not be written; the stored value is then unchanged.
-    virtual bool write(const QString &password) = 0;
+    // The stored value, empty when absent. False when the settings exist but
+    // cannot be trusted (unreadable, unparsable, not a regular file): that is
+    // not "no password". why then says so, naming the file.
+    virtual bool read(QString &value, QString &why) = 0;
+    // False when the value was not written; the stored value is then unchanged
+    // and why says what stopped it.
+    virtual bool write(const QString &password, QString &why) = 0;
 };

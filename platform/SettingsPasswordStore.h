@@ -11,8 +11,8 @@ public:
     // An empty configFolder means the user's configuration folder.
     explicit SettingsPasswordStore(QString configFolder = {});
 
-    QString read() override;
-    bool write(const QString &password) override;
+    bool read(QString &value, QString &why) override;
+    bool write(const QString &password, QString &why) override;
 
     QString fileName() const;
 

@@ -65,6 +65,7 @@ private slots:
     void closeEndsWithoutMainWindow();
     void enterInThePasswordLogsIn();
     void dataFolderFailureEndsAfterLogin();
+    void unreadablePasswordEndsTheProgram();
 
 private:
     Startup *makeStartup(int splashMs = 10);
@@ -427,6 +428,21 @@ void TestStartup::dataFolderFailureEndsAfterLogin()
     QCOMPARE(m_boxes.shown.size(), 1);
     QVERIFY(m_boxes.shown[0].text.contains(blocker.fileName()));
     QVERIFY(blocker.remove());
+}
+
+void TestStartup::unreadablePasswordEndsTheProgram()
+{
+    // Not "no password": nobody passes, and the user learns which file is at fault.
+    m_passwords.readProblem = QStringLiteral("/home/u/.config/Brannick.conf: unreadable");
+    Startup *s = makeStartup();
+    QSignalSpy finished(s, &Startup::finished);
+    s->start();
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished[0][0].toInt(), 1);
+    QVERIFY(!s->mainWindow());
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QVERIFY(m_boxes.shown[0].text.contains(m_passwords.readProblem));
+    QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
 }
 
 QTEST_MAIN(TestStartup)

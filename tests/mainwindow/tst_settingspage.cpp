@@ -156,6 +156,15 @@ void TestSettingsPage::passwordChanges()
     expectOneBox(kStored, ModalBoxes::Information);
     QCOMPARE(m_passwords.value, QString()); // stored as an empty text
     QVERIFY(loginAccepts(QStringLiteral("anything")));
+
+    // Settings that cannot be read are not "no password": nothing is written.
+    m_passwords.readProblem = QStringLiteral("Brannick.conf: unreadable");
+    const int writesBefore = m_passwords.writes;
+    enterPage();
+    submit(QString(), QStringLiteral("other"));
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QVERIFY(m_boxes.shown[0].text.contains(m_passwords.readProblem));
+    QCOMPARE(m_passwords.writes, writesBefore);
 }
 
 void TestSettingsPage::passwordCanBeSetAfterRemoval()

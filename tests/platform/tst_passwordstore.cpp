@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,7 +25,44 @@ private slots:
     void failedWriteKeepsTheOldValue();
     void userScopeFollowsTheConfigurationFolder();
     void unwritableFolderAsAnotherUser();
+    void untrustworthySettingsFailClosed();
+    void noWriteThroughALink();
 };
+
+// The value, or a text no password can be, naming the problem.
+static QString readOf(PasswordStore &store)
+{
+    QString value, why;
+    return store.read(value, why) ? value : QStringLiteral("<unreadable> ") + why;
+}
+
+static bool writeOf(PasswordStore &store, const QString &password)
+{
+    QString why;
+    return store.write(password, why);
+}
+
+// Root reads and writes anywhere, so these run in a child that drops to nobody;
+// the child's exit status is the first check that failed, 0 when none did.
+static int asNobody(const std::function<int()> &checks)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(100);
+        ::_exit(checks());
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+static void openToOthers(const QString &dir)
+{
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                   QFile::ReadOther | QFile::ExeOther);
+}
 
 static mode_t modeOf(const QString &path)
 {
@@ -35,7 +74,7 @@ void TestPasswordStore::absentReadsEmpty()
 {
     QTemporaryDir dir;
     SettingsPasswordStore store(dir.path());
-    QCOMPARE(store.read(), QString());
+    QCOMPARE(readOf(store), QString());
     QVERIFY(!QFile::exists(store.fileName())); // reading creates nothing
 }
 
@@ -44,16 +83,16 @@ void TestPasswordStore::keptAsPlainTextInItsSection()
     QTemporaryDir dir;
     SettingsPasswordStore store(dir.path());
     QCOMPARE(store.fileName(), dir.path() + QStringLiteral("/Brannick.conf"));
-    QVERIFY(store.write(QStringLiteral("سلام secret")));
-    QCOMPARE(store.read(), QStringLiteral("سلام secret"));
+    QVERIFY(writeOf(store, QStringLiteral("سلام secret")));
+    QCOMPARE(readOf(store), QStringLiteral("سلام secret"));
     QSettings raw(store.fileName(), QSettings::IniFormat);
     QCOMPARE(raw.childGroups(), QStringList{QStringLiteral("Halvex")});
     QCOMPARE(raw.value(QStringLiteral("Halvex/Password")).toString(),
              QStringLiteral("سلام secret"));
 
     // An empty password stays a value, as the settings page writes it.
-    QVERIFY(store.write(QString()));
-    QCOMPARE(store.read(), QString());
+    QVERIFY(writeOf(store, QString()));
+    QCOMPARE(readOf(store), QString());
     QSettings again(store.fileName(), QSettings::IniFormat);
     QVERIFY(again.contains(QStringLiteral("Halvex/Password")));
 }
@@ -62,8 +101,8 @@ void TestPasswordStore::readAfreshEachTime()
 {
     QTemporaryDir dir;
     SettingsPasswordStore store(dir.path());
-    QVERIFY(store.write(QStringLiteral("one")));
-    QCOMPARE(store.read(), QStringLiteral("one"));
+    QVERIFY(writeOf(store, QStringLiteral("one")));
+    QCOMPARE(readOf(store), QStringLiteral("one"));
     // Another program (or another copy of this one) changes the file later on.
     // Same size on purpose; the later time stamp is what tells a change apart,
     // and two writes within one tick of the file system's clock would share one.
@@ -74,33 +113,33 @@ void TestPasswordStore::readAfreshEachTime()
     QVERIFY(f.flush()); // before the time stamp, or the flush at close would reset it
     QVERIFY(f.setFileTime(written.addSecs(2), QFileDevice::FileModificationTime));
     f.close();
-    QCOMPARE(store.read(), QStringLiteral("two"));
+    QCOMPARE(readOf(store), QStringLiteral("two"));
 }
 
 void TestPasswordStore::fileIsOwnerOnlyAfterEveryWrite()
 {
     QTemporaryDir dir;
     SettingsPasswordStore store(dir.path());
-    QVERIFY(store.write(QStringLiteral("first")));
+    QVERIFY(writeOf(store, QStringLiteral("first")));
     QCOMPARE(modeOf(store.fileName()), mode_t(0600));
     // Loosened by hand, tightened again by the next write.
     QVERIFY(QFile::setPermissions(store.fileName(), QFile::ReadOwner | QFile::WriteOwner |
                                                         QFile::ReadGroup | QFile::ReadOther));
-    QVERIFY(store.write(QStringLiteral("second")));
+    QVERIFY(writeOf(store, QStringLiteral("second")));
     QCOMPARE(modeOf(store.fileName()), mode_t(0600));
-    QCOMPARE(store.read(), QStringLiteral("second"));
+    QCOMPARE(readOf(store), QStringLiteral("second"));
 }
 
 void TestPasswordStore::failedWriteKeepsTheOldValue()
 {
     QTemporaryDir dir;
     SettingsPasswordStore store(dir.path());
-    QVERIFY(store.write(QStringLiteral("old")));
+    QVERIFY(writeOf(store, QStringLiteral("old")));
     // The file cannot be replaced when its name is taken by a folder; root or not.
     const QString path = store.fileName();
     QVERIFY(QFile::remove(path));
     QVERIFY(QDir().mkdir(path));
-    QVERIFY(!store.write(QStringLiteral("new")));
+    QVERIFY(!writeOf(store, QStringLiteral("new")));
     QVERIFY(QFileInfo(path).isDir());
 
     // A configuration folder that cannot be made.
@@ -108,8 +147,8 @@ void TestPasswordStore::failedWriteKeepsTheOldValue()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     SettingsPasswordStore nowhere(blocker.fileName() + QStringLiteral("/config"));
-    QVERIFY(!nowhere.write(QStringLiteral("new")));
-    QCOMPARE(nowhere.read(), QString());
+    QVERIFY(!writeOf(nowhere, QStringLiteral("new")));
+    QCOMPARE(readOf(nowhere), QString());
 }
 
 void TestPasswordStore::userScopeFollowsTheConfigurationFolder()
@@ -118,7 +157,7 @@ void TestPasswordStore::userScopeFollowsTheConfigurationFolder()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
     SettingsPasswordStore store;
     QCOMPARE(store.fileName(), dir.path() + QStringLiteral("/Brannick.conf"));
-    QVERIFY(store.write(QStringLiteral("x")));
+    QVERIFY(writeOf(store, QStringLiteral("x")));
     QVERIFY(QFile::exists(dir.path() + QStringLiteral("/Brannick.conf")));
 }
 
@@ -132,7 +171,7 @@ void TestPasswordStore::unwritableFolderAsAnotherUser()
                                                   QFile::ExeOwner | QFile::ReadOther |
                                                   QFile::ExeOther));
     SettingsPasswordStore store(dir.path());
-    QVERIFY(store.write(QStringLiteral("old")));
+    QVERIFY(writeOf(store, QStringLiteral("old")));
     QVERIFY(QFile::setPermissions(store.fileName(),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     const pid_t child = ::fork();
@@ -140,11 +179,11 @@ void TestPasswordStore::unwritableFolderAsAnotherUser()
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(10);
         SettingsPasswordStore other(dir.path());
-        if (other.read() != QStringLiteral("old"))
+        if (readOf(other) != QStringLiteral("old"))
             ::_exit(11);
-        if (other.write(QStringLiteral("new")))
+        if (writeOf(other, QStringLiteral("new")))
             ::_exit(12); // reported success
-        if (other.read() != QStringLiteral("old"))
+        if (readOf(other) != QStringLiteral("old"))
             ::_exit(13); // the unsaved value is seen
         ::_exit(0);
     }
@@ -152,7 +191,76 @@ void TestPasswordStore::unwritableFolderAsAnotherUser()
     QCOMPARE(::waitpid(child, &status, 0), child);
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
-    QCOMPARE(store.read(), QStringLiteral("old"));
+    QCOMPARE(readOf(store), QStringLiteral("old"));
+}
+
+void TestPasswordStore::untrustworthySettingsFailClosed()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to switch to another user");
+    QTemporaryDir dir;
+    openToOthers(dir.path());
+    SettingsPasswordStore store(dir.path());
+    const QString path = store.fileName();
+    const auto refused = [&path](PasswordStore &s) {
+        QString value, why;
+        return !s.read(value, why) && value.isEmpty() && why.contains(path);
+    };
+
+    // Unreadable: owner-only, as the program leaves it, but another user's.
+    QVERIFY(writeOf(store, QStringLiteral("secret")));
+    QCOMPARE(asNobody([&] { return refused(store) ? 0 : 1; }), 0);
+
+    // Unparsable: refused, and not written over.
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[Halvex\nPassword=secret\n");
+    f.close();
+    QVERIFY(refused(store));
+    QVERIFY(!writeOf(store, QStringLiteral("new")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("[Halvex\nPassword=secret\n"));
+    f.close();
+
+    // Not a regular file: a FIFO is refused at once, not waited on.
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QVERIFY(refused(store));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QFile::link(dir.path() + QStringLiteral("/nowhere"), path));
+    QVERIFY(refused(store));
+}
+
+void TestPasswordStore::noWriteThroughALink()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to switch to another user");
+    QTemporaryDir dir;
+    openToOthers(dir.path());
+    // A file nobody may write, in a folder nobody may not: the case in which a
+    // write through the link would empty it.
+    const QString victim = dir.path() + QStringLiteral("/victim.conf");
+    QFile v(victim);
+    QVERIFY(v.open(QIODevice::WriteOnly));
+    v.write("[Halvex]\nPassword=old\n");
+    v.close();
+    QVERIFY(QFile::setPermissions(victim, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                              QFile::WriteOther));
+    SettingsPasswordStore store(dir.path());
+    QVERIFY(QFile::link(victim, store.fileName()));
+
+    QCOMPARE(readOf(store), QStringLiteral("old")); // read through the link
+    QCOMPARE(asNobody([&] {
+                 QString why;
+                 if (store.write(QStringLiteral("new"), why))
+                     return 1;
+                 return why.contains(store.fileName()) ? 0 : 2;
+             }),
+             0);
+    QVERIFY(!writeOf(store, QStringLiteral("new"))); // root is refused too
+    QVERIFY(QFileInfo(store.fileName()).isSymLink());
+    QVERIFY(v.open(QIODevice::ReadOnly));
+    QCOMPARE(v.readAll(), QByteArray("[Halvex]\nPassword=old\n"));
 }
 
 QTEST_GUILESS_MAIN(TestPasswordStore)

@@ -2,25 +2,30 @@
 
 #include "PasswordStore.h"
 
-// The password in memory; a write can be made to fail, and reads are counted.
+// The password in memory; a read or a write can be made to fail, and both are counted.
 class MemoryPasswordStore : public PasswordStore
 {
 public:
     QString value;
+    QString readProblem; // when set, reads fail with it
     bool failWrites = false;
     int reads = 0;
     int writes = 0;
 
-    QString read() override
+    bool read(QString &out, QString &why) override
     {
         ++reads;
-        return value;
+        out = readProblem.isEmpty() ? value : QString();
+        why = readProblem;
+        return readProblem.isEmpty();
     }
-    bool write(const QString &password) override
+    bool write(const QString &password, QString &why) override
     {
         ++writes;
-        if (failWrites)
+        if (failWrites || !readProblem.isEmpty()) {
+            why = readProblem.isEmpty() ? QStringLiteral("write failed") : readProblem;
             return false;
+        }
         value = password;
         return true;
     }
