@@ -47,6 +47,10 @@ const QCommandLineOption kAnyFormat(QStringLiteral("format"),
 const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                  QStringLiteral("در FILE بنويس، نه در خروجي استاندارد."),
                                  QStringLiteral("FILE"));
+const QCommandLineOption kArabicLetters(
+    QStringLiteral("arabic-letters"),
+    QStringLiteral("ي را همان طور که ذخيره شده بنويس؛ بدون آن هر ي به صورت ی فارسي نوشته مي "
+                   "شود."));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("همان گزارش را بده ولي چيزي ننويس."));
 
@@ -58,7 +62,11 @@ QString description(const QString &command, const QString &dataFolder)
             .arg(dataFolder);
     if (command == QLatin1String("export"))
         return QStringLiteral("همه مخاطبها را به ترتيب فايل داده، بدون فاصله هاي پرکننده، در "
-                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).") +
+                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).\n"
+                              "Windows-1256 ی فارسي ندارد و فايل داده آن را ي نگه مي دارد؛ "
+                              "خروجي هر ي را ی مي نويسد، چنان که گوشي و برنامه ايميل حرفي را "
+                              "نشان دهند که فارسي زبانان تايپ مي کنند (--arabic-letters: همان "
+                              "ي). افزودن دوباره همان بايتها را ذخيره مي کند.") +
                where;
     if (command == QLatin1String("import"))
         return QStringLiteral(
@@ -82,7 +90,7 @@ QString description(const QString &command, const QString &dataFolder)
                where;
     return QStringLiteral("مخاطبهاي Halvex را به vCard و CSV مي برد و از آنها مي آورد.\n\n"
                           "فرمانها:\n"
-                          "  export [--format vcard|vcard3|csv] [-o FILE]\n"
+                          "  export [--format vcard|vcard3|csv] [--arabic-letters] [-o FILE]\n"
                           "  import [--format auto|vcard|csv] [--dry-run] FILE...\n"
                           "  list\n"
                           "  check\n"
@@ -99,6 +107,7 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
     if (command == QLatin1String("export")) {
         parser.addOption(kExportFormat);
         parser.addOption(kOutput);
+        parser.addOption(kArabicLetters);
     } else if (command == QLatin1String("import")) {
         parser.addOption(kImportFormat);
         parser.addOption(kDryRun);
@@ -106,6 +115,7 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
         // Every option, to find the command before its own parser checks them.
         parser.addOption(kAnyFormat);
         parser.addOption(kOutput);
+        parser.addOption(kArabicLetters);
         parser.addOption(kDryRun);
     }
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -311,9 +321,11 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
                                     : format == QLatin1String("vcard3") ? ContactExport::Vcard3
                                                                         : ContactExport::Vcard4;
     bool sinkFailed = false;
+    const FieldText::Yeh yeh =
+        parser.isSet(kArabicLetters) ? FieldText::Yeh::AsStored : FieldText::Yeh::Persian;
     const StoreError e = ContactExport::run(
         store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
-        sinkFailed);
+        sinkFailed, yeh);
     if (e) {
         say(m_err, e.message());
         return Failure;

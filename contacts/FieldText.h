@@ -23,9 +23,20 @@ public:
     static constexpr uchar Count = 0x3F;
     using Table = std::array<Out, 256>;
 
-    static const Table &utf8();      // plain UTF-8
-    static const Table &vcardText(); // \ , ; newline escaped; other controls lost
-    static const Table &csvText();   // " doubled; NUL lost; , " CR LF quoted
+    // The code page has no Persian yeh (ی), so the store keeps it as the Arabic
+    // one (ي). Persian writes every stored ي as ی, the letter Persian speakers
+    // type and their phones show; the import folds it back.
+    enum class Yeh
+    {
+        Persian,
+        AsStored
+    };
+
+    static const Table &utf8(); // plain UTF-8, as stored
+    // \ , ; newline escaped; other controls lost
+    static const Table &vcardText(Yeh yeh = Yeh::Persian);
+    // " doubled; NUL lost; , " CR LF quoted
+    static const Table &csvText(Yeh yeh = Yeh::Persian);
 
     // Without the trailing spaces that pad it to its width.
     static QByteArrayView unpadded(QByteArrayView field)

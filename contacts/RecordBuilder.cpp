@@ -23,17 +23,22 @@ const std::array<qint16, 65536> &directBytes()
 }
 
 // The same for two-byte UTF-8 sequences read as one little-endian number, the
-// Arabic letters among them: one look-up per letter.
+// Arabic letters among them: one look-up per letter. The Persian yeh, which our
+// own export writes for every stored yeh, is folded as the codec folds it.
 const std::array<qint16, 65536> &pairBytes()
 {
     static const std::array<qint16, 65536> table = [] {
         std::array<qint16, 65536> t;
         t.fill(-1);
+        const auto set = [&t](char16_t cp, int b) {
+            t[(0xC0 | cp >> 6) | (0x80 | (cp & 0x3F)) << 8] = qint16(b);
+        };
         for (int b = 0; b < 256; ++b) {
             const char16_t cp = Cp1256Codec::decodeByte(uchar(b)).unicode();
             if (cp >= 0x80 && cp < 0x800)
-                t[(0xC0 | cp >> 6) | (0x80 | (cp & 0x3F)) << 8] = qint16(b);
+                set(cp, b);
         }
+        set(0x06CC, uchar(Cp1256Codec::encode(u"\u06CC").at(0)));
         return t;
     }();
     return table;

@@ -10,6 +10,7 @@
 #include <QVarLengthArray>
 
 #include "Cp1256Codec.h"
+#include "PhoneChoice.h"
 #include "TextInput.h"
 #include "TextLines.h"
 
@@ -169,8 +170,35 @@ struct Property
     // From the parameters, read once.
     QByteArrayView encoding;
     QByteArrayView charset;
-    bool cell = false;
+    PhoneChoice::Kind tel = PhoneChoice::Voice; // of a TEL, from its TYPE words
     bool uri = false; // VALUE=uri: a number written as tel:...
+};
+
+// What a TEL's TYPE words make it: a mobile when one says so, else a voice
+// number unless a word names another device and none says voice.
+struct TelTypes
+{
+    bool cell = false;
+    bool voice = false;
+    PhoneChoice::Kind other = PhoneChoice::Voice;
+
+    void add(QByteArrayView t)
+    {
+        if (same(t, "CELL") || same(t, "MOBILE") || same(t, "IPHONE"))
+            cell = true;
+        else if (same(t, "VOICE"))
+            voice = true;
+        else if (other == PhoneChoice::Voice && same(t, "FAX"))
+            other = PhoneChoice::Fax;
+        else if (other == PhoneChoice::Voice && same(t, "PAGER"))
+            other = PhoneChoice::Pager;
+        else if (other == PhoneChoice::Voice && same(t, "TEXTPHONE"))
+            other = PhoneChoice::Textphone;
+    }
+    PhoneChoice::Kind kind() const
+    {
+        return cell ? PhoneChoice::Mobile : voice ? PhoneChoice::Voice : other;
+    }
 };
 
 bool isEncodingWord(QByteArrayView v)
@@ -228,10 +256,11 @@ void readParams(Property &prop)
 {
     prop.encoding = {};
     prop.charset = {};
-    prop.cell = false;
+    prop.tel = PhoneChoice::Voice;
     prop.uri = false;
     if (prop.params.isEmpty())
         return;
+    TelTypes types;
     // The common ";TYPE=word" of a telephone, without the general walk.
     if (prop.params.size() > 6 && same(prop.params.first(6), ";TYPE=")) {
         const QByteArrayView word = prop.params.sliced(6);
@@ -239,7 +268,8 @@ void readParams(Property &prop)
         for (const char c : word)
             simple = simple && c != ';' && c != ',' && c != '"' && c != ' ' && c != '=';
         if (simple) {
-            prop.cell = same(word, "CELL") || same(word, "MOBILE") || same(word, "IPHONE");
+            types.add(word);
+            prop.tel = types.kind();
             return;
         }
     }
@@ -257,14 +287,13 @@ void readParams(Property &prop)
             qsizetype from = 0;
             for (qsizetype i = 0; i <= v.size(); ++i) {
                 if (i == v.size() || v[i] == ',') {
-                    const QByteArrayView t = stripped(v.sliced(from, i - from));
-                    prop.cell =
-                        prop.cell || same(t, "CELL") || same(t, "MOBILE") || same(t, "IPHONE");
+                    types.add(stripped(v.sliced(from, i - from)));
                     from = i + 1;
                 }
             }
         }
     });
+    prop.tel = types.kind();
 }
 
 bool isQuotedPrintable(QByteArrayView encoding)
@@ -439,7 +468,9 @@ using Pieces = QVarLengthArray<Piece, 8>;
 class CardReader
 {
 public:
-    explicit CardReader(ContactDraft &draft) : m_draft(draft) {}
+    explicit CardReader(ContactDraft &draft) : m_draft(draft), m_phones(draft, QStringLiteral("TEL"))
+    {
+    }
 
     // The version decides how values are escaped, so what comes before VERSION
     // waits for it.
@@ -463,6 +494,7 @@ public:
         // Labels of grouped numbers may follow them: these were kept till now.
         for (const Property &tel : m_tels)
             takePhone(tel);
+        m_phones.finish();
         if (m_hasFn && m_draft.name.isEmpty() && m_draft.family.isEmpty())
             splitFormattedName();
         if (m_draft.address.isEmpty() && m_hasLabel)
@@ -760,19 +792,7 @@ private:
             if (s.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
                 number = s.mid(4);
         }
-        if (number.isEmpty())
-            return;
-        const bool cell = p.cell || labelSaysMobile(p);
-        DraftText &slot = cell ? m_draft.mobile : m_draft.phone;
-        if (slot.isEmpty()) {
-            slot = std::move(number);
-            return;
-        }
-        note(QStringLiteral("TEL"),
-             (cell
-                  ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره موبايل جا دارد.")
-                  : QStringLiteral("شماره تلفن ديگر «%1» ذخيره نشد: فقط يک شماره تلفن جا دارد."))
-                 .arg(number.toString()));
+        m_phones.add(std::move(number), labelSaysMobile(p) ? PhoneChoice::Mobile : p.tel);
     }
 
     DraftText joinAddress(const Property &p)
@@ -807,6 +827,7 @@ private:
     }
 
     ContactDraft &m_draft;
+    PhoneChoice m_phones;
     bool m_v21 = false;
     bool m_versionSeen = false;
     bool m_seenN = false;

@@ -51,6 +51,7 @@ private slots:
     void vcard21();
     void escapes();
     void severalPhones();
+    void faxIsNeverThePhone();
     void namesWithoutN();
     void foreignCsv();
     void encodings();
@@ -140,7 +141,35 @@ void TestContactImport::severalPhones()
     QVERIFY(err.contains(u"مخاطب 2 «C»: TEL: شماره موبايل ديگر «777» ذخيره نشد"_qs));
     QVERIFY(err.contains(u"مخاطب 1 «A B»: TEL: شماره تلفن ديگر «333» ذخيره نشد"_qs));
     QVERIFY(err.contains(u"مخاطب 1 «A B»: TEL: شماره موبايل ديگر «444» ذخيره نشد"_qs));
-    QVERIFY(err.contains(u"مخاطب 1 «A B»: TEL: شماره تلفن ديگر «555» ذخيره نشد"_qs));
+    QVERIFY(err.contains(u"مخاطب 1 «A B»: TEL: شماره فکس «555» ذخيره نشد"_qs));
+}
+
+void TestContactImport::faxIsNeverThePhone()
+{
+    // The voice number is the telephone wherever the fax stands; a fax only
+    // when there is nothing else, and the report says so.
+    QTemporaryDir dir;
+    const QByteArray vcf = card("FN:A\r\nTEL;TYPE=work,fax:111\r\nTEL;TYPE=cell:222\r\n"
+                                "TEL;TYPE=work:333\r\n") +
+                           card("FN:B\r\nTEL;TYPE=pager:444\r\nTEL;TYPE=fax:555\r\n", "4.0");
+    const Imported v = import(dir.filePath("v"), vcf);
+    QCOMPARE(v.run.status, 0);
+    QCOMPARE(v.data, record(u"A"_qs, {}, u"333"_qs, u"222"_qs, 1, {}) +
+                         record(u"B"_qs, {}, u"444"_qs, {}, 2, {}));
+    QCOMPARE(v.run.errText(),
+             u"in.txt:1: مخاطب 1 «A»: TEL: شماره فکس «111» ذخيره نشد: فقط يک شماره تلفن جا دارد.\n"
+             u"in.txt:8: مخاطب 2 «B»: TEL: شماره پيجر «444» به جاي شماره تلفن ذخيره شد: شماره "
+             u"تلفن ديگري نداشت.\n"
+             u"in.txt:8: مخاطب 2 «B»: TEL: شماره فکس «555» ذخيره نشد: فقط يک شماره تلفن جا دارد.\n"_qs);
+
+    const QByteArray csv = "First Name,Business Fax,Business Phone,Phone 1 - Type,Phone 1 - Value\r\n"
+                           "A,111,333,Work Fax,444\r\n"
+                           "B,111,,Work Fax,444\r\n";
+    const Imported c = import(dir.filePath("c"), csv);
+    QCOMPARE(c.run.status, 0);
+    QCOMPARE(c.data, record(u"A"_qs, {}, u"333"_qs, {}, 1, {}) +
+                         record(u"B"_qs, {}, u"111"_qs, {}, 2, {}));
+    QCOMPARE(c.run.errText().count(u"به جاي شماره تلفن"_qs), 1);
 }
 
 void TestContactImport::namesWithoutN()
