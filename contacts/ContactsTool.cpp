@@ -23,7 +23,6 @@
 #include "HalvexInfo.h"
 #include "RecordBuilder.h"
 
-
 namespace {
 
 const QStringList kCommands = {QStringLiteral("export"), QStringLiteral("import"),

@@ -23,6 +23,5 @@ public:
                        FieldText::Yeh yeh = FieldText::Yeh::Persian);
     // The same, appended to out.
     static void write(const ContactRecord &record, qint64 n, QByteArray &out,
-                      QList<ExportWarning> &warnings,
-                      FieldText::Yeh yeh = FieldText::Yeh::Persian);
+                      QList<ExportWarning> &warnings, FieldText::Yeh yeh = FieldText::Yeh::Persian);
 };

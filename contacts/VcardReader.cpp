@@ -171,7 +171,7 @@ struct Property
     QByteArrayView encoding;
     QByteArrayView charset;
     PhoneChoice::Kind tel = PhoneChoice::Voice; // of a TEL, from its TYPE words
-    bool uri = false; // VALUE=uri: a number written as tel:...
+    bool uri = false;                           // VALUE=uri: a number written as tel:...
 };
 
 // What a TEL's TYPE words make it: a mobile when one says so, else a voice
@@ -468,7 +468,8 @@ using Pieces = QVarLengthArray<Piece, 8>;
 class CardReader
 {
 public:
-    explicit CardReader(ContactDraft &draft) : m_draft(draft), m_phones(draft, QStringLiteral("TEL"))
+    explicit CardReader(ContactDraft &draft)
+        : m_draft(draft), m_phones(draft, QStringLiteral("TEL"))
     {
     }
 

@@ -28,8 +28,7 @@ public:
                        FieldText::Yeh yeh = FieldText::Yeh::Persian);
     // The same, appended to out.
     static void write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
-                      QList<ExportWarning> &warnings,
-                      FieldText::Yeh yeh = FieldText::Yeh::Persian);
+                      QList<ExportWarning> &warnings, FieldText::Yeh yeh = FieldText::Yeh::Persian);
 
     static constexpr qsizetype FoldAt = 75;
     // Folds the line [line, end) where it stands, in a buffer with room for the

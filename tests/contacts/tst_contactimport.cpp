@@ -156,19 +156,21 @@ void TestContactImport::faxIsNeverThePhone()
     QCOMPARE(v.run.status, 0);
     QCOMPARE(v.data, record(u"A"_qs, {}, u"333"_qs, u"222"_qs, 1, {}) +
                          record(u"B"_qs, {}, u"444"_qs, {}, 2, {}));
-    QCOMPARE(v.run.errText(),
-             u"in.txt:1: مخاطب 1 «A»: TEL: شماره فکس «111» ذخيره نشد: فقط يک شماره تلفن جا دارد.\n"
-             u"in.txt:8: مخاطب 2 «B»: TEL: شماره پيجر «444» به جاي شماره تلفن ذخيره شد: شماره "
-             u"تلفن ديگري نداشت.\n"
-             u"in.txt:8: مخاطب 2 «B»: TEL: شماره فکس «555» ذخيره نشد: فقط يک شماره تلفن جا دارد.\n"_qs);
+    QCOMPARE(
+        v.run.errText(),
+        u"in.txt:1: مخاطب 1 «A»: TEL: شماره فکس «111» ذخيره نشد: فقط يک شماره تلفن جا دارد.\n"
+        u"in.txt:8: مخاطب 2 «B»: TEL: شماره پيجر «444» به جاي شماره تلفن ذخيره شد: شماره "
+        u"تلفن ديگري نداشت.\n"
+        u"in.txt:8: مخاطب 2 «B»: TEL: شماره فکس «555» ذخيره نشد: فقط يک شماره تلفن جا دارد.\n"_qs);
 
-    const QByteArray csv = "First Name,Business Fax,Business Phone,Phone 1 - Type,Phone 1 - Value\r\n"
-                           "A,111,333,Work Fax,444\r\n"
-                           "B,111,,Work Fax,444\r\n";
+    const QByteArray csv =
+        "First Name,Business Fax,Business Phone,Phone 1 - Type,Phone 1 - Value\r\n"
+        "A,111,333,Work Fax,444\r\n"
+        "B,111,,Work Fax,444\r\n";
     const Imported c = import(dir.filePath("c"), csv);
     QCOMPARE(c.run.status, 0);
-    QCOMPARE(c.data, record(u"A"_qs, {}, u"333"_qs, {}, 1, {}) +
-                         record(u"B"_qs, {}, u"111"_qs, {}, 2, {}));
+    QCOMPARE(c.data,
+             record(u"A"_qs, {}, u"333"_qs, {}, 1, {}) + record(u"B"_qs, {}, u"111"_qs, {}, 2, {}));
     QCOMPARE(c.run.errText().count(u"به جاي شماره تلفن"_qs), 1);
 }
 
