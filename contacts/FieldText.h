@@ -42,10 +42,6 @@ public:
     static QByteArrayView unpadded(QByteArrayView field)
     {
         qsizetype n = field.size();
-        quint64 word;
-        constexpr quint64 spaces = 0x2020202020202020ull;
-        while (n >= 8 && (std::memcpy(&word, field.data() + n - 8, 8), word == spaces))
-            n -= 8;
         while (n > 0 && field[n - 1] == ' ')
             --n;
         return field.first(n);

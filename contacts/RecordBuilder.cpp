@@ -126,26 +126,6 @@ void setField(ContactRecord &record, ContactRecord::Field f, const DraftText &te
     }
 }
 
-// Plain ASCII digits, as every export of ours writes them.
-bool plainId(QByteArrayView v, qint16 &id)
-{
-    const bool negative = !v.isEmpty() && v[0] == '-';
-    const QByteArrayView digits = negative ? v.sliced(1) : v;
-    if (digits.isEmpty() || digits.size() > 5)
-        return false;
-    int n = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        n = n * 10 + (c - '0');
-    }
-    n = negative ? -n : n;
-    if (n < -32768 || n > 32767)
-        return false;
-    id = qint16(n);
-    return true;
-}
-
 // A fraction the parser rounded away.
 bool hasFraction(const QString &text)
 {
@@ -198,7 +178,7 @@ ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
     setField(record, ContactRecord::Address, draft.address, notes);
 
     qint16 id = proposedId;
-    if (draft.id && !(draft.id->isUtf8() && plainId(draft.id->utf8View(), id))) {
+    if (draft.id) {
         const QString text = draft.id->toString();
         qint16 parsed = 0;
         const IdNumber::Result r = IdNumber::parse(text, parsed);

@@ -857,52 +857,7 @@ bool VcardReader::looksLikeVcard(QByteArrayView text)
     return false;
 }
 
-namespace {
-
-constexpr QByteArrayView kBeginLine("\nBEGIN:VCARD");
-
-// The line that ends just before offset at, without its line end.
-QByteArrayView lineBefore(QByteArrayView text, qsizetype at)
-{
-    qsizetype end = at - 1; // the LF
-    if (end > 0 && text[end - 1] == '\r')
-        --end;
-    const qsizetype start = text.first(end).lastIndexOf('\n') + 1;
-    return text.sliced(start, end - start);
-}
-
-} // namespace
-
-qsizetype VcardReader::middleCard(QByteArrayView text)
-{
-    for (qsizetype from = text.size() / 2;;) {
-        const qsizetype hit = text.indexOf(kBeginLine, from);
-        if (hit < 0)
-            return -1;
-        const qsizetype at = hit + 1;
-        const QByteArrayView rest = text.sliced(at + kBeginLine.size() - 1);
-        const bool wholeLine = rest.startsWith("\n") || rest.startsWith("\r\n");
-        if (wholeLine && lineBefore(text, at) == "END:VCARD")
-            return at;
-        from = at;
-    }
-}
-
-int VcardReader::countCardStarts(QByteArrayView text)
-{
-    int n = text.startsWith(kBeginLine.sliced(1)) ? 1 : 0;
-    for (qsizetype from = 0; (from = text.indexOf(kBeginLine, from)) >= 0;
-         from += kBeginLine.size())
-        ++n;
-    return n;
-}
-
 ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
-{
-    return read(text, take, Start{TextLines::separatorOf(text), 0, 0});
-}
-
-ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take, const Start &start)
 {
     ReadResult result;
     const auto fail = [&result](qsizetype line, const QString &message) {
@@ -913,7 +868,7 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take, const S
     const QString tooLong = QStringLiteral("خط بيش از %1 مگابايت است؛ اين فايل vCard درستي نيست.")
                                 .arg(TextInput::MaxLine / (1024 * 1024));
 
-    TextLines lines(text, start.separator, start.lines);
+    TextLines lines(text);
     bool inCard = false;
     qsizetype cardLine = 0;
     ContactDraft draft;
@@ -976,7 +931,7 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take, const S
                                 .arg(cardLine));
             card->finish();
             card.reset();
-            draft.index = start.cards + ++result.contacts;
+            draft.index = ++result.contacts;
             take(draft);
             inCard = false;
             continue;
