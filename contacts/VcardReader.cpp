@@ -67,6 +67,41 @@ bool headSays(QByteArrayView line, QByteArrayView word)
     return has(head, ';') && contains(head, word);
 }
 
+QString tooLong()
+{
+    return QStringLiteral("خط بيش از %1 مگابايت است؛ اين فايل vCard درستي نيست.")
+        .arg(TextInput::MaxLine / (1024 * 1024));
+}
+
+// The property that begins with the line first, with the lines that continue
+// it taken from lines. False, with why, when it is no property or too long.
+bool readProperty(QByteArrayView first, TextLines &lines, VcardProperty &prop, QString &why)
+{
+    if (first.size() > TextInput::MaxLine) {
+        why = tooLong();
+        return false;
+    }
+    // Most lines stand alone; only a continued one is copied and joined.
+    if (!prop.owned.isNull())
+        prop.owned = QByteArray();
+    const bool folded = !lines.atEnd() && isFold(lines.peek());
+    const bool parsed = VcardProperty::parse(first, prop, why);
+    if (!parsed && !folded)
+        return false;
+    const bool encoded = !parsed || !prop.encoding.isEmpty();
+    const bool qp =
+        encoded && (parsed ? prop.quotedPrintable() : headSays(first, "QUOTED-PRINTABLE"));
+    const bool b64 = encoded && (parsed ? prop.base64() : headSays(first, "BASE64"));
+    if (lines.atEnd() ||
+        !(folded || (qp && first.endsWith('=')) || (b64 && !has(lines.peek(), ':'))))
+        return parsed;
+    if (!absorb(prop.owned, first, lines, qp, b64)) {
+        why = tooLong();
+        return false;
+    }
+    return VcardProperty::parse(prop.owned, prop, why);
+}
+
 } // namespace
 
 bool VcardReader::looksLikeVcard(QByteArrayView text)
@@ -89,9 +124,6 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
         result.errorLine = line;
         return std::move(result);
     };
-    const QString tooLong = QStringLiteral("خط بيش از %1 مگابايت است؛ اين فايل vCard درستي نيست.")
-                                .arg(TextInput::MaxLine / (1024 * 1024));
-
     TextLines lines(text);
     bool inCard = false;
     qsizetype cardLine = 0;
@@ -101,30 +133,12 @@ ReadResult VcardReader::read(QByteArrayView text, const DraftSink &take)
     while (!lines.atEnd()) {
         const qsizetype lineNo = lines.nextNumber();
         const QByteArrayView first = lines.next();
-        if (first.size() > TextInput::MaxLine)
-            return fail(lineNo, tooLong);
-        if (isBlank(first))
+        if (isBlank(first) && first.size() <= TextInput::MaxLine)
             continue;
 
-        // Most lines stand alone; only a continued one is copied and joined.
-        if (!prop.owned.isNull())
-            prop.owned = QByteArray();
         QString why;
-        const bool folded = !lines.atEnd() && isFold(lines.peek());
-        const bool parsed = VcardProperty::parse(first, prop, why);
-        if (!parsed && !folded)
+        if (!readProperty(first, lines, prop, why))
             return fail(lineNo, why);
-        const bool encoded = !parsed || !prop.encoding.isEmpty();
-        const bool qp =
-            encoded && (parsed ? prop.quotedPrintable() : headSays(first, "QUOTED-PRINTABLE"));
-        const bool b64 = encoded && (parsed ? prop.base64() : headSays(first, "BASE64"));
-        if (!lines.atEnd() &&
-            (folded || (qp && first.endsWith('=')) || (b64 && !has(lines.peek(), ':')))) {
-            if (!absorb(prop.owned, first, lines, qp, b64))
-                return fail(lineNo, tooLong);
-            if (!VcardProperty::parse(prop.owned, prop, why))
-                return fail(lineNo, why);
-        }
         prop.line = lineNo;
         if (prop.kind == Kind::Begin) {
             const QByteArrayView what = stripped(prop.value);
