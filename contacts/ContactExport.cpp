@@ -71,7 +71,7 @@ template <typename Visit> StoreError readRecords(const ContactStore &store, Visi
 } // namespace
 
 StoreError ContactExport::run(const ContactStore &store, Format format, const Sink &sink,
-                              QList<ExportWarning> &warnings, bool &sinkFailed)
+                              QList<ExportWarning> &warnings, bool &sinkFailed, FieldText::Yeh yeh)
 {
     sinkFailed = false;
     const qsizetype most = format == Csv ? CsvWriter::MaxRow : VcardWriter::MaxCard;
@@ -85,8 +85,8 @@ StoreError ContactExport::run(const ContactStore &store, Format format, const Si
     }
     const VcardWriter::Version version = format == Vcard3 ? VcardWriter::V3 : VcardWriter::V4;
     const StoreError e = readRecords(store, [&](const ContactRecord &r, qint64 n) {
-        p = format == Csv ? CsvWriter::write(r, n, p, warnings)
-                          : VcardWriter::write(r, n, version, p, warnings);
+        p = format == Csv ? CsvWriter::write(r, n, p, warnings, yeh)
+                          : VcardWriter::write(r, n, version, p, warnings, yeh);
         if (p - begin < kPiece)
             return true;
         sinkFailed = !sink(QByteArrayView(begin, p - begin));
@@ -101,7 +101,7 @@ StoreError ContactExport::run(const ContactStore &store, Format format, const Si
 }
 
 StoreError ContactExport::run(const ContactStore &store, Format format, QByteArray &out,
-                              QList<ExportWarning> &warnings)
+                              QList<ExportWarning> &warnings, FieldText::Yeh yeh)
 {
     bool failed = false;
     return run(
@@ -110,5 +110,5 @@ StoreError ContactExport::run(const ContactStore &store, Format format, QByteArr
             out += piece;
             return true;
         },
-        warnings, failed);
+        warnings, failed, yeh);
 }

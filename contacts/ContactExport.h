@@ -7,6 +7,7 @@
 #include <QList>
 
 #include "ExportWarning.h"
+#include "FieldText.h"
 #include "StoreError.h"
 
 class ContactStore;
@@ -27,8 +28,10 @@ public:
 
     // sinkFailed tells a refusal of the sink from the store's own errors.
     static StoreError run(const ContactStore &store, Format format, const Sink &sink,
-                          QList<ExportWarning> &warnings, bool &sinkFailed);
+                          QList<ExportWarning> &warnings, bool &sinkFailed,
+                          FieldText::Yeh yeh = FieldText::Yeh::Persian);
     // The whole text at once.
     static StoreError run(const ContactStore &store, Format format, QByteArray &out,
-                          QList<ExportWarning> &warnings);
+                          QList<ExportWarning> &warnings,
+                          FieldText::Yeh yeh = FieldText::Yeh::Persian);
 };

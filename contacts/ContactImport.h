@@ -1,16 +1,19 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "ContactDraft.h"
+#include "ContactRecord.h"
 
 class ContactStore;
 
-// One file to import, already read.
+// One file to import, already read or mapped.
 struct ImportSource
 {
     QString name; // as the user gave it, for messages
@@ -19,7 +22,7 @@ struct ImportSource
 
 // Reads every file first, then appends all their contacts in one all-or-nothing
 // write of the store. Nothing is written when any file cannot be read or the
-// total would pass 32767.
+// total would pass ContactStore::MaxRecords.
 class ContactImport
 {
 public:
@@ -37,19 +40,20 @@ public:
     // 0 on success, 1 on a failure.
     int run(const QList<ImportSource> &sources, Format format, bool dryRun);
 
-    // A vCard file of at least this many bytes is read by two threads, each
-    // half of it at once; the result is the same either way.
-    void setTwoThreadsFrom(qsizetype bytes) { m_twoThreadsFrom = bytes; }
-
     // Whether a prepared text is read as vCards: asked for, or found so.
     static bool readsAsVcard(QByteArrayView text, Format format);
 
     // Reads one file, handing each contact to take while the input is alive.
-    static ReadResult read(QByteArray bytes, Format format, const DraftSink &take);
+    static ReadResult read(QByteArrayView bytes, Format format, const DraftSink &take);
 
 private:
+    bool countExisting(qint64 &existing, qint64 &size);
+    bool readSource(const ImportSource &source, Format format, qint64 existing,
+                    std::vector<ContactRecord> &records, QStringList &report);
+    int append(const std::vector<ContactRecord> &records);
+    void nothingAdded();
+
     ContactStore &m_store;
     Sink m_report;
     Sink m_summary;
-    qsizetype m_twoThreadsFrom = 256 * 1024; // below it a thread costs more than it saves
 };

@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,7 +24,6 @@
 #include "FieldText.h"
 #include "HalvexInfo.h"
 #include "RecordBuilder.h"
-
 
 namespace {
 
@@ -47,6 +48,10 @@ const QCommandLineOption kAnyFormat(QStringLiteral("format"),
 const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                  QStringLiteral("در FILE بنويس، نه در خروجي استاندارد."),
                                  QStringLiteral("FILE"));
+const QCommandLineOption kArabicLetters(
+    QStringLiteral("arabic-letters"),
+    QStringLiteral("ي را همان طور که ذخيره شده بنويس؛ بدون آن هر ي به صورت ی فارسي نوشته مي "
+                   "شود."));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("همان گزارش را بده ولي چيزي ننويس."));
 
@@ -58,17 +63,22 @@ QString description(const QString &command, const QString &dataFolder)
             .arg(dataFolder);
     if (command == QLatin1String("export"))
         return QStringLiteral("همه مخاطبها را به ترتيب فايل داده، بدون فاصله هاي پرکننده، در "
-                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).") +
+                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).\n"
+                              "Windows-1256 ی فارسي ندارد و فايل داده آن را ي نگه مي دارد؛ "
+                              "خروجي هر ي را ی مي نويسد، چنان که گوشي و برنامه ايميل حرفي را "
+                              "نشان دهند که فارسي زبانان تايپ مي کنند (--arabic-letters: همان "
+                              "ي). افزودن دوباره همان بايتها را ذخيره مي کند.") +
                where;
     if (command == QLatin1String("import"))
         return QStringLiteral(
                    "مخاطبهاي فايلهاي vCard (2.1، 3.0، 4.0) يا CSV را به فايل داده مي افزايد، همه "
-                   "يا هيچ: اگر يک فايل خوانده نشود يا جمع از 32767 بگذرد چيزي نوشته نمي شود. "
+                   "يا هيچ: اگر يک فايل خوانده نشود يا جمع از %1 بگذرد چيزي نوشته نمي شود. "
                    "FILE برابر - يعني ورودي استاندارد.\nهر چيزي که دقيقا ذخيره نشود (کوتاه شدن "
                    "به پهناي فيلد، نويسه اي که در Windows-1256 نيست و \"?\" مي شود، شماره يا "
                    "نشاني دوم، ويژگي يا ستوني که جايي ندارد، شماره شناسايي نادرست) در يک سطر "
                    "در خروجي خطا گزارش مي شود. ی و رقمهاي فارسي مانند صفحه افزودن به ي و رقمهاي "
-                   "لاتين ذخيره مي شوند.\n\nنامهاي شناخته ستونهاي CSV (سطر اول):\n") +
+                   "لاتين ذخيره مي شوند.\n\nنامهاي شناخته ستونهاي CSV (سطر اول):\n")
+                   .arg(ContactStore::MaxRecords) +
                CsvColumns::knownNames() + where;
     if (command == QLatin1String("list"))
         return QStringLiteral("هر رکورد در يک سطر: شماره، نام، نام خانوادگي، تلفن، موبايل، "
@@ -82,7 +92,7 @@ QString description(const QString &command, const QString &dataFolder)
                where;
     return QStringLiteral("مخاطبهاي Halvex را به vCard و CSV مي برد و از آنها مي آورد.\n\n"
                           "فرمانها:\n"
-                          "  export [--format vcard|vcard3|csv] [-o FILE]\n"
+                          "  export [--format vcard|vcard3|csv] [--arabic-letters] [-o FILE]\n"
                           "  import [--format auto|vcard|csv] [--dry-run] FILE...\n"
                           "  list\n"
                           "  check\n"
@@ -99,6 +109,7 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
     if (command == QLatin1String("export")) {
         parser.addOption(kExportFormat);
         parser.addOption(kOutput);
+        parser.addOption(kArabicLetters);
     } else if (command == QLatin1String("import")) {
         parser.addOption(kImportFormat);
         parser.addOption(kDryRun);
@@ -106,6 +117,7 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
         // Every option, to find the command before its own parser checks them.
         parser.addOption(kAnyFormat);
         parser.addOption(kOutput);
+        parser.addOption(kArabicLetters);
         parser.addOption(kDryRun);
     }
     parser.addPositionalArgument(QStringLiteral("command"),
@@ -311,9 +323,11 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
                                     : format == QLatin1String("vcard3") ? ContactExport::Vcard3
                                                                         : ContactExport::Vcard4;
     bool sinkFailed = false;
+    const FieldText::Yeh yeh =
+        parser.isSet(kArabicLetters) ? FieldText::Yeh::AsStored : FieldText::Yeh::Persian;
     const StoreError e = ContactExport::run(
         store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
-        sinkFailed);
+        sinkFailed, yeh);
     if (e) {
         say(m_err, e.message());
         return Failure;
@@ -358,6 +372,9 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
     if (files.isEmpty())
         return usageError(QStringLiteral("فايلي براي افزودن نداده ايد: import FILE..."));
 
+    // Files are mapped, not copied: the readers only look at them, and copying
+    // a large file into fresh memory cost more than parsing it.
+    std::vector<std::unique_ptr<QFile>> mapped;
     QList<ImportSource> sources;
     for (const QString &name : files) {
         ImportSource s{name, {}};
@@ -369,15 +386,23 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
             s.name = QStringLiteral("<stdin>");
             s.bytes = m_in->readAll();
         } else {
-            QFile file(name);
-            if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
+            auto file = std::make_unique<QFile>(name);
+            if (QFileInfo(name).isDir() || !file->open(QIODevice::ReadOnly)) {
                 say(m_err, QStringLiteral("%1: خوانده نشد: %2")
                                .arg(name, QFileInfo(name).isDir() ? QStringLiteral("يک پوشه است")
-                                                                  : file.errorString()));
+                                                                  : file->errorString()));
                 say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
                 return Failure;
             }
-            s.bytes = file.readAll();
+            // A pipe or a device cannot be mapped, and an empty file needs no mapping.
+            const uchar *map = file->size() > 0 ? file->map(0, file->size()) : nullptr;
+            if (map) {
+                s.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(map),
+                                                  qsizetype(file->size()));
+                mapped.push_back(std::move(file));
+            } else {
+                s.bytes = file->readAll();
+            }
         }
         sources.append(std::move(s));
     }
@@ -454,7 +479,8 @@ int ContactsTool::checkContacts(const QCommandLineParser &parser)
     }
     if (whole > ContactStore::MaxRecords) {
         sound = false;
-        say(m_out, QStringLiteral("بيش از 32767 رکورد: برنامه نمي تواند اين فايل را بشمارد."));
+        say(m_out, QStringLiteral("بيش از %1 رکورد: برنامه نمي تواند اين فايل را بشمارد.")
+                       .arg(ContactStore::MaxRecords));
     }
     const QFileInfo temp(store.dataDir() + QStringLiteral("/quorvel1.dat"));
     if (temp.exists())

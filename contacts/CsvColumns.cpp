@@ -19,6 +19,8 @@ const QStringList kFull = {"display name", "full name", "name"};
 const QStringList kMobile = {"mobile",     "mobile phone", "mobile number", "cell",
                              "cell phone", "cellphone",    "شماره موبايل",  "موبايل"};
 const QStringList kPhone = {"phone", "phone number", "telephone", "tel", "شماره تلفن", "تلفن"};
+const QStringList kFax = {"fax", "business fax", "home fax", "other fax", "work fax", "فکس"};
+const QStringList kPager = {"pager", "پيجر"};
 const QStringList kId = {"id", "شماره شناسايي"};
 const QStringList kAddress = {"address", "formatted address", "آدرس", "نشاني"};
 const QStringList kAddressParts = {"street",      "address",       "address 2", "extended address",
@@ -51,6 +53,10 @@ CsvColumns::Column CsvColumns::classify(const QString &header, bool ours)
         return {Mobile, {}};
     if (kPhone.contains(h))
         return {Phone, {}};
+    if (kFax.contains(h))
+        return {Fax, {}};
+    if (kPager.contains(h))
+        return {Pager, {}};
     if (kId.contains(h))
         return {Id, {}};
     if (kAddress.contains(h))
@@ -98,8 +104,9 @@ QString CsvColumns::knownNames()
         "موبايل: Mobile, Mobile Phone, Mobile Number, Cell, Cell Phone, شماره موبايل\n"
         "تلفن: Phone, Phone Number, Telephone, Home Phone, Business Phone, Work Phone, Other "
         "Phone, ... Phone, شماره تلفن\n"
+        "فکس و پيجر (فقط وقتي تلفن ديگري نيست): Fax, Business Fax, Home Fax, Other Fax, Pager\n"
         "تلفن با نوع: Phone 1 - Value با Phone 1 - Type يا Phone 1 - Label (نوع Mobile يا Cell "
-        "يعني موبايل)\n"
+        "يعني موبايل، Fax يا Pager همان فکس و پيجر)\n"
         "نشاني: Address, Formatted Address, Address 1 - Formatted, آدرس؛ و بخشهاي Address 1 - "
         "Street/City/Region/Postal Code/Country و Home/Business/Work/Other "
         "Street/Address/City/State/Postal Code/Country\n"

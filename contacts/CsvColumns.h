@@ -16,6 +16,8 @@ public:
         FullName, // split like a vCard's FN when there is no given or family name
         Phone,
         Mobile,
+        Fax,        // fills Phone only when no voice column has a value
+        Pager,      // the same
         PhoneValue, // "Phone 1 - Value", typed by its "Phone 1 - Type" / "- Label"
         PhoneType,
         Id,

@@ -7,6 +7,7 @@
 
 #include "CsvColumns.h"
 #include "Cp1256Codec.h"
+#include "PhoneChoice.h"
 #include "TextInput.h"
 
 namespace {
@@ -117,138 +118,168 @@ QString joinNonEmpty(const QStringList &parts)
     return kept.join(QStringLiteral(", "));
 }
 
-} // namespace
-
-ReadResult CsvReader::read(QByteArrayView text, const DraftSink &take)
+PhoneChoice::Kind kindOfType(const QString &type)
 {
-    ReadResult result;
-    const bool utf8 = TextInput::isUtf8(text);
-    if (!utf8)
-        result.notices << QStringLiteral("فايل UTF-8 نيست؛ به صورت Windows-1256 خوانده شد.");
-    const auto decode = [utf8](const QByteArray &b) {
-        return utf8 ? QString::fromUtf8(b) : Cp1256Codec::decode(b);
-    };
+    if (type.contains(QLatin1String("mobile")) || type.contains(QLatin1String("cell")))
+        return PhoneChoice::Mobile;
+    if (type.contains(QLatin1String("fax")))
+        return PhoneChoice::Fax;
+    if (type.contains(QLatin1String("pager")))
+        return PhoneChoice::Pager;
+    return PhoneChoice::Voice;
+}
 
-    QList<Row> rows;
-    if (!splitRows(text, guessDelimiter(text), rows, result.errorLine, result.error))
-        return result;
-    if (rows.isEmpty())
-        return result;
-
-    QStringList header;
-    for (const QByteArray &h : rows.first().fields)
-        header << decode(h);
-    const bool ours = CsvColumns::isOurs(header);
-    QList<CsvColumns::Column> columns;
-    bool known = false;
-    for (const QString &h : header) {
-        columns << CsvColumns::classify(h, ours);
-        known = known || (columns.last().role != CsvColumns::Unknown &&
-                          columns.last().role != CsvColumns::Ignored);
-    }
-    if (!known) {
-        result.error = QStringLiteral("سرستونهاي اين CSV شناخته نيست. سطر اول بايد نام ستونها "
-                                      "باشد، مثلا Name,Family,Phone,Mobile,ID,Address؛ نامهاي "
-                                      "شناخته را halvex-contacts import --help نشان مي دهد.");
-        result.errorLine = rows.first().line;
-        return result;
+// Turns the rows under a header into contacts, the header's columns known.
+class RowReader
+{
+public:
+    RowReader(QStringList header, bool utf8) : m_header(std::move(header)), m_utf8(utf8)
+    {
+        const bool ours = CsvColumns::isOurs(m_header);
+        for (const QString &h : std::as_const(m_header))
+            m_columns << CsvColumns::classify(h, ours);
     }
 
-    for (qsizetype r = 1; r < rows.size(); ++r) {
-        const Row &row = rows[r];
+    bool knowsAColumn() const
+    {
+        for (const CsvColumns::Column &c : m_columns)
+            if (c.role != CsvColumns::Unknown && c.role != CsvColumns::Ignored)
+                return true;
+        return false;
+    }
+
+    ContactDraft read(const Row &row, int index)
+    {
         ContactDraft d;
         d.line = row.line;
-        d.index = int(r);
-        QString name, family, phone, mobile, address, full;
-        std::optional<QString> id;
-        QList<std::pair<QString, bool>> phones; // number, mobile
-        QMap<QString, QString> phoneTypes;
-        QStringList addressOrder;
-        QMap<QString, QString> formatted;
-        QMap<QString, QStringList> parts;
+        d.index = index;
+        QStringList values;
+        for (qsizetype c = 0; c < m_columns.size(); ++c)
+            values << (c < row.fields.size() ? decode(row.fields[c]) : QString());
         QStringList dropped;
-        const auto extraName = [&](const QString &slot, const QString &value, int c) {
-            if (!value.isEmpty() && value != slot)
-                dropped << header[c];
+        takeNames(d, values, dropped);
+        takePhones(d, values);
+        takeAddress(d, values);
+        bool extra = false;
+        for (qsizetype c = m_columns.size(); c < row.fields.size(); ++c)
+            extra = extra || !row.fields[c].trimmed().isEmpty();
+        if (extra)
+            d.notes.append({QStringLiteral("CSV"),
+                            QStringLiteral("مقدارهاي بيش از ستونهاي سرستون ذخيره نشد.")});
+        if (!dropped.isEmpty())
+            d.notes.append({dropped.join(QStringLiteral(", ")),
+                            QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد.")});
+        return d;
+    }
+
+private:
+    QString decode(const QByteArray &b) const
+    {
+        return m_utf8 ? QString::fromUtf8(b) : Cp1256Codec::decode(b);
+    }
+
+    // Names, the ID and the columns with no place; a second column of a kind
+    // is dropped when it says something else.
+    void takeNames(ContactDraft &d, const QStringList &values, QStringList &dropped) const
+    {
+        QString name, family, full;
+        std::optional<QString> id;
+        const auto first = [&](QString &slot, qsizetype c) {
+            if (slot.isEmpty())
+                slot = values[c];
+            else if (!values[c].isEmpty() && values[c] != slot)
+                dropped << m_header[c];
         };
-        // Types first: a Google "Phone 1 - Type" may follow its value.
-        for (qsizetype c = 0; c < columns.size() && c < row.fields.size(); ++c)
-            if (columns[c].role == CsvColumns::PhoneType)
-                phoneTypes[columns[c].group] = decode(row.fields[c]).toLower();
-        for (qsizetype c = 0; c < columns.size(); ++c) {
-            const QString v = c < row.fields.size() ? decode(row.fields[c]) : QString();
-            const CsvColumns::Column &col = columns[c];
-            switch (col.role) {
+        for (qsizetype c = 0; c < m_columns.size(); ++c) {
+            switch (m_columns[c].role) {
             case CsvColumns::Given:
-                name.isEmpty() ? void(name = v) : extraName(name, v, int(c));
+                first(name, c);
                 break;
             case CsvColumns::Family:
-                family.isEmpty() ? void(family = v) : extraName(family, v, int(c));
+                first(family, c);
                 break;
             case CsvColumns::FullName:
-                full.isEmpty() ? void(full = v) : extraName(full, v, int(c));
+                first(full, c);
                 break;
-            case CsvColumns::Phone:
-            case CsvColumns::Mobile:
-                if (!v.isEmpty())
-                    phones.append({v, col.role == CsvColumns::Mobile});
-                break;
-            case CsvColumns::PhoneValue: {
-                const QString type = phoneTypes.value(col.group);
-                const bool mobile =
-                    type.contains(QLatin1String("mobile")) || type.contains(QLatin1String("cell"));
-                // Google puts several numbers of one kind in a cell, split by " ::: ".
-                for (const QString &p : v.split(QStringLiteral(" ::: ")))
-                    if (!p.isEmpty())
-                        phones.append({p, mobile});
-                break;
-            }
             case CsvColumns::Id:
                 if (!id)
-                    id = v;
-                else
-                    extraName(*id, v, int(c));
-                break;
-            case CsvColumns::AddressFormatted:
-            case CsvColumns::AddressPart:
-                if (!addressOrder.contains(col.group))
-                    addressOrder << col.group;
-                if (col.role == CsvColumns::AddressFormatted)
-                    formatted[col.group] = v;
-                else
-                    parts[col.group] << v;
-                break;
-            case CsvColumns::PhoneType:
-            case CsvColumns::Ignored:
+                    id = values[c];
+                else if (!values[c].isEmpty() && values[c] != *id)
+                    dropped << m_header[c];
                 break;
             case CsvColumns::Unknown:
-                if (!v.trimmed().isEmpty())
-                    dropped << header[c];
+                if (!values[c].trimmed().isEmpty())
+                    dropped << m_header[c];
+                break;
+            default:
                 break;
             }
         }
-        if (id && id->isEmpty())
-            id.reset();
         if (name.isEmpty() && family.isEmpty() && !full.isEmpty()) {
             const qsizetype space = full.lastIndexOf(u' ');
             name = space < 0 ? full : full.left(space);
             family = space < 0 ? QString() : full.mid(space + 1);
         }
-        for (const auto &[number, isMobile] : phones) {
-            QString &slot = isMobile ? mobile : phone;
-            if (slot.isEmpty())
-                slot = number;
-            else
-                d.notes.append(
-                    {QStringLiteral("Phone"),
-                     isMobile ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره "
-                                               "موبايل جا دارد.")
-                                    .arg(number)
-                              : QStringLiteral("شماره تلفن ديگر «%1» ذخيره نشد: فقط يک شماره تلفن "
-                                               "جا دارد.")
-                                    .arg(number)});
+        d.name = name;
+        d.family = family;
+        if (id && !id->isEmpty())
+            d.id = *id;
+    }
+
+    void takePhones(ContactDraft &d, const QStringList &values) const
+    {
+        // Types first: a Google "Phone 1 - Type" may follow its value.
+        QMap<QString, PhoneChoice::Kind> types;
+        for (qsizetype c = 0; c < m_columns.size(); ++c)
+            if (m_columns[c].role == CsvColumns::PhoneType)
+                types[m_columns[c].group] = kindOfType(values[c].toLower());
+        PhoneChoice phones(d, QStringLiteral("Phone"));
+        for (qsizetype c = 0; c < m_columns.size(); ++c) {
+            const QString &v = values[c];
+            switch (m_columns[c].role) {
+            case CsvColumns::Phone:
+                phones.add(v, PhoneChoice::Voice);
+                break;
+            case CsvColumns::Mobile:
+                phones.add(v, PhoneChoice::Mobile);
+                break;
+            case CsvColumns::Fax:
+                phones.add(v, PhoneChoice::Fax);
+                break;
+            case CsvColumns::Pager:
+                phones.add(v, PhoneChoice::Pager);
+                break;
+            case CsvColumns::PhoneValue:
+                // Google puts several numbers of one kind in a cell, split by " ::: ".
+                for (const QString &p : v.split(QStringLiteral(" ::: ")))
+                    phones.add(p, types.value(m_columns[c].group, PhoneChoice::Voice));
+                break;
+            default:
+                break;
+            }
         }
-        for (const QString &g : addressOrder) {
+        phones.finish();
+    }
+
+    // The first address group with a formatted address or any part of one.
+    void takeAddress(ContactDraft &d, const QStringList &values) const
+    {
+        QStringList order;
+        QMap<QString, QString> formatted;
+        QMap<QString, QStringList> parts;
+        for (qsizetype c = 0; c < m_columns.size(); ++c) {
+            const CsvColumns::Column &col = m_columns[c];
+            if (col.role != CsvColumns::AddressFormatted && col.role != CsvColumns::AddressPart)
+                continue;
+            if (!order.contains(col.group))
+                order << col.group;
+            if (col.role == CsvColumns::AddressFormatted)
+                formatted[col.group] = values[c];
+            else
+                parts[col.group] << values[c];
+        }
+        QString address;
+        for (const QString &g : std::as_const(order)) {
             QString a = formatted.value(g);
             if (a.isEmpty())
                 a = joinNonEmpty(parts.value(g));
@@ -261,24 +292,43 @@ ReadResult CsvReader::read(QByteArrayView text, const DraftSink &take)
                     {QStringLiteral("Address"),
                      QStringLiteral("نشاني ديگر «%1» ذخيره نشد: فقط يک نشاني جا دارد.").arg(a)});
         }
-        bool extra = false;
-        for (qsizetype c = columns.size(); c < row.fields.size(); ++c)
-            extra = extra || !row.fields[c].trimmed().isEmpty();
-        if (extra)
-            d.notes.append({QStringLiteral("CSV"),
-                            QStringLiteral("مقدارهاي بيش از ستونهاي سرستون ذخيره نشد.")});
-        if (!dropped.isEmpty())
-            d.notes.append({dropped.join(QStringLiteral(", ")),
-                            QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد.")});
-        d.name = name;
-        d.family = family;
-        d.phone = phone;
-        d.mobile = mobile;
         d.address = address;
-        if (id)
-            d.id = *id;
+    }
+
+    QStringList m_header;
+    bool m_utf8;
+    QList<CsvColumns::Column> m_columns;
+};
+
+} // namespace
+
+ReadResult CsvReader::read(QByteArrayView text, const DraftSink &take)
+{
+    ReadResult result;
+    const bool utf8 = TextInput::isUtf8(text);
+    if (!utf8)
+        result.notices << QStringLiteral("فايل UTF-8 نيست؛ به صورت Windows-1256 خوانده شد.");
+
+    QList<Row> rows;
+    if (!splitRows(text, guessDelimiter(text), rows, result.errorLine, result.error))
+        return result;
+    if (rows.isEmpty())
+        return result;
+
+    QStringList header;
+    for (const QByteArray &h : rows.first().fields)
+        header << (utf8 ? QString::fromUtf8(h) : Cp1256Codec::decode(h));
+    RowReader reader(header, utf8);
+    if (!reader.knowsAColumn()) {
+        result.error = QStringLiteral("سرستونهاي اين CSV شناخته نيست. سطر اول بايد نام ستونها "
+                                      "باشد، مثلا Name,Family,Phone,Mobile,ID,Address؛ نامهاي "
+                                      "شناخته را halvex-contacts import --help نشان مي دهد.");
+        result.errorLine = rows.first().line;
+        return result;
+    }
+    for (qsizetype r = 1; r < rows.size(); ++r) {
         ++result.contacts;
-        take(d);
+        take(reader.read(rows[r], int(r)));
     }
     return result;
 }

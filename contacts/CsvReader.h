@@ -10,6 +10,6 @@
 class CsvReader
 {
 public:
-    // The text as TextInput::prepare left it.
+    // The text as TextInput::prepare gave it.
     static ReadResult read(QByteArrayView text, const DraftSink &take);
 };

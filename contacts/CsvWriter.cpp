@@ -7,13 +7,13 @@
 namespace {
 
 char *putField(char *p, const ContactRecord &r, ContactRecord::Field f, qint64 n,
-               QList<ExportWarning> &warnings)
+               const FieldText::Table &table, QList<ExportWarning> &warnings)
 {
     const QByteArrayView v = FieldText::unpadded(r.fieldBytes(f));
     if (v.isEmpty())
         return p;
     uchar marks = 0;
-    char *end = FieldText::put(p, v, FieldText::csvText(), marks);
+    char *end = FieldText::put(p, v, table, marks);
     if (marks & FieldText::Lost)
         for (const char c : v)
             if (c == '\0')
@@ -36,28 +36,29 @@ void CsvWriter::begin(QByteArray &out)
 }
 
 char *CsvWriter::write(const ContactRecord &record, qint64 n, char *p,
-                       QList<ExportWarning> &warnings)
+                       QList<ExportWarning> &warnings, FieldText::Yeh yeh)
 {
-    p = putField(p, record, ContactRecord::Name, n, warnings);
+    const FieldText::Table &table = FieldText::csvText(yeh);
+    p = putField(p, record, ContactRecord::Name, n, table, warnings);
     *p++ = ',';
-    p = putField(p, record, ContactRecord::Family, n, warnings);
+    p = putField(p, record, ContactRecord::Family, n, table, warnings);
     *p++ = ',';
-    p = putField(p, record, ContactRecord::Phone, n, warnings);
+    p = putField(p, record, ContactRecord::Phone, n, table, warnings);
     *p++ = ',';
-    p = putField(p, record, ContactRecord::Mobile, n, warnings);
+    p = putField(p, record, ContactRecord::Mobile, n, table, warnings);
     *p++ = ',';
     p = FieldText::putNumber(p, record.ID());
     *p++ = ',';
-    p = putField(p, record, ContactRecord::Address, n, warnings);
+    p = putField(p, record, ContactRecord::Address, n, table, warnings);
     *p++ = '\r';
     *p++ = '\n';
     return p;
 }
 
 void CsvWriter::write(const ContactRecord &record, qint64 n, QByteArray &out,
-                      QList<ExportWarning> &warnings)
+                      QList<ExportWarning> &warnings, FieldText::Yeh yeh)
 {
     const qsizetype start = out.size();
     out.resize(start + MaxRow);
-    out.resize(write(record, n, out.data() + start, warnings) - out.constData());
+    out.resize(write(record, n, out.data() + start, warnings, yeh) - out.constData());
 }

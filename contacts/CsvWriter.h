@@ -5,6 +5,7 @@
 
 #include "ContactRecord.h"
 #include "ExportWarning.h"
+#include "FieldText.h"
 
 // RFC 4180 CSV in UTF-8 with a byte-order mark, so spreadsheets show Persian.
 class CsvWriter
@@ -18,8 +19,9 @@ public:
     // Writes the row of record number n at out, which has MaxRow bytes of
     // room; returns its end.
     static char *write(const ContactRecord &record, qint64 n, char *out,
-                       QList<ExportWarning> &warnings);
+                       QList<ExportWarning> &warnings,
+                       FieldText::Yeh yeh = FieldText::Yeh::Persian);
     // The same, appended to out.
     static void write(const ContactRecord &record, qint64 n, QByteArray &out,
-                      QList<ExportWarning> &warnings);
+                      QList<ExportWarning> &warnings, FieldText::Yeh yeh = FieldText::Yeh::Persian);
 };

@@ -22,6 +22,38 @@ void set(FieldText::Out &o, const char *bytes, uchar size)
     o.size = size;
 }
 
+FieldText::Table withPersianYeh(FieldText::Table t)
+{
+    for (int b = 0; b < 256; ++b)
+        if (Cp1256Codec::decodeByte(uchar(b)) == QChar(0x064A))
+            set(t[b], "\xDB\x8C\0", 2); // U+06CC
+    return t;
+}
+
+FieldText::Table vcardTable()
+{
+    FieldText::Table v = plainTable();
+    for (int b = 0; b < 0x20; ++b)
+        if (b != '\t')
+            set(v[b], "\xEF\xBF\xBD", 3 | FieldText::Lost);
+    set(v['\\'], "\\\\\0", 2);
+    set(v[','], "\\,\0", 2);
+    set(v[';'], "\\;\0", 2);
+    set(v['\n'], "\\n\0", 2);
+    return v;
+}
+
+FieldText::Table csvTable()
+{
+    FieldText::Table c = plainTable();
+    set(c[0], "\xEF\xBF\xBD", 3 | FieldText::Lost);
+    set(c['"'], "\"\"\0", 2 | FieldText::Quote);
+    c[','].size |= FieldText::Quote;
+    c['\r'].size |= FieldText::Quote;
+    c['\n'].size |= FieldText::Quote;
+    return c;
+}
+
 } // namespace
 
 const FieldText::Table &FieldText::utf8()
@@ -30,34 +62,18 @@ const FieldText::Table &FieldText::utf8()
     return t;
 }
 
-const FieldText::Table &FieldText::vcardText()
+const FieldText::Table &FieldText::vcardText(Yeh yeh)
 {
-    static const Table t = [] {
-        Table v = plainTable();
-        for (int b = 0; b < 0x20; ++b)
-            if (b != '\t')
-                set(v[b], "\xEF\xBF\xBD", 3 | Lost);
-        set(v['\\'], "\\\\\0", 2);
-        set(v[','], "\\,\0", 2);
-        set(v[';'], "\\;\0", 2);
-        set(v['\n'], "\\n\0", 2);
-        return v;
-    }();
-    return t;
+    static const Table stored = vcardTable();
+    static const Table persian = withPersianYeh(stored);
+    return yeh == Yeh::Persian ? persian : stored;
 }
 
-const FieldText::Table &FieldText::csvText()
+const FieldText::Table &FieldText::csvText(Yeh yeh)
 {
-    static const Table t = [] {
-        Table c = plainTable();
-        set(c[0], "\xEF\xBF\xBD", 3 | Lost);
-        set(c['"'], "\"\"\0", 2 | Quote);
-        c[','].size |= Quote;
-        c['\r'].size |= Quote;
-        c['\n'].size |= Quote;
-        return c;
-    }();
-    return t;
+    static const Table stored = csvTable();
+    static const Table persian = withPersianYeh(stored);
+    return yeh == Yeh::Persian ? persian : stored;
 }
 
 char *FieldText::putNumber(char *p, int n)

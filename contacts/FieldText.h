@@ -23,18 +23,25 @@ public:
     static constexpr uchar Count = 0x3F;
     using Table = std::array<Out, 256>;
 
-    static const Table &utf8();      // plain UTF-8
-    static const Table &vcardText(); // \ , ; newline escaped; other controls lost
-    static const Table &csvText();   // " doubled; NUL lost; , " CR LF quoted
+    // The code page has no Persian yeh (ی), so the store keeps it as the Arabic
+    // one (ي). Persian writes every stored ي as ی, the letter Persian speakers
+    // type and their phones show; the import folds it back.
+    enum class Yeh
+    {
+        Persian,
+        AsStored
+    };
+
+    static const Table &utf8(); // plain UTF-8, as stored
+    // \ , ; newline escaped; other controls lost
+    static const Table &vcardText(Yeh yeh = Yeh::Persian);
+    // " doubled; NUL lost; , " CR LF quoted
+    static const Table &csvText(Yeh yeh = Yeh::Persian);
 
     // Without the trailing spaces that pad it to its width.
     static QByteArrayView unpadded(QByteArrayView field)
     {
         qsizetype n = field.size();
-        quint64 word;
-        constexpr quint64 spaces = 0x2020202020202020ull;
-        while (n >= 8 && (std::memcpy(&word, field.data() + n - 8, 8), word == spaces))
-            n -= 8;
         while (n > 0 && field[n - 1] == ' ')
             --n;
         return field.first(n);

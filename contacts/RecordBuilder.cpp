@@ -23,17 +23,22 @@ const std::array<qint16, 65536> &directBytes()
 }
 
 // The same for two-byte UTF-8 sequences read as one little-endian number, the
-// Arabic letters among them: one look-up per letter.
+// Arabic letters among them: one look-up per letter. The Persian yeh, which our
+// own export writes for every stored yeh, is folded as the codec folds it.
 const std::array<qint16, 65536> &pairBytes()
 {
     static const std::array<qint16, 65536> table = [] {
         std::array<qint16, 65536> t;
         t.fill(-1);
+        const auto set = [&t](char16_t cp, int b) {
+            t[(0xC0 | cp >> 6) | (0x80 | (cp & 0x3F)) << 8] = qint16(b);
+        };
         for (int b = 0; b < 256; ++b) {
             const char16_t cp = Cp1256Codec::decodeByte(uchar(b)).unicode();
             if (cp >= 0x80 && cp < 0x800)
-                t[(0xC0 | cp >> 6) | (0x80 | (cp & 0x3F)) << 8] = qint16(b);
+                set(cp, b);
         }
+        set(0x06CC, uchar(Cp1256Codec::encode(u"\u06CC").at(0)));
         return t;
     }();
     return table;
@@ -121,26 +126,6 @@ void setField(ContactRecord &record, ContactRecord::Field f, const DraftText &te
     }
 }
 
-// Plain ASCII digits, as every export of ours writes them.
-bool plainId(QByteArrayView v, qint16 &id)
-{
-    const bool negative = !v.isEmpty() && v[0] == '-';
-    const QByteArrayView digits = negative ? v.sliced(1) : v;
-    if (digits.isEmpty() || digits.size() > 5)
-        return false;
-    int n = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        n = n * 10 + (c - '0');
-    }
-    n = negative ? -n : n;
-    if (n < -32768 || n > 32767)
-        return false;
-    id = qint16(n);
-    return true;
-}
-
 // A fraction the parser rounded away.
 bool hasFraction(const QString &text)
 {
@@ -193,7 +178,7 @@ ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
     setField(record, ContactRecord::Address, draft.address, notes);
 
     qint16 id = proposedId;
-    if (draft.id && !(draft.id->isUtf8() && plainId(draft.id->utf8View(), id))) {
+    if (draft.id) {
         const QString text = draft.id->toString();
         qint16 parsed = 0;
         const IdNumber::Result r = IdNumber::parse(text, parsed);

@@ -4,28 +4,32 @@
 
 #include <QStringDecoder>
 
-bool TextInput::prepare(QByteArray &bytes, ReadResult &result)
+bool TextInput::prepare(QByteArrayView bytes, QByteArray &converted, QByteArrayView &text,
+                        ReadResult &result)
 {
+    text = bytes;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
-        bytes.remove(0, 3);
+        text = bytes.sliced(3);
     } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
         const bool little = bytes.startsWith("\xFF\xFE");
         QStringDecoder decode(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
-        const QString text = decode(QByteArrayView(bytes).sliced(2));
+        const QString unicode = decode(bytes.sliced(2));
         if (decode.hasError()) {
             result.error =
                 QStringLiteral("فايل UTF-16 خراب است؛ آن را با کدگذاري UTF-8 ذخيره کنيد.");
             result.errorLine = 1;
             return false;
         }
-        bytes = text.toUtf8();
+        converted = unicode.toUtf8();
+        text = converted;
         result.notices << QStringLiteral("فايل UTF-16 بود و به UTF-8 تبديل شد.");
     }
-    if (const void *nul = std::memchr(bytes.constData(), 0, size_t(bytes.size()))) {
-        const qsizetype at = static_cast<const char *>(nul) - bytes.constData();
+    if (const void *nul =
+            text.isEmpty() ? nullptr : std::memchr(text.data(), 0, size_t(text.size()))) {
+        const qsizetype at = static_cast<const char *>(nul) - text.data();
         result.error = QStringLiteral("اين فايل متن نيست (بايت صفر دارد). فايل vCard (.vcf) "
                                       "يا CSV را بدهيد.");
-        result.errorLine = lineOf(bytes, at);
+        result.errorLine = lineOf(text, at);
         return false;
     }
     return true;

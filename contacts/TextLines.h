@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstring>
 
 #include <QByteArrayView>
@@ -10,19 +9,7 @@
 class TextLines
 {
 public:
-    explicit TextLines(QByteArrayView text) : TextLines(text, separatorOf(text), 0) {}
-    // A piece of a larger text: its separator, and the lines that came before.
-    TextLines(QByteArrayView text, char sep, qsizetype linesBefore)
-        : m_text(text), m_sep(sep), m_number(linesBefore)
-    {
-        advance();
-    }
-
-    // How many times c occurs, faster than a call per line.
-    static qsizetype count(QByteArrayView text, char c)
-    {
-        return std::count(text.begin(), text.end(), c);
-    }
+    explicit TextLines(QByteArrayView text) : m_text(text), m_sep(separatorOf(text)) { advance(); }
 
     static char separatorOf(QByteArrayView text) { return text.contains('\n') ? '\n' : '\r'; }
 

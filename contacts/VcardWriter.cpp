@@ -28,9 +28,9 @@ char *VcardWriter::fold(char *line, char *end)
 }
 
 char *VcardWriter::write(const ContactRecord &record, qint64 n, Version version, char *p,
-                         QList<ExportWarning> &warnings)
+                         QList<ExportWarning> &warnings, FieldText::Yeh yeh)
 {
-    const FieldText::Table &table = FieldText::vcardText();
+    const FieldText::Table &table = FieldText::vcardText(yeh);
     const auto field = [&record](ContactRecord::Field f) {
         return FieldText::unpadded(record.fieldBytes(f));
     };
@@ -100,9 +100,9 @@ char *VcardWriter::write(const ContactRecord &record, qint64 n, Version version,
 }
 
 void VcardWriter::write(const ContactRecord &record, qint64 n, Version version, QByteArray &out,
-                        QList<ExportWarning> &warnings)
+                        QList<ExportWarning> &warnings, FieldText::Yeh yeh)
 {
     const qsizetype start = out.size();
     out.resize(start + MaxCard);
-    out.resize(write(record, n, version, out.data() + start, warnings) - out.constData());
+    out.resize(write(record, n, version, out.data() + start, warnings, yeh) - out.constData());
 }

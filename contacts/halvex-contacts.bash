@@ -37,7 +37,7 @@ _halvex_contacts()
         COMPREPLY=($(compgen -W "export import list check --help --version" -- "$cur"))
         ;;
     export)
-        COMPREPLY=($(compgen -W "--format --output -o --data --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "--format --arabic-letters --output -o --data --help" -- "$cur"))
         ;;
     import)
         if [[ $cur == -* ]]; then

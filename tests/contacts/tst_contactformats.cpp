@@ -19,6 +19,7 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void roundTripOddValues();
+    void persianYeh();
     void vcardLines_data();
     void vcardLines();
     void vcardValues();
@@ -83,6 +84,27 @@ void TestContactFormats::roundTripOddValues()
         QCOMPARE(imported.status, 0);
         QVERIFY2(imported.err.isEmpty(), imported.err.constData());
         QCOMPARE(readData(dir.filePath("to")).toHex(), odd.toHex());
+    }
+}
+
+void TestContactFormats::persianYeh()
+{
+    // The store's ي goes out as the ی people type, and comes back as the same bytes.
+    using datafiles::record;
+    const QByteArray data = record(u"علي"_qs, u"رضايي"_qs, {}, {}, 1, u"کوي يأس"_qs);
+    const QByteArray persian = QStringLiteral("رضایی").toUtf8(), arabic = u"رضايي"_qs.toUtf8();
+    for (const char *format : {"vcard", "csv"}) {
+        QTemporaryDir dir;
+        writeData(dir.filePath("from"), data);
+        const Run out = runTool({"export", "--format", format, "--data", dir.filePath("from")});
+        QVERIFY(out.out.contains(persian) && out.out.contains(u"کوی یأس"_qs.toUtf8()));
+        QVERIFY(!out.out.contains(u"ي"_qs.toUtf8()));
+        const Run stored = runTool(
+            {"export", "--format", format, "--arabic-letters", "--data", dir.filePath("from")});
+        QCOMPARE(stored.out, QByteArray(out.out).replace(u"ی"_qs.toUtf8(), u"ي"_qs.toUtf8()));
+        QVERIFY(stored.out.contains(arabic));
+        QCOMPARE(runTool({"import", "--data", dir.filePath("to"), "-"}, out.out).status, 0);
+        QCOMPARE(readData(dir.filePath("to")).toHex(), data.toHex());
     }
 }
 

@@ -50,6 +50,9 @@ def check(cards, version, problems):
         return
     for n, (card, r) in enumerate(zip(cards, RECORDS), 1):
         def expect(what, got, want):
+            # The stored Arabic yeh goes out as the Persian one.
+            if isinstance(want, str):
+                want = want.replace("\u064a", "\u06cc")
             if got != want:
                 problems.append(f"{version} record {n} {what}: {got!r} != {want!r}")
 
