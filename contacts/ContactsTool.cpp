@@ -23,6 +23,7 @@
 #include "DataLocation.h"
 #include "FieldText.h"
 #include "HalvexInfo.h"
+#include "InputBuffer.h"
 #include "RecordBuilder.h"
 
 namespace {
@@ -372,9 +373,7 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
     if (files.isEmpty())
         return usageError(QStringLiteral("فايلي براي افزودن نداده ايد: import FILE..."));
 
-    // Files are mapped, not copied: the readers only look at them, and copying
-    // a large file into fresh memory cost more than parsing it.
-    std::vector<std::unique_ptr<QFile>> mapped;
+    std::vector<std::unique_ptr<InputBuffer>> buffers; // kept until the import is done
     QList<ImportSource> sources;
     for (const QString &name : files) {
         ImportSource s{name, {}};
@@ -386,22 +385,29 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
             s.name = QStringLiteral("<stdin>");
             s.bytes = m_in->readAll();
         } else {
-            auto file = std::make_unique<QFile>(name);
-            if (QFileInfo(name).isDir() || !file->open(QIODevice::ReadOnly)) {
+            // Read, not mapped: a file that another program shortens meanwhile
+            // must give a message, not a bus error.
+            QFile file(name);
+            if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
                 say(m_err, QStringLiteral("%1: خوانده نشد: %2")
                                .arg(name, QFileInfo(name).isDir() ? QStringLiteral("يک پوشه است")
-                                                                  : file->errorString()));
+                                                                  : file.errorString()));
                 say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
                 return Failure;
             }
-            // A pipe or a device cannot be mapped, and an empty file needs no mapping.
-            const uchar *map = file->size() > 0 ? file->map(0, file->size()) : nullptr;
-            if (map) {
-                s.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(map),
-                                                  qsizetype(file->size()));
-                mapped.push_back(std::move(file));
+            // A pipe or a device has no size to read into.
+            if (file.isSequential() || file.size() == 0) {
+                s.bytes = file.readAll();
             } else {
-                s.bytes = file->readAll();
+                auto buffer = std::make_unique<InputBuffer>();
+                QString why;
+                if (!buffer->read(file.handle(), file.size(), why)) {
+                    say(m_err, QStringLiteral("%1: خوانده نشد: %2").arg(name, why));
+                    say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+                    return Failure;
+                }
+                s.bytes = buffer->bytes();
+                buffers.push_back(std::move(buffer));
             }
         }
         sources.append(std::move(s));
