@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "ContactStore.h"
+
 namespace {
 
 QString resolved(const QString &path)
@@ -28,16 +30,6 @@ DataLocation::Kind DataLocation::decide(const Inputs &in)
     return ProgramFolder;
 }
 
-bool DataLocation::hasFileDir(const QString &dir)
-{
-    const QStringList entries =
-        QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QString &name : entries)
-        if (name.compare(QLatin1String("File"), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
 QString DataLocation::installedBinDir()
 {
 #ifdef HALVEX_INSTALL_BINDIR
@@ -57,7 +49,8 @@ QString DataLocation::userDataDir()
 
 DataLocation::Kind DataLocation::kind(const QString &programDir)
 {
-    return decide({programDir, hasFileDir(programDir), installedBinDir(), userDataDir()});
+    return decide(
+        {programDir, ContactStore(programDir).hasDataFolder(), installedBinDir(), userDataDir()});
 }
 
 QString DataLocation::baseFolder(const QString &programDir)

@@ -37,5 +37,4 @@ public:
 
     static QString installedBinDir();
     static QString userDataDir();
-    static bool hasFileDir(const QString &dir);
 };

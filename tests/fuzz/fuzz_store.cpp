@@ -15,6 +15,7 @@
 #include "ContactStore.h"
 #include "FuzzCheck.h"
 #include "FaultyIo.h"
+#include "ReadRecord.h"
 #include "StoreIo.h"
 
 namespace {
@@ -168,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     case Read: {
         ContactRecord r;
-        e = store.ReadRecord(n, r);
+        e = readRecord(store, n, r);
         valid = inRange;
         if (e.ok())
             FUZZ_CHECK(r.toByteArray() == whole.mid((n - 1) * kSize, kSize));

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ContactStore.h"
 #include "DataLocation.h"
 
 class TestDataLocation : public QObject
@@ -68,14 +69,14 @@ void TestDataLocation::linkedInstallFolder()
 void TestDataLocation::fileFolderFoundInAnyCase()
 {
     QTemporaryDir dir;
-    QVERIFY(!DataLocation::hasFileDir(dir.path()));
+    QVERIFY(!ContactStore(dir.path()).hasDataFolder());
     QFile plain(dir.path() + QStringLiteral("/file"));
     QVERIFY(plain.open(QIODevice::WriteOnly)); // a plain file of that name is no folder
     plain.close();
-    QVERIFY(!DataLocation::hasFileDir(dir.path()));
+    QVERIFY(!ContactStore(dir.path()).hasDataFolder());
     QVERIFY(QFile::remove(plain.fileName()));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("fILE")));
-    QVERIFY(DataLocation::hasFileDir(dir.path()));
+    QVERIFY(ContactStore(dir.path()).hasDataFolder());
     QCOMPARE(DataLocation::baseFolder(dir.path()), dir.path());
 }
 
