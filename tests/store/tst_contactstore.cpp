@@ -558,8 +558,13 @@ void TestContactStore::deleteEmptiesLeftoverTemp()
         old.write(records(50, 60));
     }
     ContactStore store(dir.path());
+    const auto left = store.leftover();
+    QVERIFY(left);
+    QCOMPARE(left->name, "quorvel1.dat");
+    QCOMPARE(left->size, 11 * 156);
     QVERIFY(store.DeleteRecord(1).ok());
     QCOMPARE(readData(dir.path()), records(2, 2));
+    QVERIFY(!store.leftover());
 }
 
 void TestContactStore::deleteKeepsFileMode()
