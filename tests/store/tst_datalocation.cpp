@@ -7,6 +7,7 @@
 
 #include "ContactStore.h"
 #include "DataLocation.h"
+#include "FaultyIo.h"
 
 class TestDataLocation : public QObject
 {
@@ -93,6 +94,12 @@ void TestDataLocation::prepareMakesAPrivateFolder()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QVERIFY(!DataLocation::prepare(blocker.fileName() + QStringLiteral("/Halvex")));
+    // Every folder it makes goes through the store's file calls.
+    for (int n = 1; n <= 2; ++n) {
+        FaultyIo io(n, FaultyIo::Mkdir);
+        QVERIFY(!DataLocation::prepare(dir.path() + QStringLiteral("/other/Halvex"), &io));
+        QVERIFY(io.fired());
+    }
 }
 
 QTEST_APPLESS_MAIN(TestDataLocation)
