@@ -488,12 +488,11 @@ int ContactsTool::checkContacts(const QCommandLineParser &parser)
         say(m_out, QStringLiteral("بيش از %1 رکورد: برنامه نمي تواند اين فايل را بشمارد.")
                        .arg(ContactStore::MaxRecords));
     }
-    const QFileInfo temp(store.dataDir() + QStringLiteral("/quorvel1.dat"));
-    if (temp.exists())
+    if (const auto left = store.leftover())
         say(m_out, QStringLiteral("فايل %1 (%2 بايت) از حذفي که تمام نشده مانده است؛ برنامه در "
                                   "شروع بعدي آن را به کار نمي برد مگر فايل داده نباشد.")
-                       .arg(temp.fileName())
-                       .arg(temp.size()));
+                       .arg(left->name)
+                       .arg(left->size));
     say(m_out, sound ? QStringLiteral("سالم است.") : QStringLiteral("سالم نيست."));
     return sound ? Success : Failure;
 }

@@ -1,5 +1,6 @@
 #include "ContactStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -11,8 +12,8 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include "StoreIo.h"
 
@@ -28,12 +29,6 @@ constexpr qint64 kChunkRecords = 4096;
 QByteArray native(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-bool isDir(const QString &path)
-{
-    struct stat st;
-    return ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString errnoText(int err)
@@ -80,9 +75,10 @@ class ContactStore::WriteLock
 public:
     // A kernel lock on a file beside the data file: it dies with its holder, so a
     // killed copy of the program never leaves the next writer locked out.
-    WriteLock(const QString &dir, int timeoutMs) : m_path(dir + u'/' + QLatin1String(kLockName))
+    WriteLock(StoreIo *io, const QString &dir, int timeoutMs)
+        : m_io(io), m_path(dir + u'/' + QLatin1String(kLockName))
     {
-        m_fd = ::open(native(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, kOwnerOnly);
+        m_fd = m_io->open(native(m_path), O_RDWR | O_CREAT, kOwnerOnly);
         if (m_fd < 0) {
             m_error = errno;
             return;
@@ -90,7 +86,7 @@ public:
         QElapsedTimer waited;
         waited.start();
         for (;;) {
-            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            if (m_io->flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
                 m_locked = true;
                 return;
             }
@@ -106,7 +102,7 @@ public:
     ~WriteLock()
     {
         if (m_fd >= 0)
-            ::close(m_fd); // releases the lock
+            m_io->close(m_fd); // releases the lock
     }
     WriteLock(const WriteLock &) = delete;
     WriteLock &operator=(const WriteLock &) = delete;
@@ -116,6 +112,7 @@ public:
     const QString &path() const { return m_path; }
 
 private:
+    StoreIo *m_io;
     QString m_path;
     int m_fd = -1;
     int m_error = 0;
@@ -135,8 +132,8 @@ public:
     mode_t mode = 0;
 };
 
-ContactStore::ContactStore(QString programDir, StoreIo *io)
-    : m_programDir(std::move(programDir)), m_io(io ? io : StoreIo::defaultIo())
+ContactStore::ContactStore(QString baseFolder, StoreIo *io)
+    : m_baseFolder(std::move(baseFolder)), m_io(io ? io : StoreIo::defaultIo())
 {
 }
 
@@ -149,19 +146,81 @@ ContactStore ContactStore::atDataFolder(const QString &dataFolder, StoreIo *io)
 
 QString ContactStore::dataDir() const
 {
-    if (m_fixedFolder)
-        return m_programDir;
-    const QString exact = m_programDir + u'/' + QLatin1String(kFolder);
-    if (isDir(exact))
-        return exact;
-    const QStringList dirs =
-        QDir(m_programDir)
-            .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QString &name : dirs) {
-        if (name.compare(QLatin1String(kFolder), Qt::CaseInsensitive) == 0)
-            return m_programDir + u'/' + name;
+    QString dir;
+    findDataDir(dir);
+    return dir;
+}
+
+bool ContactStore::hasDataFolder() const
+{
+    QString dir;
+    bool found = false;
+    return !findDataDir(dir, &found) && found;
+}
+
+std::optional<ContactStore::Leftover> ContactStore::leftover() const
+{
+    QString dir;
+    struct stat st;
+    bool found = false;
+    if (findDataDir(dir) || probe(dir + u'/' + QLatin1String(kTempName), st, found) || !found)
+        return std::nullopt;
+    return Leftover{QLatin1String(kTempName), qint64(st.st_size)};
+}
+
+StoreError ContactStore::findDataDir(QString &dir, bool *found) const
+{
+    // The usual spelling first: it needs no listing.
+    const bool fixed = m_fixedFolder;
+    dir = fixed ? m_baseFolder : m_baseFolder + u'/' + QLatin1String(kFolder);
+    if (fixed && !found)
+        return {};
+    bool there = false;
+    if (StoreError e = probeDir(dir, there))
+        return e;
+    if (found)
+        *found = there;
+    if (there || fixed)
+        return {};
+    QList<QByteArray> names;
+    if (m_io->listDir(native(m_baseFolder), names) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) // nothing to find; the caller names the folder
+            return {};
+        return diskError(m_baseFolder, errno);
     }
-    return exact;
+    std::sort(names.begin(), names.end()); // the same one of several spellings every time
+    for (const QByteArray &name : names) {
+        const QString decoded = QFile::decodeName(name);
+        if (decoded.compare(QLatin1String(kFolder), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString candidate = m_baseFolder + u'/' + decoded;
+        if (StoreError e = probeDir(candidate, there))
+            return e;
+        if (there) {
+            dir = candidate;
+            if (found)
+                *found = true;
+            return {};
+        }
+    }
+    return {};
+}
+
+StoreError ContactStore::probe(const QString &path, struct stat &st, bool &found) const
+{
+    found = m_io->stat(native(path), st) == 0;
+    if (found || errno == ENOENT || errno == ENOTDIR)
+        return {};
+    return diskError(path, errno);
+}
+
+StoreError ContactStore::probeDir(const QString &path, bool &isDir) const
+{
+    struct stat st;
+    bool found = false;
+    const StoreError e = probe(path, st, found);
+    isDir = found && S_ISDIR(st.st_mode);
+    return e;
 }
 
 QString ContactStore::dataFilePath() const
@@ -183,7 +242,9 @@ StoreError ContactStore::lockError(const WriteLock &lock, const QString &dir) co
     if (lock.error() == 0)
         return StoreError(StoreError::InUse, dir + u'/' + QLatin1String(kDataName));
     // A lock file that cannot be made is the folder's fault, unless it exists.
-    const bool exists = QFileInfo::exists(lock.path());
+    struct stat st;
+    bool exists = false;
+    probe(lock.path(), st, exists);
     return diskError(exists ? lock.path() : dir, lock.error());
 }
 
@@ -195,23 +256,26 @@ bool ContactStore::syncDir(const QString &dir) const
 
 StoreError ContactStore::statData(qint64 &size) const
 {
-    const QString dir = dataDir();
+    QString dir;
+    if (StoreError e = findDataDir(dir))
+        return e;
     const QString path = dir + u'/' + QLatin1String(kDataName);
     struct stat st;
-    int rc = ::stat(native(path).constData(), &st);
-    if (rc != 0 && errno == ENOENT && isDir(dir)) {
+    bool found = false;
+    if (StoreError e = probe(path, st, found))
+        return e;
+    if (!found) {
+        bool folder = false;
+        if (StoreError e = probeDir(dir, folder))
+            return e;
+        if (!folder)
+            return StoreError(StoreError::PathNotFound, dir);
         if (StoreError e = recover(dir, false))
             return e;
-        rc = ::stat(native(path).constData(), &st);
-    }
-    if (rc != 0) {
-        const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) {
-            if (!isDir(dir))
-                return StoreError(StoreError::PathNotFound, dir);
+        if (StoreError e = probe(path, st, found))
+            return e;
+        if (!found)
             return StoreError(StoreError::FileNotFound, path);
-        }
-        return diskError(path, err);
     }
     if (!S_ISREG(st.st_mode))
         return diskError(path, EISDIR);
@@ -223,10 +287,15 @@ StoreError ContactStore::recover(const QString &dir, bool createEmpty) const
 {
     // For a data file found missing outside a write. Only a left-over, or a wish
     // for an empty file, is worth taking the lock for.
-    const QString temp = dir + u'/' + QLatin1String(kTempName);
-    if (!createEmpty && !QFileInfo::exists(temp))
-        return {};
-    WriteLock lock(dir, m_lockTimeoutMs);
+    if (!createEmpty) {
+        struct stat st;
+        bool found = false;
+        if (StoreError e = probe(dir + u'/' + QLatin1String(kTempName), st, found))
+            return e;
+        if (!found)
+            return {};
+    }
+    WriteLock lock(m_io, dir, m_lockTimeoutMs);
     if (StoreError e = lockError(lock, dir))
         return e;
     if (StoreError e = restoreLeftover(dir))
@@ -251,14 +320,16 @@ StoreError ContactStore::restoreLeftover(const QString &dir) const
     // before anything creates an empty data file or empties the copy.
     const QString path = dir + u'/' + QLatin1String(kDataName);
     const QString temp = dir + u'/' + QLatin1String(kTempName);
-    if (QFileInfo::exists(path))
-        return {};
     struct stat st;
-    if (::stat(native(temp).constData(), &st) != 0) {
-        if (errno == ENOENT)
-            return {};
-        return diskError(temp, errno);
-    }
+    bool found = false;
+    if (StoreError e = probe(path, st, found))
+        return e;
+    if (found)
+        return {};
+    if (StoreError e = probe(temp, st, found))
+        return e;
+    if (!found)
+        return {};
     if (!S_ISREG(st.st_mode) || st.st_size % ContactRecord::Size != 0)
         return StoreError(StoreError::FileNotFound, path,
                           QStringLiteral("%1 ناقص است و دست نخورده ماند").arg(kTempName));
@@ -270,11 +341,15 @@ StoreError ContactStore::restoreLeftover(const QString &dir) const
 
 StoreError ContactStore::beginWrite(Writing &w) const
 {
-    w.dir = dataDir();
+    if (StoreError e = findDataDir(w.dir))
+        return e;
     w.path = w.dir + u'/' + QLatin1String(kDataName);
-    if (!isDir(w.dir))
+    bool folder = false;
+    if (StoreError e = probeDir(w.dir, folder))
+        return e;
+    if (!folder)
         return StoreError(StoreError::PathNotFound, w.dir);
-    w.lock.emplace(w.dir, m_lockTimeoutMs);
+    w.lock.emplace(m_io, w.dir, m_lockTimeoutMs);
     if (StoreError e = lockError(*w.lock, w.dir))
         return e;
 
@@ -292,7 +367,7 @@ StoreError ContactStore::beginWrite(Writing &w) const
         return diskError(w.path, errno);
     }
     struct stat st;
-    if (::fstat(w.file.get(), &st) != 0)
+    if (m_io->fstat(w.file.get(), st) != 0)
         return diskError(w.path, errno);
     if (!S_ISREG(st.st_mode))
         return diskError(w.path, EISDIR);
@@ -335,14 +410,15 @@ StoreError ContactStore::replaceData(const Writing &w,
     Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_TRUNC, kOwnerOnly));
     if (!out.valid())
         return diskError(temp, errno);
-    ::fchmod(out.get(), w.mode & 07777);
-
     const auto fail = [&](const QString &path, int err) {
         if (out.valid())
             m_io->close(out.release());
         m_io->unlink(native(temp));
         return diskError(path, err);
     };
+    // The rename gives the data file the copy's mode: it must be the old one.
+    if (m_io->fchmod(out.get(), w.mode & 07777) != 0)
+        return fail(temp, errno);
     off_t at = 0;
     for (const QByteArrayView piece : pieces) {
         if (!piece.isEmpty() &&
@@ -363,9 +439,14 @@ StoreError ContactStore::replaceData(const Writing &w,
 
 StoreError ContactStore::Open()
 {
-    const QString dir = dataDir();
-    if (!isDir(dir)) {
-        if (::mkdir(native(dir).constData(), 0700) != 0 && errno != EEXIST) {
+    QString dir;
+    if (StoreError e = findDataDir(dir))
+        return e;
+    bool folder = false;
+    if (StoreError e = probeDir(dir, folder))
+        return e;
+    if (!folder) {
+        if (m_io->mkdir(native(dir), 0700) != 0 && errno != EEXIST) {
             const int err = errno;
             if (err == EACCES || err == EPERM || err == EROFS)
                 return diskError(dir, err);
@@ -373,8 +454,11 @@ StoreError ContactStore::Open()
         }
         syncDir(QFileInfo(dir).path());
     }
-    const QString path = dir + u'/' + QLatin1String(kDataName);
-    if (!QFileInfo::exists(path)) {
+    struct stat st;
+    bool found = false;
+    if (StoreError e = probe(dir + u'/' + QLatin1String(kDataName), st, found))
+        return e;
+    if (!found) {
         if (StoreError e = recover(dir, true))
             return e;
     }
@@ -453,11 +537,16 @@ StoreError ContactStore::AppendRecords(const std::vector<ContactRecord> &records
 
 StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
 {
-    const QString dir = dataDir();
+    QString dir;
+    if (StoreError e = findDataDir(dir))
+        return e;
     const QString path = dir + u'/' + QLatin1String(kDataName);
     Fd fd(m_io, m_io->open(native(path), O_RDONLY, 0));
     if (!fd.valid() && errno == ENOENT) {
-        if (!isDir(dir))
+        bool folder = false;
+        if (StoreError e = probeDir(dir, folder))
+            return e;
+        if (!folder)
             return StoreError(StoreError::PathNotFound, dir);
         // Listing a missing file creates an empty one, unless a left-over holds its records.
         if (StoreError e = recover(dir, true))
@@ -467,7 +556,7 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
     if (!fd.valid())
         return diskError(path, errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0)
+    if (m_io->fstat(fd.get(), st) != 0)
         return diskError(path, errno);
     const qint64 total = st.st_size / ContactRecord::Size;
 
@@ -484,23 +573,6 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
         }
         n += batch;
     }
-    return {};
-}
-
-StoreError ContactStore::ReadRecord(qint64 n, ContactRecord &record) const
-{
-    const QString path = dataFilePath();
-    qint64 count = 0;
-    if (StoreError e = CountWholeRecords(count))
-        return e;
-    if (n < 1 || n > count)
-        return StoreError(StoreError::BadRecordNumber, path, QString::number(n));
-    Fd fd(m_io, m_io->open(native(path), O_RDONLY, 0));
-    if (!fd.valid())
-        return diskError(path, errno);
-    if (!m_io->readFully(fd.get(), record.data(), ContactRecord::Size,
-                         off_t((n - 1) * ContactRecord::Size)))
-        return diskError(path, errno);
     return {};
 }
 

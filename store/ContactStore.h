@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 #include <QByteArrayView>
@@ -11,10 +12,14 @@
 #include "StoreError.h"
 
 class StoreIo;
+struct stat;
 
-// The data file File/quorvel.dat in a program directory. Every operation opens,
-// works and closes; nothing is cached. Writers hold a lock file for their whole
-// duration, and a deletion or a bulk append replaces the file atomically.
+// The data file File/quorvel.dat under a base folder: the program's own folder,
+// or the user's data folder for an installed program (DataLocation decides).
+// Only the store knows the names of the files in the data folder. Every
+// operation opens, works and closes; nothing is cached. Writers hold a lock file
+// for their whole duration, and a deletion or a bulk append replaces the file
+// atomically.
 class ContactStore
 {
 public:
@@ -23,13 +28,25 @@ public:
     // Return false to stop early. n is the 1-based record number.
     using Visitor = std::function<bool(const ContactRecord &record, qint64 n)>;
 
-    explicit ContactStore(QString programDir, StoreIo *io = nullptr);
+    // A copy that a write left behind when it was cut off.
+    struct Leftover
+    {
+        QString name;
+        qint64 size = 0;
+    };
+
+    explicit ContactStore(QString baseFolder, StoreIo *io = nullptr);
     // A store whose data file is dataFolder/quorvel.dat, with no search for File.
     static ContactStore atDataFolder(const QString &dataFolder, StoreIo *io = nullptr);
 
-    // The folder File, matched without regard to letter case.
+    // The folder File, matched without regard to letter case; File itself when
+    // there is none yet.
     QString dataDir() const;
     QString dataFilePath() const;
+    // The base folder holds File in some letter case.
+    bool hasDataFolder() const;
+    // None when there is no left-over, or the folder cannot be read.
+    std::optional<Leftover> leftover() const;
 
     // At start-up: create a missing folder or data file, or bring back the data
     // file from a deletion that stopped after removing it.
@@ -46,7 +63,6 @@ public:
     StoreError AppendRecords(const std::vector<ContactRecord> &records,
                              qint64 *recordsAfter = nullptr);
     StoreError ReadAllRecords(const Visitor &visit) const;
-    StoreError ReadRecord(qint64 n, ContactRecord &record) const;
 
     // With expected set, the record is written only if it still holds exactly that.
     StoreError RewriteRecord(qint64 n, const ContactRecord &record,
@@ -58,6 +74,11 @@ public:
 private:
     class WriteLock;
     class Writing;
+
+    StoreError findDataDir(QString &dir, bool *found = nullptr) const;
+    // A missing entry is no error; any other failure to look is.
+    StoreError probe(const QString &path, struct stat &st, bool &found) const;
+    StoreError probeDir(const QString &path, bool &isDir) const;
 
     StoreError diskError(const QString &path, int err) const;
     StoreError lockError(const WriteLock &lock, const QString &dir) const;
@@ -73,7 +94,7 @@ private:
                             QByteArrayView old) const;
     StoreError replaceData(const Writing &w, std::initializer_list<QByteArrayView> pieces) const;
 
-    QString m_programDir;
+    QString m_baseFolder; // the data folder itself when m_fixedFolder
     bool m_fixedFolder = false;
     StoreIo *m_io;
     int m_lockTimeoutMs = 2000;

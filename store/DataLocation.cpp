@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "ContactStore.h"
+#include "StoreIo.h"
+
 namespace {
 
 QString resolved(const QString &path)
@@ -14,6 +17,22 @@ QString resolved(const QString &path)
         return {};
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? QDir::cleanPath(QDir(path).absolutePath()) : canonical;
+}
+
+bool isDir(StoreIo *io, const QString &path)
+{
+    struct stat st;
+    return io->stat(QFile::encodeName(path), st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool makePath(StoreIo *io, const QString &path, mode_t mode)
+{
+    if (isDir(io, path))
+        return true;
+    const QString parent = QFileInfo(path).absolutePath();
+    if (parent != path && !makePath(io, parent, 0777))
+        return false;
+    return io->mkdir(QFile::encodeName(path), mode) == 0 || isDir(io, path);
 }
 
 } // namespace
@@ -26,16 +45,6 @@ DataLocation::Kind DataLocation::decide(const Inputs &in)
     if (!installed.isEmpty() && !in.userDataDir.isEmpty() && resolved(in.programDir) == installed)
         return UserFolder;
     return ProgramFolder;
-}
-
-bool DataLocation::hasFileDir(const QString &dir)
-{
-    const QStringList entries =
-        QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    for (const QString &name : entries)
-        if (name.compare(QLatin1String("File"), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
 }
 
 QString DataLocation::installedBinDir()
@@ -57,7 +66,8 @@ QString DataLocation::userDataDir()
 
 DataLocation::Kind DataLocation::kind(const QString &programDir)
 {
-    return decide({programDir, hasFileDir(programDir), installedBinDir(), userDataDir()});
+    return decide(
+        {programDir, ContactStore(programDir).hasDataFolder(), installedBinDir(), userDataDir()});
 }
 
 QString DataLocation::baseFolder(const QString &programDir)
@@ -65,15 +75,12 @@ QString DataLocation::baseFolder(const QString &programDir)
     return kind(programDir) == UserFolder ? userDataDir() : programDir;
 }
 
-bool DataLocation::prepare(const QString &baseFolder)
+bool DataLocation::prepare(const QString &baseFolder, StoreIo *io)
 {
-    if (QFileInfo(baseFolder).isDir())
+    io = io ? io : StoreIo::defaultIo();
+    if (isDir(io, baseFolder))
         return true;
     // Parents as the user's umask has them; our own folder is private.
-    const QString parent = QFileInfo(baseFolder).absolutePath();
-    if (!QDir().mkpath(parent))
-        return false;
-    if (::mkdir(QFile::encodeName(baseFolder).constData(), 0700) != 0)
-        return QFileInfo(baseFolder).isDir();
-    return true;
+    return makePath(io, QFileInfo(baseFolder).absolutePath(), 0777) &&
+           makePath(io, baseFolder, 0700);
 }

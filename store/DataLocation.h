@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class StoreIo;
+
 // Decides which folder holds the data folder File/. The program's own folder
 // wins when it already has one or is not an installed copy; an installed
 // program cannot write beside itself, so it keeps each user's data in their
@@ -33,9 +35,8 @@ public:
 
     // Creates the per-user base folder (mode 0700) when it is the one chosen.
     // False when it could not be made; the store then names the path.
-    static bool prepare(const QString &baseFolder);
+    static bool prepare(const QString &baseFolder, StoreIo *io = nullptr);
 
     static QString installedBinDir();
     static QString userDataDir();
-    static bool hasFileDir(const QString &dir);
 };

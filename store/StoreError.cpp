@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+#include "ContactStore.h"
+
 QString StoreError::kindName(Kind kind)
 {
     switch (kind) {
@@ -12,7 +14,8 @@ QString StoreError::kindName(Kind kind)
     case PathNotFound:
         return QStringLiteral("مسير پيدا نشد");
     case Overflow:
-        return QStringLiteral("تعداد رکوردها بيش از حد مجاز (32767) است");
+        return QStringLiteral("تعداد رکوردها بيش از حد مجاز (%1) است")
+            .arg(ContactStore::MaxRecords);
     case BadRecordNumber:
         return QStringLiteral("شماره رکورد نامعتبر است");
     case DiskError:

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 StoreIo::~StoreIo() = default;
@@ -49,6 +51,54 @@ int StoreIo::rename(const QByteArray &from, const QByteArray &to)
 int StoreIo::unlink(const QByteArray &path)
 {
     return ::unlink(path.constData());
+}
+
+int StoreIo::stat(const QByteArray &path, struct stat &st)
+{
+    return ::stat(path.constData(), &st);
+}
+
+int StoreIo::fstat(int fd, struct stat &st)
+{
+    return ::fstat(fd, &st);
+}
+
+int StoreIo::mkdir(const QByteArray &path, mode_t mode)
+{
+    return ::mkdir(path.constData(), mode);
+}
+
+int StoreIo::fchmod(int fd, mode_t mode)
+{
+    return ::fchmod(fd, mode);
+}
+
+int StoreIo::flock(int fd, int operation)
+{
+    return ::flock(fd, operation);
+}
+
+int StoreIo::listDir(const QByteArray &path, QList<QByteArray> &names)
+{
+    DIR *dir = ::opendir(path.constData());
+    if (!dir)
+        return -1;
+    names.clear();
+    int err = 0;
+    for (;;) {
+        errno = 0; // readdir tells the end from an error only by errno
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            err = errno;
+            break;
+        }
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << name;
+    }
+    ::closedir(dir);
+    errno = err;
+    return err == 0 ? 0 : -1;
 }
 
 bool StoreIo::readFully(int fd, void *buf, size_t n, off_t offset)

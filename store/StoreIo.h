@@ -1,11 +1,13 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <QByteArray>
+#include <QList>
 
-// The file-system calls the store makes, one virtual each, so tests can fail any
-// single write, flush or rename. The default is plain POSIX.
+// Every file-system call the store makes, one virtual each, so tests can fail
+// any single one of them. The default is plain POSIX.
 class StoreIo
 {
 public:
@@ -19,6 +21,13 @@ public:
     virtual int ftruncate(int fd, off_t length);
     virtual int rename(const QByteArray &from, const QByteArray &to);
     virtual int unlink(const QByteArray &path);
+    virtual int stat(const QByteArray &path, struct stat &st);
+    virtual int fstat(int fd, struct stat &st);
+    virtual int mkdir(const QByteArray &path, mode_t mode);
+    virtual int fchmod(int fd, mode_t mode);
+    virtual int flock(int fd, int operation);
+    // The names in a folder, "." and ".." left out.
+    virtual int listDir(const QByteArray &path, QList<QByteArray> &names);
 
     // Whole-buffer helpers built on the calls above; false with errno set on failure.
     bool readFully(int fd, void *buf, size_t n, off_t offset);

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "ContactStore.h"
+#include "ReadRecord.h"
 #include "StoreTestUtil.h"
 
 using namespace storetest;
@@ -222,10 +223,10 @@ void TestContactStore::readAll()
     QCOMPARE(calls, 3);
 
     ContactRecord r;
-    QVERIFY(store.ReadRecord(4097, r).ok());
+    QVERIFY(readRecord(store, 4097, r).ok());
     QCOMPARE(r, contact(4097));
-    QCOMPARE(store.ReadRecord(0, r).kind(), StoreError::BadRecordNumber);
-    QCOMPARE(store.ReadRecord(5001, r).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(readRecord(store, 0, r).kind(), StoreError::BadRecordNumber);
+    QCOMPARE(readRecord(store, 5001, r).kind(), StoreError::BadRecordNumber);
 }
 
 void TestContactStore::readAllCreatesMissingFile()
@@ -355,7 +356,7 @@ void TestContactStore::missingDataFileComesBackFromLeftover()
         if (op == "count")
             return store.CountWholeRecords(count);
         if (op == "read")
-            return store.ReadRecord(2, r);
+            return readRecord(store, 2, r);
         if (op == "append")
             return store.AppendRecord(contact(4));
         if (op == "append many")
@@ -557,8 +558,13 @@ void TestContactStore::deleteEmptiesLeftoverTemp()
         old.write(records(50, 60));
     }
     ContactStore store(dir.path());
+    const auto left = store.leftover();
+    QVERIFY(left);
+    QCOMPARE(left->name, "quorvel1.dat");
+    QCOMPARE(left->size, 11 * 156);
     QVERIFY(store.DeleteRecord(1).ok());
     QCOMPARE(readData(dir.path()), records(2, 2));
+    QVERIFY(!store.leftover());
 }
 
 void TestContactStore::deleteKeepsFileMode()

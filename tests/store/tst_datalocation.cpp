@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ContactStore.h"
 #include "DataLocation.h"
+#include "FaultyIo.h"
 
 class TestDataLocation : public QObject
 {
@@ -68,14 +70,14 @@ void TestDataLocation::linkedInstallFolder()
 void TestDataLocation::fileFolderFoundInAnyCase()
 {
     QTemporaryDir dir;
-    QVERIFY(!DataLocation::hasFileDir(dir.path()));
+    QVERIFY(!ContactStore(dir.path()).hasDataFolder());
     QFile plain(dir.path() + QStringLiteral("/file"));
     QVERIFY(plain.open(QIODevice::WriteOnly)); // a plain file of that name is no folder
     plain.close();
-    QVERIFY(!DataLocation::hasFileDir(dir.path()));
+    QVERIFY(!ContactStore(dir.path()).hasDataFolder());
     QVERIFY(QFile::remove(plain.fileName()));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("fILE")));
-    QVERIFY(DataLocation::hasFileDir(dir.path()));
+    QVERIFY(ContactStore(dir.path()).hasDataFolder());
     QCOMPARE(DataLocation::baseFolder(dir.path()), dir.path());
 }
 
@@ -92,6 +94,12 @@ void TestDataLocation::prepareMakesAPrivateFolder()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QVERIFY(!DataLocation::prepare(blocker.fileName() + QStringLiteral("/Halvex")));
+    // Every folder it makes goes through the store's file calls.
+    for (int n = 1; n <= 2; ++n) {
+        FaultyIo io(n, FaultyIo::Mkdir);
+        QVERIFY(!DataLocation::prepare(dir.path() + QStringLiteral("/other/Halvex"), &io));
+        QVERIFY(io.fired());
+    }
 }
 
 QTEST_APPLESS_MAIN(TestDataLocation)

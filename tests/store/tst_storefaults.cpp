@@ -1,85 +1,28 @@
-#include <cerrno>
+#include <functional>
 #include <random>
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QFileInfo>
-#include <QHash>
-#include <QStringList>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "ContactStore.h"
-#include "StoreIo.h"
+#include "FaultyIo.h"
 #include "StoreTestUtil.h"
 
 using namespace storetest;
 
 namespace {
 
-// Fails the Nth write, flush or rename (counted together); a failing write
-// first puts half its bytes down, as a full disk does. Logs each of those calls
-// with the name of the file it concerns.
-class FaultyIo : public StoreIo
+// What the data file holds, found as the store finds it.
+QByteArray dataIn(const QString &base)
 {
-public:
-    explicit FaultyIo(int failAt = 0) : m_failAt(failAt) {}
-    bool fired() const { return m_fired; }
-    QStringList log;
-
-    int open(const QByteArray &path, int flags, mode_t mode) override
-    {
-        const int fd = StoreIo::open(path, flags, mode);
-        if (fd >= 0)
-            m_names[fd] = QFileInfo(QFile::decodeName(path)).fileName();
-        return fd;
-    }
-    ssize_t pwrite(int fd, const void *buf, size_t n, off_t off) override
-    {
-        log << "write " + m_names.value(fd);
-        if (hit()) {
-            if (n > 1)
-                StoreIo::pwrite(fd, buf, n / 2, off);
-            errno = ENOSPC;
-            return -1;
-        }
-        return StoreIo::pwrite(fd, buf, n, off);
-    }
-    int fsync(int fd) override
-    {
-        log << "fsync " + m_names.value(fd);
-        if (hit()) {
-            errno = EIO;
-            return -1;
-        }
-        return StoreIo::fsync(fd);
-    }
-    int rename(const QByteArray &from, const QByteArray &to) override
-    {
-        log << "rename " + QFileInfo(QFile::decodeName(from)).fileName() + " " +
-                   QFileInfo(QFile::decodeName(to)).fileName();
-        if (hit()) {
-            errno = EIO;
-            return -1;
-        }
-        return StoreIo::rename(from, to);
-    }
-
-private:
-    bool hit()
-    {
-        if (m_fired || ++m_calls != m_failAt)
-            return false;
-        m_fired = true;
-        return true;
-    }
-    QHash<int, QString> m_names;
-    int m_failAt;
-    int m_calls = 0;
-    bool m_fired = false;
-};
+    QFile f(ContactStore(base).dataFilePath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
 
 } // namespace
 
@@ -89,6 +32,8 @@ class TestStoreFaults : public QObject
 private slots:
     void everyFailurePoint_data();
     void everyFailurePoint();
+    void everyProbeLockAndFolderCall_data();
+    void everyProbeLockAndFolderCall();
     void replacementSyncsBeforeRename_data();
     void replacementSyncsBeforeRename();
     void killDuringDeletion();
@@ -152,6 +97,78 @@ void TestStoreFaults::everyFailurePoint()
             QVERIFY(op == 2 || op == 3);
         QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
     }
+}
+
+void TestStoreFaults::everyProbeLockAndFolderCall_data()
+{
+    QTest::addColumn<int>("call");
+    QTest::newRow("open") << int(FaultyIo::Open);
+    QTest::newRow("stat") << int(FaultyIo::Stat);
+    QTest::newRow("fstat") << int(FaultyIo::Fstat);
+    QTest::newRow("mkdir") << int(FaultyIo::Mkdir);
+    QTest::newRow("fchmod") << int(FaultyIo::Fchmod);
+    QTest::newRow("flock") << int(FaultyIo::Flock);
+    QTest::newRow("list folder") << int(FaultyIo::ListDir);
+}
+
+void TestStoreFaults::everyProbeLockAndFolderCall()
+{
+    // These all come before anything is written, so each failure must be
+    // reported and leave the old file whole. The folder is spelt "file" so
+    // that it has to be searched for.
+    QFETCH(int, call);
+    using Run = std::function<StoreError(ContactStore &)>;
+    const struct
+    {
+        QByteArray before, after;
+        Run run;
+    } ops[] = {
+        {"<missing>", "", [](ContactStore &s) { return s.Open(); }},
+        {records(1, 3), records(1, 3), [](ContactStore &s) { return s.Open(); }},
+        {records(1, 3), records(1, 3),
+         [](ContactStore &s) {
+             qint64 n = 0;
+             return s.CountWholeRecords(n);
+         }},
+        {records(1, 3), records(1, 3),
+         [](ContactStore &s) { return s.ReadAllRecords([](auto &, qint64) { return true; }); }},
+        {records(1, 3), records(1, 4), [](ContactStore &s) { return s.AppendRecord(contact(4)); }},
+        {records(1, 3), records(1, 5),
+         [](ContactStore &s) {
+             return s.AppendRecords({contact(4), contact(5)});
+         }},
+        {records(1, 3), records(1, 1) + contact(9).toByteArray() + records(3, 3),
+         [](ContactStore &s) { return s.RewriteRecord(2, contact(9)); }},
+        {records(1, 3), records(2, 3), [](ContactStore &s) { return s.DeleteRecord(1); }},
+    };
+    bool reached = false;
+    for (const auto &op : ops) {
+        for (int n = 1;; ++n) {
+            QTemporaryDir dir;
+            if (op.before != "<missing>") {
+                writeData(dir.path(), op.before);
+                QVERIFY(QDir(dir.path()).rename("File", "file"));
+            }
+            FaultyIo io(n, call);
+            ContactStore store(dir.path(), &io);
+            const StoreError e = op.run(store);
+            const QByteArray now = dataIn(dir.path());
+            QVERIFY(!ContactStore(dir.path()).leftover());
+            if (!io.fired()) {
+                QVERIFY2(e.ok(), qPrintable(e.message()));
+                QCOMPARE(now, op.after);
+                break;
+            }
+            reached = true;
+            QVERIFY2(!e.ok() && !e.tookEffect(),
+                     qPrintable(QStringLiteral("fault %1 reported success").arg(n)));
+            // Only a start that made the empty file, and then failed to look at
+            // it, leaves the new content.
+            QVERIFY2(now == op.before || (op.before == "<missing>" && now == op.after),
+                     qPrintable(QStringLiteral("fault %1").arg(n)));
+        }
+    }
+    QVERIFY(reached);
 }
 
 void TestStoreFaults::replacementSyncsBeforeRename_data()
