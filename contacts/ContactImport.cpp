@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <QFileInfo>
-
 #include "ContactStore.h"
 #include "CsvReader.h"
 #include "RecordBuilder.h"
@@ -95,15 +93,14 @@ bool ContactImport::countExisting(qint64 &existing, qint64 &size)
 {
     existing = 0;
     size = 0;
-    if (StoreError e = m_store.CountWholeRecords(existing)) {
+    if (StoreError e = m_store.DataFileSize(size)) {
+        size = 0;
         if (e.kind() != StoreError::FileNotFound && e.kind() != StoreError::PathNotFound) {
             m_report(e.message());
             return false;
         }
-        existing = 0;
-    } else {
-        size = QFileInfo(m_store.dataFilePath()).size();
     }
+    existing = size / ContactRecord::Size;
     return true;
 }
 

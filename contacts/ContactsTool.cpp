@@ -262,19 +262,18 @@ int ContactsTool::run(const QStringList &arguments)
 
 bool ContactsTool::readableData(const ContactStore &store, qint64 &size)
 {
-    const QString path = store.dataFilePath();
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    // Through the store, which brings back a whole left-over first.
+    const StoreError e = store.DataFileSize(size);
+    if (e.kind() == StoreError::FileNotFound || e.kind() == StoreError::PathNotFound) {
         say(m_err, QStringLiteral("فايل داده پيدا نشد: %1\nبا --data پوشه اي را بدهيد که "
                                   "quorvel.dat را دارد.")
-                       .arg(path));
+                       .arg(store.dataFilePath()));
         return false;
     }
-    if (!info.isFile()) {
-        say(m_err, QStringLiteral("فايل داده يک فايل معمولي نيست: %1").arg(path));
+    if (e) {
+        say(m_err, e.message());
         return false;
     }
-    size = info.size();
     return true;
 }
 

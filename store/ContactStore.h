@@ -56,6 +56,9 @@ public:
     StoreError CountRecords(qint16 &count) const;
     // Whole records without the 16-bit limit.
     StoreError CountWholeRecords(qint64 &count) const;
+    // The data file's length in bytes, partial record included; a left-over of
+    // an interrupted write is restored first, as for every other operation.
+    StoreError DataFileSize(qint64 &bytes) const { return statData(bytes); }
 
     // On success, *recordsAfter (if given) is the number of whole records now.
     StoreError AppendRecord(const ContactRecord &record, qint64 *recordsAfter = nullptr);

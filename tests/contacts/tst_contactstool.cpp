@@ -57,6 +57,8 @@ private slots:
     void check_data();
     void check();
     void writeFailures();
+    void readingCommandsRestoreALeftover_data();
+    void readingCommandsRestoreALeftover();
     void qtWordsOnlyWhenShown();
 };
 
@@ -160,6 +162,27 @@ void TestContactsTool::check()
     for (const QString &s : says)
         QVERIFY2(out.contains(s), qPrintable(out));
     QCOMPARE(readData(dir.path()), data);
+}
+
+void TestContactsTool::readingCommandsRestoreALeftover_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("list") << QStringList{"list"};
+    QTest::newRow("check") << QStringList{"check"};
+    QTest::newRow("export") << QStringList{"export"};
+}
+
+// A deletion killed after removing the data file leaves its whole copy: every
+// command brings it back first, those that only read included.
+void TestContactsTool::readingCommandsRestoreALeftover()
+{
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    writeFile(dir.filePath("quorvel1.dat"), sampleData());
+    const Run r = runTool(args + QStringList{"--data", dir.path()});
+    QCOMPARE(r.status, 0);
+    QVERIFY(!QFile::exists(dir.filePath("quorvel1.dat")));
+    QCOMPARE(readData(dir.path()), sampleData());
 }
 
 void TestContactsTool::writeFailures()
