@@ -2,6 +2,7 @@
 
 #include "ActivationStep.h"
 #include "Fonts.h"
+#include "HalvexInfo.h"
 #include "ModalBoxes.h"
 #include "PasswordStore.h"
 #include "ui_FrmLogin.h"
@@ -45,7 +46,7 @@ void FrmLogin::Form_Activate()
         // Settings that cannot be read are not "no password": nobody passes.
         m_failed = true;
         m_boxes.critical(this, why + QStringLiteral("\nبرنامه بسته مي شود."),
-                         QStringLiteral("Halvex Login"));
+                         QLatin1String(HalvexInfo::Name) + QStringLiteral(" Login"));
         emit failed();
         return;
     }
@@ -64,7 +65,7 @@ void FrmLogin::CmdLog_Click()
         return;
     }
     m_boxes.critical(this, QStringLiteral("متاسفانه کلمه عبور شما فاقد اعتبار است"),
-                     QStringLiteral("Halvex Login"));
+                     QLatin1String(HalvexInfo::Name) + QStringLiteral(" Login"));
     m_ui->txtpass1->setSelection(0, int(m_ui->txtpass1->text().size()));
     m_ui->txtpass1->setFocus();
 }
