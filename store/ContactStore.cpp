@@ -78,7 +78,7 @@ public:
     WriteLock(StoreIo *io, const QString &dir, int timeoutMs)
         : m_io(io), m_path(dir + u'/' + QLatin1String(kLockName))
     {
-        m_fd = m_io->open(native(m_path), O_RDWR | O_CREAT, kOwnerOnly);
+        m_fd = m_io->open(native(m_path), O_RDWR | O_CREAT | O_NOFOLLOW, kOwnerOnly);
         if (m_fd < 0) {
             m_error = errno;
             return;
@@ -107,6 +107,7 @@ public:
     WriteLock(const WriteLock &) = delete;
     WriteLock &operator=(const WriteLock &) = delete;
     bool locked() const { return m_locked; }
+    int fd() const { return m_fd; }
     // errno of a failure other than waiting too long; 0 when another holder kept it.
     int error() const { return m_error; }
     const QString &path() const { return m_path; }
@@ -130,6 +131,8 @@ public:
     Fd file;
     qint64 size = 0;
     mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
 };
 
 ContactStore::ContactStore(QString baseFolder, StoreIo *io)
@@ -163,7 +166,7 @@ std::optional<ContactStore::Leftover> ContactStore::leftover() const
     QString dir;
     struct stat st;
     bool found = false;
-    if (findDataDir(dir) || probe(dir + u'/' + QLatin1String(kTempName), st, found) || !found)
+    if (findDataDir(dir) || probeEntry(dir + u'/' + QLatin1String(kTempName), st, found) || !found)
         return std::nullopt;
     return Leftover{QLatin1String(kTempName), qint64(st.st_size)};
 }
@@ -214,6 +217,14 @@ StoreError ContactStore::probe(const QString &path, struct stat &st, bool &found
     return diskError(path, errno);
 }
 
+StoreError ContactStore::probeEntry(const QString &path, struct stat &st, bool &found) const
+{
+    found = m_io->lstat(native(path), st) == 0;
+    if (found || errno == ENOENT || errno == ENOTDIR)
+        return {};
+    return readError(path, errno);
+}
+
 StoreError ContactStore::probeDir(const QString &path, bool &isDir) const
 {
     struct stat st;
@@ -235,12 +246,57 @@ StoreError ContactStore::diskError(const QString &path, int err) const
     return StoreError(StoreError::DiskError, path, errnoText(err));
 }
 
+StoreError ContactStore::readError(const QString &path, int err) const
+{
+    if (err == EACCES || err == EPERM)
+        return StoreError(StoreError::ReadDenied, path);
+    return diskError(path, err);
+}
+
+StoreError ContactStore::openError(const QString &path, int err, bool reading) const
+{
+    if (err == ELOOP)
+        return StoreError(StoreError::IsLink, path);
+    if (err == ENOENT)
+        return StoreError(StoreError::FileNotFound, path);
+    if (reading || (err != EACCES && err != EPERM))
+        return reading ? readError(path, err) : diskError(path, err);
+    // Refused for writing: say whether it could not even be read.
+    Fd probe(m_io, m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
+    return probe.valid() || (errno != EACCES && errno != EPERM) ? diskError(path, err)
+                                                                : readError(path, errno);
+}
+
+bool ContactStore::ownerOfFolder(const QString &dir, uid_t &owner, gid_t &group) const
+{
+    struct stat st;
+    if (m_io->stat(native(dir), st) != 0)
+        return false;
+    owner = st.st_uid;
+    group = st.st_gid;
+    return true;
+}
+
+bool ContactStore::keepOwner(int fd, uid_t owner, gid_t group) const
+{
+    if (::geteuid() != 0)
+        return true; // only root makes files for others
+    struct stat st;
+    if (m_io->fstat(fd, st) != 0)
+        return false;
+    if (st.st_uid == owner && st.st_gid == group)
+        return true;
+    return m_io->fchown(fd, owner, group) == 0;
+}
+
 StoreError ContactStore::lockError(const WriteLock &lock, const QString &dir) const
 {
     if (lock.locked())
         return {};
     if (lock.error() == 0)
         return StoreError(StoreError::InUse, dir + u'/' + QLatin1String(kDataName));
+    if (lock.error() == ELOOP)
+        return StoreError(StoreError::IsLink, lock.path());
     // A lock file that cannot be made is the folder's fault, unless it exists.
     struct stat st;
     bool exists = false;
@@ -262,7 +318,7 @@ StoreError ContactStore::statData(qint64 &size) const
     const QString path = dir + u'/' + QLatin1String(kDataName);
     struct stat st;
     bool found = false;
-    if (StoreError e = probe(path, st, found))
+    if (StoreError e = probeEntry(path, st, found))
         return e;
     if (!found) {
         bool folder = false;
@@ -272,11 +328,13 @@ StoreError ContactStore::statData(qint64 &size) const
             return StoreError(StoreError::PathNotFound, dir);
         if (StoreError e = recover(dir, false))
             return e;
-        if (StoreError e = probe(path, st, found))
+        if (StoreError e = probeEntry(path, st, found))
             return e;
         if (!found)
             return StoreError(StoreError::FileNotFound, path);
     }
+    if (S_ISLNK(st.st_mode))
+        return StoreError(StoreError::IsLink, path);
     if (!S_ISREG(st.st_mode))
         return diskError(path, EISDIR);
     size = st.st_size;
@@ -298,17 +356,26 @@ StoreError ContactStore::recover(const QString &dir, bool createEmpty) const
     WriteLock lock(m_io, dir, m_lockTimeoutMs);
     if (StoreError e = lockError(lock, dir))
         return e;
+    uid_t owner = 0;
+    gid_t group = 0;
+    if (!ownerOfFolder(dir, owner, group))
+        return readError(dir, errno);
+    if (!keepOwner(lock.fd(), owner, group)) // so that its owner can lock it too
+        return diskError(lock.path(), errno);
     if (StoreError e = restoreLeftover(dir))
         return e;
     if (!createEmpty)
         return {};
     const QString path = dir + u'/' + QLatin1String(kDataName);
-    Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL, kOwnerOnly));
+    // O_EXCL makes no file where a link, even a dangling one, stands.
+    Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, kOwnerOnly));
     if (!fd.valid()) {
         if (errno == EEXIST) // restored, or there all along
             return {};
         return diskError(path, errno);
     }
+    if (!keepOwner(fd.get(), owner, group))
+        return diskError(path, errno);
     syncDir(dir);
     return {};
 }
@@ -322,14 +389,27 @@ StoreError ContactStore::restoreLeftover(const QString &dir) const
     const QString temp = dir + u'/' + QLatin1String(kTempName);
     struct stat st;
     bool found = false;
-    if (StoreError e = probe(path, st, found))
+    if (StoreError e = probeEntry(path, st, found))
         return e;
     if (found)
         return {};
-    if (StoreError e = probe(temp, st, found))
+    if (StoreError e = probeEntry(temp, st, found))
         return e;
     if (!found)
         return {};
+    // Only our own kind of copy comes back: never a link, nor a file someone
+    // else put in the folder.
+    uid_t owner = 0;
+    gid_t group = 0;
+    if (S_ISLNK(st.st_mode))
+        return StoreError(StoreError::FileNotFound, path,
+                          QStringLiteral("%1 يک پيوند است و دست نخورده ماند").arg(kTempName));
+    if (!ownerOfFolder(dir, owner, group))
+        return readError(dir, errno);
+    if (st.st_uid != owner && st.st_uid != ::geteuid())
+        return StoreError(
+            StoreError::FileNotFound, path,
+            QStringLiteral("%1 از آن کاربر ديگري است و دست نخورده ماند").arg(kTempName));
     if (!S_ISREG(st.st_mode) || st.st_size % ContactRecord::Size != 0)
         return StoreError(StoreError::FileNotFound, path,
                           QStringLiteral("%1 ناقص است و دست نخورده ماند").arg(kTempName));
@@ -354,18 +434,16 @@ StoreError ContactStore::beginWrite(Writing &w) const
         return e;
 
     // Opened for writing even by a deletion, whose rename needs only the folder:
-    // the file's own protection holds for every write.
-    w.file.reset(m_io->open(native(w.path), O_RDWR, 0));
+    // the file's own protection holds for every write. A link is refused.
+    constexpr int kFlags = O_RDWR | O_NOFOLLOW;
+    w.file.reset(m_io->open(native(w.path), kFlags, 0));
     if (!w.file.valid() && errno == ENOENT) {
         if (StoreError e = restoreLeftover(w.dir))
             return e;
-        w.file.reset(m_io->open(native(w.path), O_RDWR, 0));
+        w.file.reset(m_io->open(native(w.path), kFlags, 0));
     }
-    if (!w.file.valid()) {
-        if (errno == ENOENT)
-            return StoreError(StoreError::FileNotFound, w.path);
-        return diskError(w.path, errno);
-    }
+    if (!w.file.valid())
+        return openError(w.path, errno, false);
     struct stat st;
     if (m_io->fstat(w.file.get(), st) != 0)
         return diskError(w.path, errno);
@@ -373,6 +451,10 @@ StoreError ContactStore::beginWrite(Writing &w) const
         return diskError(w.path, EISDIR);
     w.size = st.st_size;
     w.mode = st.st_mode;
+    w.owner = st.st_uid;
+    w.group = st.st_gid;
+    if (!keepOwner(w.lock->fd(), w.owner, w.group)) // so that its owner can lock it too
+        return diskError(w.lock->path(), errno);
     return {};
 }
 
@@ -406,8 +488,17 @@ StoreError ContactStore::replaceData(const Writing &w,
     // The new content goes to a copy that is synced before it is renamed over the
     // data file, so at every instant the data file is the whole old or new content.
     const QString temp = w.dir + u'/' + QLatin1String(kTempName);
-    // A left-over copy from an interrupted deletion is emptied by O_TRUNC.
-    Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_TRUNC, kOwnerOnly));
+    // A stale copy, or a link someone put in its place, is removed, never
+    // followed (the data file is there, so a copy is no longer needed); the
+    // copy is always a new file.
+    struct stat st;
+    bool stale = false;
+    if (StoreError e = probeEntry(temp, st, stale))
+        return e;
+    if (stale && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && m_io->unlink(native(temp)) != 0 &&
+        errno != ENOENT)
+        return diskError(temp, errno);
+    Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, kOwnerOnly));
     if (!out.valid())
         return diskError(temp, errno);
     const auto fail = [&](const QString &path, int err) {
@@ -416,7 +507,9 @@ StoreError ContactStore::replaceData(const Writing &w,
         m_io->unlink(native(temp));
         return diskError(path, err);
     };
-    // The rename gives the data file the copy's mode: it must be the old one.
+    // The rename gives the data file the copy's owner and mode: they must be the old ones.
+    if (!keepOwner(out.get(), w.owner, w.group))
+        return fail(temp, errno);
     if (m_io->fchmod(out.get(), w.mode & 07777) != 0)
         return fail(temp, errno);
     off_t at = 0;
@@ -541,7 +634,7 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
     if (StoreError e = findDataDir(dir))
         return e;
     const QString path = dir + u'/' + QLatin1String(kDataName);
-    Fd fd(m_io, m_io->open(native(path), O_RDONLY, 0));
+    Fd fd(m_io, m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
     if (!fd.valid() && errno == ENOENT) {
         bool folder = false;
         if (StoreError e = probeDir(dir, folder))
@@ -551,10 +644,10 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
         // Listing a missing file creates an empty one, unless a left-over holds its records.
         if (StoreError e = recover(dir, true))
             return e;
-        fd.reset(m_io->open(native(path), O_RDONLY, 0));
+        fd.reset(m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
     }
     if (!fd.valid())
-        return diskError(path, errno);
+        return openError(path, errno, true);
     struct stat st;
     if (m_io->fstat(fd.get(), st) != 0)
         return diskError(path, errno);

@@ -13,6 +13,7 @@
 
 class StoreIo;
 struct stat;
+struct stat;
 
 // The data file File/quorvel.dat under a base folder: the program's own folder,
 // or the user's data folder for an installed program (DataLocation decides).
@@ -82,8 +83,18 @@ private:
     // A missing entry is no error; any other failure to look is.
     StoreError probe(const QString &path, struct stat &st, bool &found) const;
     StoreError probeDir(const QString &path, bool &isDir) const;
+    // As probe, but a link is reported as itself, never followed.
+    StoreError probeEntry(const QString &path, struct stat &st, bool &found) const;
 
     StoreError diskError(const QString &path, int err) const;
+    // For a file that was to be read: a refusal says it cannot be read.
+    StoreError readError(const QString &path, int err) const;
+    // For an open of a file of the data folder that may have met a link.
+    StoreError openError(const QString &path, int err, bool reading) const;
+    // Running as root in another user's folder, a file made here gets that
+    // user as owner, so they keep working with it.
+    bool keepOwner(int fd, uid_t owner, gid_t group) const;
+    bool ownerOfFolder(const QString &dir, uid_t &owner, gid_t &group) const;
     StoreError lockError(const WriteLock &lock, const QString &dir) const;
     bool syncDir(const QString &dir) const;
 

@@ -24,6 +24,10 @@ QString StoreError::kindName(Kind kind)
         return QStringLiteral("اين شخص پس از جستجو تغيير کرده يا جابجا شده است؛ دوباره جستجو کنيد");
     case PermissionDenied:
         return QStringLiteral("اجازه نوشتن در اين مسير را نداريد");
+    case ReadDenied:
+        return QStringLiteral("اجازه خواندن اين فايل را نداريد");
+    case IsLink:
+        return QStringLiteral("اين فايل يک پيوند (link) است و برنامه از آن پيروي نمي کند");
     case InUse:
         return QStringLiteral("فايل در دست برنامه ديگري است");
     case Unconfirmed:

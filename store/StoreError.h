@@ -18,6 +18,8 @@ public:
         PermissionDenied, // the user may not write the file or folder
         InUse,            // another copy of the program held the lock too long
         Unconfirmed,      // the change was made, but the disk did not confirm it
+        ReadDenied,       // the user may not read the file or folder
+        IsLink,           // a file of the data folder is a link, which is never followed
     };
 
     StoreError() = default;

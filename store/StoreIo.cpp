@@ -58,6 +58,11 @@ int StoreIo::stat(const QByteArray &path, struct stat &st)
     return ::stat(path.constData(), &st);
 }
 
+int StoreIo::lstat(const QByteArray &path, struct stat &st)
+{
+    return ::lstat(path.constData(), &st);
+}
+
 int StoreIo::fstat(int fd, struct stat &st)
 {
     return ::fstat(fd, &st);
@@ -66,6 +71,11 @@ int StoreIo::fstat(int fd, struct stat &st)
 int StoreIo::mkdir(const QByteArray &path, mode_t mode)
 {
     return ::mkdir(path.constData(), mode);
+}
+
+int StoreIo::fchown(int fd, uid_t owner, gid_t group)
+{
+    return ::fchown(fd, owner, group);
 }
 
 int StoreIo::fchmod(int fd, mode_t mode)

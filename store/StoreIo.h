@@ -22,9 +22,12 @@ public:
     virtual int rename(const QByteArray &from, const QByteArray &to);
     virtual int unlink(const QByteArray &path);
     virtual int stat(const QByteArray &path, struct stat &st);
+    // The link itself, never what it points to.
+    virtual int lstat(const QByteArray &path, struct stat &st);
     virtual int fstat(int fd, struct stat &st);
     virtual int mkdir(const QByteArray &path, mode_t mode);
     virtual int fchmod(int fd, mode_t mode);
+    virtual int fchown(int fd, uid_t owner, gid_t group);
     virtual int flock(int fd, int operation);
     // The names in a folder, "." and ".." left out.
     virtual int listDir(const QByteArray &path, QList<QByteArray> &names);

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +69,8 @@ private slots:
     void missingDataFileComesBackFromLeftover_data();
     void missingDataFileComesBackFromLeftover();
     void permissionProblemsSaySo();
+    void linksAreNeverFollowed();
+    void ownersStay();
     void atDataFolder();
     void rewrite();
     void rewriteRejectsBadNumbers_data();
@@ -432,9 +436,120 @@ void TestContactStore::permissionProblemsSaySo()
     QCOMPARE(readData(program), records(1, 2));
     QVERIFY(!QFile::exists(folder + "/quorvel1.dat"));
     // Reading it is still fine.
-    QCOMPARE(asNobody([&] { return store.ReadAllRecords([](auto &, qint64) { return true; }); },
-                      QString()),
+    const std::function<StoreError()> readAll = [&] {
+        return store.ReadAllRecords([](auto &, qint64) { return true; });
+    };
+    QCOMPARE(asNobody(readAll, QString()), int(StoreError::None));
+
+    // One the user may not even read says that, for a reading and for a write.
+    QVERIFY(::chown(QFile::encodeName(data).constData(), 0, 0) == 0);
+    QVERIFY(QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner));
+    QCOMPARE(asNobody(readAll, data), int(StoreError::ReadDenied));
+    QCOMPARE(asNobody(writes[0], data), int(StoreError::ReadDenied));
+}
+
+void TestContactStore::linksAreNeverFollowed()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/File";
+    const QString data = dataPath(dir.path());
+    const QString temp = folder + "/quorvel1.dat";
+    const QString victim = dir.path() + "/victim";
+    const QByteArray victimBytes = records(70, 72);
+    const auto plantVictim = [&] {
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        v.write(victimBytes);
+    };
+    const auto victimUntouched = [&] {
+        QFile v(victim);
+        return v.open(QIODevice::ReadOnly) && v.readAll() == victimBytes;
+    };
+    ContactStore store(dir.path());
+
+    // A link in the copy's place, to a file, to nothing, to a folder: an import
+    // and a deletion make their copy new beside it and follow none of them.
+    QVERIFY(QDir().mkdir(dir.path() + "/elsewhere"));
+    for (const QString &target : {victim, dir.path() + "/nothing", dir.path() + "/elsewhere"}) {
+        plantVictim();
+        writeData(dir.path(), records(1, 3));
+        QFile::remove(temp);
+        QVERIFY(QFile::link(target, temp));
+        QVERIFY2(store.AppendRecords({contact(4)}).ok(), qPrintable(target));
+        QVERIFY(QFile::link(target, temp));
+        QVERIFY(store.DeleteRecord(1).ok());
+        QCOMPARE(readData(dir.path()), records(2, 4));
+        QVERIFY(victimUntouched());
+        QVERIFY(!QFile::exists(dir.path() + "/nothing"));
+        QVERIFY(QDir(dir.path() + "/elsewhere").isEmpty());
+        QVERIFY(!QFileInfo(temp).isSymLink());
+    }
+
+    // A missing data file is not brought back from a link, however whole.
+    QVERIFY(QFile::remove(data));
+    QVERIFY(QFile::link(victim, temp));
+    qint64 n = 0;
+    QVERIFY(!store.CountWholeRecords(n).ok());
+    QVERIFY(!store.Open().ok());
+    QVERIFY(QFileInfo(temp).isSymLink() && !QFile::exists(data) && victimUntouched());
+    QVERIFY(QFile::remove(temp));
+
+    // A data file that is a link is refused by name, for reading and for writing.
+    QVERIFY(QFile::link(victim, data));
+    const std::function<StoreError()> ops[] = {
+        [&] { return store.CountWholeRecords(n); },
+        [&] { return store.ReadAllRecords([](auto &, qint64) { return true; }); },
+        [&] { return store.AppendRecord(contact(9)); },
+        [&] { return store.AppendRecords({contact(9)}); },
+        [&] { return store.RewriteRecord(1, contact(9)); },
+        [&] { return store.DeleteRecord(1); },
+        [&] { return store.Open(); },
+    };
+    for (const auto &op : ops) {
+        const StoreError e = op();
+        QCOMPARE(e.kind(), StoreError::IsLink);
+        QVERIFY(e.message().contains(data));
+    }
+    QVERIFY(victimUntouched());
+
+    // So is a lock file that is a link.
+    QVERIFY(QFile::remove(data));
+    writeData(dir.path(), records(1, 1));
+    QVERIFY(QFile::remove(folder + "/quorvel.dat.lock"));
+    QVERIFY(QFile::link(victim, folder + "/quorvel.dat.lock"));
+    QCOMPARE(store.AppendRecord(contact(2)).kind(), StoreError::IsLink);
+    QCOMPARE(readData(dir.path()), records(1, 1));
+    QVERIFY(victimUntouched());
+}
+
+void TestContactStore::ownersStay()
+{
+    if (::geteuid() != 0)
+        QSKIP("making files for another user needs root");
+    // Root works in nobody's folder: every file it leaves there stays nobody's,
+    // with its mode, so nobody goes on working.
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+    const QString folder = dir.path() + "/File";
+    const QString data = dataPath(dir.path());
+    QVERIFY(QDir().mkdir(folder) && chownNobody(folder));
+    ContactStore store(dir.path());
+    QVERIFY(store.Open().ok()); // makes the data file and the lock
+    QVERIFY(QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    QVERIFY(store.AppendRecords({contact(1), contact(2), contact(3)}).ok());
+    QVERIFY(store.DeleteRecord(2).ok());
+    const auto owned = [](const QString &path, mode_t mode) {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == kNobody &&
+               st.st_gid == kNobody && (mode == 0 || (st.st_mode & 07777) == mode);
+    };
+    QVERIFY(owned(data, 0640));
+    QVERIFY(owned(folder + "/quorvel.dat.lock", 0));
+    QCOMPARE(asNobody([&] { return store.AppendRecord(contact(4)); }, QString()),
              int(StoreError::None));
+    QCOMPARE(readData(dir.path()), contact(1).toByteArray() + records(3, 4));
 }
 
 void TestContactStore::atDataFolder()

@@ -104,6 +104,7 @@ void TestStoreFaults::everyProbeLockAndFolderCall_data()
     QTest::addColumn<int>("call");
     QTest::newRow("open") << int(FaultyIo::Open);
     QTest::newRow("stat") << int(FaultyIo::Stat);
+    QTest::newRow("lstat") << int(FaultyIo::Lstat);
     QTest::newRow("fstat") << int(FaultyIo::Fstat);
     QTest::newRow("mkdir") << int(FaultyIo::Mkdir);
     QTest::newRow("fchmod") << int(FaultyIo::Fchmod);

@@ -28,6 +28,8 @@ public:
         Fchmod = 128,
         Flock = 256,
         ListDir = 512,
+        Lstat = 1024,
+        Fchown = 2048,
     };
 
     explicit FaultyIo(int failAt = 0, int calls = Write | Fsync | Rename)
@@ -71,6 +73,14 @@ public:
     int stat(const QByteArray &path, struct stat &st) override
     {
         return hit(Stat) ? fail() : StoreIo::stat(path, st);
+    }
+    int lstat(const QByteArray &path, struct stat &st) override
+    {
+        return hit(Lstat) ? fail() : StoreIo::lstat(path, st);
+    }
+    int fchown(int fd, uid_t owner, gid_t group) override
+    {
+        return hit(Fchown) ? fail() : StoreIo::fchown(fd, owner, group);
     }
     int fstat(int fd, struct stat &st) override
     {
