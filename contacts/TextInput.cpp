@@ -37,9 +37,16 @@ bool TextInput::prepare(QByteArrayView bytes, QByteArray &converted, QByteArrayV
 
 bool TextInput::isUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = decode(bytes);
-    Q_UNUSED(text);
+    // A piece at a time, so that checking costs no copy of the whole file.
+    constexpr qsizetype kPiece = 64 * 1024;
+    QStringDecoder decode(QStringConverter::Utf8);
+    for (qsizetype at = 0; at < bytes.size() && !decode.hasError(); at += kPiece) {
+        const QString piece = decode(bytes.sliced(at, std::min(kPiece, bytes.size() - at)));
+        Q_UNUSED(piece);
+    }
+    // A sequence cut off at the end is an error too.
+    const QString rest = decode(QByteArrayView());
+    Q_UNUSED(rest);
     return !decode.hasError();
 }
 
