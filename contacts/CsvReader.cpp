@@ -1,7 +1,6 @@
 #include "CsvReader.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -387,27 +386,30 @@ private:
     }
 
     // The first address group with a formatted address or any part of one.
-    // Groups are numbered in the header's order, so the map keeps that order.
+    // Groups are numbered in the header's order; one group is put together at
+    // a time, so a row of many groups costs no more than its values.
     void takeAddress(ContactDraft &d) const
     {
-        struct Group
-        {
+        std::vector<std::pair<int, quint32>> at; // group, index in m_values
+        for (size_t i = 0; i < m_values.size(); ++i) {
+            const CsvColumns::Role r = role(m_values[i].column);
+            if (r == CsvColumns::AddressFormatted || r == CsvColumns::AddressPart)
+                at.push_back({group(m_values[i]), quint32(i)});
+        }
+        std::sort(at.begin(), at.end());
+        QString address;
+        for (size_t i = 0; i < at.size();) {
             QString formatted;
             QStringList parts;
-        };
-        std::map<int, Group> groups;
-        for (const Value &v : m_values) {
-            const CsvColumns::Role r = role(v.column);
-            if (r == CsvColumns::AddressFormatted)
-                groups[group(v)].formatted = text(v);
-            else if (r == CsvColumns::AddressPart)
-                groups[group(v)].parts << text(v);
-        }
-        QString address;
-        for (const auto &[g, parts] : groups) {
-            QString a = parts.formatted;
-            if (a.isEmpty())
-                a = joinNonEmpty(parts.parts);
+            const int g = at[i].first;
+            for (; i < at.size() && at[i].first == g; ++i) {
+                const Value &v = m_values[at[i].second];
+                if (role(v.column) == CsvColumns::AddressFormatted)
+                    formatted = text(v);
+                else
+                    parts << text(v);
+            }
+            const QString a = formatted.isEmpty() ? joinNonEmpty(parts) : formatted;
             if (a.isEmpty())
                 continue;
             if (address.isEmpty())
