@@ -37,17 +37,22 @@ bool TextInput::prepare(QByteArrayView bytes, QByteArray &converted, QByteArrayV
 
 bool TextInput::isUtf8(QByteArrayView bytes)
 {
-    // A piece at a time, so that checking costs no copy of the whole file.
+    // A piece at a time, each ending between characters, so that checking
+    // costs no copy of the whole file.
     constexpr qsizetype kPiece = 64 * 1024;
-    QStringDecoder decode(QStringConverter::Utf8);
-    for (qsizetype at = 0; at < bytes.size() && !decode.hasError(); at += kPiece) {
-        const QString piece = decode(bytes.sliced(at, std::min(kPiece, bytes.size() - at)));
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = std::min(at + kPiece, bytes.size());
+        for (int back = 0; back < 3 && end < bytes.size() && (uchar(bytes[end]) & 0xC0) == 0x80;
+             ++back)
+            --end;
+        QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString piece = decode(bytes.sliced(at, end - at));
         Q_UNUSED(piece);
+        if (decode.hasError())
+            return false;
+        at = end;
     }
-    // A sequence cut off at the end is an error too.
-    const QString rest = decode(QByteArrayView());
-    Q_UNUSED(rest);
-    return !decode.hasError();
+    return true;
 }
 
 qsizetype TextInput::lineOf(QByteArrayView bytes, qsizetype offset)

@@ -15,6 +15,7 @@
 #include "ContactImport.h"
 #include "ContactsTestUtil.h"
 #include "LossReport.h"
+#include "TextInput.h"
 
 using namespace contactstest;
 
@@ -83,6 +84,7 @@ private slots:
     void commasUpToTheLimit();
     void wideRow();
     void longReport();
+    void utf8InPieces();
 };
 
 void TestContactBounds::refusedInputs()
@@ -197,6 +199,18 @@ void TestContactBounds::longReport()
              (QStringList{QStringLiteral("پس از 1000 سطر، بقيه فقط شمرده شد:"),
                           QStringLiteral("  E-mail: 2333 مورد ديگر"),
                           QStringLiteral("  شماره تلفن: 1167 مورد ديگر")}));
+}
+
+void TestContactBounds::utf8InPieces()
+{
+    // Checked a piece at a time: a character across a piece's end is whole,
+    // one cut at the end of the text is not.
+    for (const qsizetype pad : {65533, 65534, 65535, 65536}) {
+        const QByteArray text = QByteArray(pad, 'a') + u"ی😀"_qs.toUtf8();
+        QVERIFY(TextInput::isUtf8(text));
+        QVERIFY(!TextInput::isUtf8(text.chopped(1)));
+        QVERIFY(!TextInput::isUtf8(QByteArray(text).insert(pad + 1, 'a')));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestContactBounds)
