@@ -51,9 +51,9 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     if (!countExisting(existing, size))
         return 1;
 
-    // Records are built as the files are read; nothing is said or written
-    // until every file has been read whole.
-    // Past the most the data file holds they are only counted.
+    // Records are built as the files are read, and past the most the data file
+    // holds only counted; nothing is said or written until every file has been
+    // read whole.
     std::vector<ContactRecord> records;
     qint64 count = 0;
     LossReport losses;
