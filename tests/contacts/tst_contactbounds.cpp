@@ -23,6 +23,25 @@ namespace {
 
 constexpr long kMiB = 1024;
 
+// AddressSanitizer shadows memory and keeps what is freed aside, so a
+// sanitized program's peak says nothing about the shipped one: there only the
+// outcome is checked, with more time before a run counts as a hang.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+#define VERIFY_PEAK(child, boundKiB)                                                               \
+    QVERIFY2(kSanitized || (child).peakKiB < (boundKiB),                                           \
+             qPrintable(QStringLiteral("peak %1 KiB").arg((child).peakKiB)))
+
 struct Child
 {
     int status = -1;
@@ -31,7 +50,7 @@ struct Child
 };
 
 // Runs the program with standard input from inPath. Thirty seconds is only
-// there to end a hang: the work takes well under one.
+// there to end a hang: the work takes well under two.
 Child runChild(const QStringList &args, const QString &inPath, const QString &errPath)
 {
     QList<QByteArray> words{QByteArrayLiteral(HALVEX_CONTACTS)};
@@ -57,7 +76,7 @@ Child runChild(const QStringList &args, const QString &inPath, const QString &er
     struct rusage ru = {};
     int status = 0;
     for (int waited = 0; wait4(pid, &status, WNOHANG, &ru) != pid; waited += 10) {
-        if (waited > 30000) {
+        if (waited > (kSanitized ? 120000 : 30000)) {
             ::kill(pid, SIGKILL);
             wait4(pid, &status, 0, &ru);
             return c;
@@ -126,7 +145,7 @@ void TestContactBounds::endlessStandardInput()
     QCOMPARE(c.status, 1);
     QVERIFY2(c.err.startsWith(QStringLiteral("<stdin>: خوانده نشد: بزرگتر از 64 مگابايت")),
              qPrintable(c.err));
-    QVERIFY2(c.peakKiB < 160 * kMiB, qPrintable(QString::number(c.peakKiB)));
+    VERIFY_PEAK(c, 160 * kMiB);
     QCOMPARE(readData(dir.path()), sampleData());
 }
 
@@ -147,7 +166,7 @@ void TestContactBounds::commasUpToTheLimit()
     QCOMPARE(c.status, 0);
     QVERIFY2(c.err.isEmpty(), qPrintable(c.err.left(300)));
     // The input, and little more.
-    QVERIFY2(c.peakKiB < 64 * kMiB + 40 * kMiB, qPrintable(QString::number(c.peakKiB)));
+    VERIFY_PEAK(c, 64 * kMiB + 40 * kMiB);
 }
 
 void TestContactBounds::wideRow()
@@ -168,7 +187,7 @@ void TestContactBounds::wideRow()
     const QStringList lines = c.err.split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), ContactDraft::MaxNotes + 1);
     QVERIFY(lines.last().endsWith(QStringLiteral("و 199949 مورد ديگر")));
-    QVERIFY2(c.peakKiB < 100 * kMiB, qPrintable(QString::number(c.peakKiB)));
+    VERIFY_PEAK(c, 100 * kMiB);
 
     // Unknown columns are named, a few of them, however many there are.
     for (int i = 1; i <= 100000; ++i) {
