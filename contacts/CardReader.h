@@ -43,7 +43,7 @@ private:
 
     void flushWaiting();
     void use(const VcardProperty &p);
-    void note(const QString &where, const QString &what) { m_draft.notes.append({where, what}); }
+    void note(const QString &where, const QString &what) { m_draft.note(where, what); }
 
     void drop(const VcardProperty &p);
     bool labelSaysMobile(const VcardProperty &tel) const;

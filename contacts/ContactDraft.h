@@ -62,6 +62,17 @@ struct ContactDraft
     DraftText address;
     std::optional<DraftText> id; // absent: the number the add page would propose
     QList<DraftNote> notes;
+    qsizetype moreNotes = 0; // past MaxNotes, only counted
+
+    // A contact of a hundred thousand columns says the first few things it lost.
+    static constexpr qsizetype MaxNotes = 50;
+    void note(const QString &where, const QString &what)
+    {
+        if (notes.size() < MaxNotes)
+            notes.append({where, what});
+        else
+            ++moreNotes;
+    }
 };
 
 // What reading one file gave besides its contacts: the first error with its line.

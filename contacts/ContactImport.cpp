@@ -4,6 +4,7 @@
 
 #include "ContactStore.h"
 #include "CsvReader.h"
+#include "LossReport.h"
 #include "RecordBuilder.h"
 #include "TextInput.h"
 #include "VcardReader.h"
@@ -48,25 +49,27 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     if (!countExisting(existing, size))
         return 1;
 
-    // Records are built as the files are read; nothing is said or written
-    // until every file has been read whole.
+    // Records are built as the files are read, and past the most the data file
+    // holds only counted; nothing is said or written until every file has been
+    // read whole.
     std::vector<ContactRecord> records;
-    QStringList report;
+    qint64 count = 0;
+    LossReport losses;
     for (const ImportSource &source : sources)
-        if (!readSource(source, format, existing, records, report))
+        if (!readSource(source, format, existing, count, records, losses))
             return 1;
 
-    const qint64 total = existing + qint64(records.size());
+    const qint64 total = existing + count;
     if (total > ContactStore::MaxRecords) {
         m_report(QStringLiteral("فايل داده %1 مخاطب دارد و اين فايلها %2 مخاطب؛ روي هم %3 مي شود، "
                                 "بيش از %4 که فايل داده جا دارد. هيچ مخاطبي افزوده نشد.")
                      .arg(existing)
-                     .arg(records.size())
+                     .arg(count)
                      .arg(total)
                      .arg(ContactStore::MaxRecords));
         return 1;
     }
-    for (const QString &line : std::as_const(report))
+    for (const QString &line : losses.lines())
         m_report(line);
     if (size % ContactRecord::Size != 0)
         m_report(QStringLiteral("%1: %2 بايت انتهاي فايل داده رکورد کاملي نيست و با افزودن کنار "
@@ -107,24 +110,46 @@ bool ContactImport::countExisting(qint64 &existing, qint64 &size)
 // Builds each contact's record as the file is read, numbered as the add page
 // would number it after the records ahead of it.
 bool ContactImport::readSource(const ImportSource &source, Format format, qint64 existing,
-                               std::vector<ContactRecord> &records, QStringList &report)
+                               qint64 &count, std::vector<ContactRecord> &records,
+                               LossReport &losses)
 {
-    records.reserve(records.size() + size_t(source.bytes.size() / 100 + 1));
-    QStringList losses;
+    const qint64 room = std::max<qint64>(ContactStore::MaxRecords - existing, 0);
+    records.reserve(
+        size_t(std::min<qint64>(qint64(records.size()) + source.bytes.size() / 100 + 1, room)));
+    const qsizetype at = losses.mark();
     const ReadResult r = read(source.bytes, format, [&](const ContactDraft &draft) {
+        // Past the room the import fails, saying only how many there were.
+        if (count >= room) {
+            ++count;
+            return;
+        }
         QList<DraftNote> notes = draft.notes;
-        const qint64 next = existing + qint64(records.size()) + 1;
+        const qint64 next = existing + count + 1;
         const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
-        records.push_back(RecordBuilder::build(draft, proposed, notes));
+        const ContactRecord record = RecordBuilder::build(draft, proposed, notes);
+        records.push_back(record);
+        ++count;
         for (const DraftNote &n : std::as_const(notes))
-            losses << QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
-                          .arg(source.name)
-                          .arg(draft.line)
-                          .arg(draft.index)
-                          .arg(label(draft), n.where, n.what);
+            if (losses.full())
+                losses.count(n.where);
+            else
+                losses.add(n.where, QStringLiteral("%1:%2: مخاطب %3 %4: %5: %6")
+                                        .arg(source.name)
+                                        .arg(draft.line)
+                                        .arg(draft.index)
+                                        .arg(label(draft), n.where.left(LossReport::MaxLineLength),
+                                             n.what.left(LossReport::MaxLineLength)));
+        if (draft.moreNotes > 0)
+            losses.add(QStringLiteral("بيش از %1 مورد در يک مخاطب").arg(ContactDraft::MaxNotes),
+                       QStringLiteral("%1:%2: مخاطب %3 %4: و %5 مورد ديگر")
+                           .arg(source.name)
+                           .arg(draft.line)
+                           .arg(draft.index)
+                           .arg(label(draft))
+                           .arg(draft.moreNotes));
     });
-    for (const QString &n : r.notices)
-        report << QStringLiteral("%1: %2").arg(source.name, n);
+    for (qsizetype i = 0; i < r.notices.size(); ++i)
+        losses.say(at + i, QStringLiteral("%1: %2").arg(source.name, r.notices[i]));
     if (!r.ok()) {
         for (const QString &n : r.notices)
             m_report(QStringLiteral("%1: %2").arg(source.name, n));
@@ -132,7 +157,6 @@ bool ContactImport::readSource(const ImportSource &source, Format format, qint64
         nothingAdded();
         return false;
     }
-    report += losses;
     return true;
 }
 

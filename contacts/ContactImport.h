@@ -12,6 +12,7 @@
 #include "ContactRecord.h"
 
 class ContactStore;
+class LossReport;
 
 // One file to import, already read or mapped.
 struct ImportSource
@@ -34,6 +35,10 @@ public:
     };
     using Sink = std::function<void(const QString &line)>;
 
+    // The largest input read: many times what 32767 contacts take, even with
+    // a small photo each, and a bound on what a runaway or hostile file costs.
+    static constexpr qint64 MaxInput = 64 * 1024 * 1024;
+
     // report gets the per-contact loss lines and the errors; summary the outcome.
     ContactImport(ContactStore &store, Sink report, Sink summary);
 
@@ -48,8 +53,8 @@ public:
 
 private:
     bool countExisting(qint64 &existing, qint64 &size);
-    bool readSource(const ImportSource &source, Format format, qint64 existing,
-                    std::vector<ContactRecord> &records, QStringList &report);
+    bool readSource(const ImportSource &source, Format format, qint64 existing, qint64 &count,
+                    std::vector<ContactRecord> &records, LossReport &losses);
     int append(const std::vector<ContactRecord> &records);
     void nothingAdded();
 

@@ -1,5 +1,6 @@
 #include "ContactsTool.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,10 @@
 #include <tuple>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,6 +29,7 @@
 #include "FieldText.h"
 #include "HalvexInfo.h"
 #include "InputBuffer.h"
+#include "LossReport.h"
 #include "RecordBuilder.h"
 
 namespace {
@@ -65,6 +71,8 @@ QString description(const QString &command, const QString &dataFolder)
     if (command == QLatin1String("export"))
         return QStringLiteral("همه مخاطبها را به ترتيب فايل داده، بدون فاصله هاي پرکننده، در "
                               "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).\n"
+                              "در CSV فيلدي که با = + - @ يا tab شروع شود يک ' در آغاز مي گيرد تا "
+                              "برنامه جدول آن را فرمول نخواند؛ افزودن دوباره آن را برمي دارد.\n"
                               "Windows-1256 ی فارسي ندارد و فايل داده آن را ي نگه مي دارد؛ "
                               "خروجي هر ي را ی مي نويسد، چنان که گوشي و برنامه ايميل حرفي را "
                               "نشان دهند که فارسي زبانان تايپ مي کنند (--arabic-letters: همان "
@@ -74,12 +82,17 @@ QString description(const QString &command, const QString &dataFolder)
         return QStringLiteral(
                    "مخاطبهاي فايلهاي vCard (2.1، 3.0، 4.0) يا CSV را به فايل داده مي افزايد، همه "
                    "يا هيچ: اگر يک فايل خوانده نشود يا جمع از %1 بگذرد چيزي نوشته نمي شود. "
-                   "FILE برابر - يعني ورودي استاندارد.\nهر چيزي که دقيقا ذخيره نشود (کوتاه شدن "
+                   "FILE برابر - يعني ورودي استاندارد. هر ورودي حداکثر %2 مگابايت است؛ FIFO "
+                   "و دستگاه با نام پذيرفته نمي شوند (از لوله با - بخوانيد).\nهر چيزي که دقيقا "
+                   "ذخيره نشود (کوتاه شدن "
                    "به پهناي فيلد، نويسه اي که در Windows-1256 نيست و \"?\" مي شود، شماره يا "
                    "نشاني دوم، ويژگي يا ستوني که جايي ندارد، شماره شناسايي نادرست) در يک سطر "
                    "در خروجي خطا گزارش مي شود. ی و رقمهاي فارسي مانند صفحه افزودن به ي و رقمهاي "
-                   "لاتين ذخيره مي شوند.\n\nنامهاي شناخته ستونهاي CSV (سطر اول):\n")
-                   .arg(ContactStore::MaxRecords) +
+                   "لاتين ذخيره مي شوند. پس از %3 سطر گزارش، بقيه فقط با شمار هر نوع گفته مي "
+                   "شوند.\n\nنامهاي شناخته ستونهاي CSV (سطر اول):\n")
+                   .arg(ContactStore::MaxRecords)
+                   .arg(ContactImport::MaxInput / (1024 * 1024))
+                   .arg(LossReport::MaxLines) +
                CsvColumns::knownNames() + where;
     if (command == QLatin1String("list"))
         return QStringLiteral("هر رکورد در يک سطر: شماره، نام، نام خانوادگي، تلفن، موبايل، "
@@ -146,6 +159,96 @@ void appendListField(QByteArray &out, QByteArrayView field)
     uchar marks = 0;
     char *end = FieldText::put(out.data() + start, field, table, marks);
     out.resize(end - out.constData());
+}
+
+QString tooLarge()
+{
+    return QStringLiteral("بزرگتر از %1 مگابايت است، بسيار بيش از آنچه %2 مخاطب لازم دارند؛ اگر "
+                          "عکس مخاطبها در آن است، آنها را بدون عکس بيرون ببريد.")
+        .arg(ContactImport::MaxInput / (1024 * 1024))
+        .arg(ContactStore::MaxRecords);
+}
+
+// Reads to the end, but never more than one byte past the limit: a pipe or
+// /dev/zero must not fill memory before it is refused.
+bool readAtMost(QIODevice &in, QByteArray &out, QString &error)
+{
+    constexpr qsizetype kStep = 1024 * 1024;
+    const qsizetype most = ContactImport::MaxInput + 1;
+    out.clear();
+    for (;;) {
+        const qsizetype have = out.size();
+        const qsizetype want = std::min(kStep, most - have);
+        if (want <= 0)
+            break;
+        if (out.capacity() < have + want)
+            out.reserve(std::min(most, std::max(2 * out.capacity(), have + want)));
+        out.resize(have + want);
+        const qint64 n = in.read(out.data() + have, want);
+        out.resize(have + std::max<qint64>(n, 0));
+        if (n < 0) {
+            error = in.errorString();
+            return false;
+        }
+        if (n == 0)
+            break;
+    }
+    if (out.size() > ContactImport::MaxInput) {
+        out.clear();
+        out.squeeze();
+        error = tooLarge();
+        return false;
+    }
+    return true;
+}
+
+// A named input: a regular file within the limit, checked on the file once
+// opened, so nothing can be swapped in between. A FIFO is opened without
+// waiting for a writer; a device is never read.
+bool readFile(const QString &name, QByteArray &bytes, std::unique_ptr<InputBuffer> &buffer,
+              QString &error)
+{
+    const auto fail = [&error](const QString &why) {
+        error = why;
+        return false;
+    };
+    const auto notRegular = [&fail] {
+        return fail(QStringLiteral("فايل معمولي نيست (FIFO، دستگاه يا سوکت)؛ براي خواندن از "
+                                   "لوله، - بدهيد و ورودي را به ورودي استاندارد بفرستيد."));
+    };
+    const QByteArray path = QFile::encodeName(name);
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(st.st_mode))
+        return fail(QStringLiteral("يک پوشه است"));
+    if (!S_ISREG(st.st_mode))
+        return notRegular();
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode))
+        return notRegular();
+    if (st.st_size > ContactImport::MaxInput)
+        return fail(tooLarge());
+    if (st.st_size == 0) {
+        // Files such as those in /proc tell their size only by being read.
+        QFile file;
+        return file.open(fd, QIODevice::ReadOnly, QFile::DontCloseHandle) &&
+               readAtMost(file, bytes, error);
+    }
+    buffer = std::make_unique<InputBuffer>();
+    if (!buffer->read(fd, st.st_size, error))
+        return false;
+    bytes = buffer->bytes();
+    return true;
 }
 
 } // namespace
@@ -376,38 +479,27 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
     QList<ImportSource> sources;
     for (const QString &name : files) {
         ImportSource s{name, {}};
+        QString why;
+        bool read = false;
         if (name == QLatin1String("-")) {
             if (!m_in) {
                 say(m_err, QStringLiteral("ورودي استاندارد در دسترس نيست."));
                 return Failure;
             }
             s.name = QStringLiteral("<stdin>");
-            s.bytes = m_in->readAll();
+            read = readAtMost(*m_in, s.bytes, why);
         } else {
             // Read, not mapped: a file that another program shortens meanwhile
             // must give a message, not a bus error.
-            QFile file(name);
-            if (QFileInfo(name).isDir() || !file.open(QIODevice::ReadOnly)) {
-                say(m_err, QStringLiteral("%1: خوانده نشد: %2")
-                               .arg(name, QFileInfo(name).isDir() ? QStringLiteral("يک پوشه است")
-                                                                  : file.errorString()));
-                say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
-                return Failure;
-            }
-            // A pipe or a device has no size to read into.
-            if (file.isSequential() || file.size() == 0) {
-                s.bytes = file.readAll();
-            } else {
-                auto buffer = std::make_unique<InputBuffer>();
-                QString why;
-                if (!buffer->read(file.handle(), file.size(), why)) {
-                    say(m_err, QStringLiteral("%1: خوانده نشد: %2").arg(name, why));
-                    say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
-                    return Failure;
-                }
-                s.bytes = buffer->bytes();
+            std::unique_ptr<InputBuffer> buffer;
+            read = readFile(name, s.bytes, buffer, why);
+            if (buffer)
                 buffers.push_back(std::move(buffer));
-            }
+        }
+        if (!read) {
+            say(m_err, QStringLiteral("%1: خوانده نشد: %2").arg(s.name, why));
+            say(m_err, QStringLiteral("هيچ مخاطبي افزوده نشد؛ فايل داده دست نخورد."));
+            return Failure;
         }
         sources.append(std::move(s));
     }

@@ -1,22 +1,22 @@
 #include "CsvReader.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
+#include <QHash>
 #include <QList>
-#include <QMap>
 
 #include "CsvColumns.h"
 #include "Cp1256Codec.h"
+#include "CsvText.h"
 #include "PhoneChoice.h"
 #include "TextInput.h"
 
 namespace {
 
-struct Row
-{
-    qsizetype line = 0;
-    QList<QByteArray> fields;
-};
+// Column names said for one row's dropped values; the rest are counted.
+constexpr qsizetype kNamesShown = 5;
 
 char guessDelimiter(QByteArrayView text)
 {
@@ -37,77 +37,114 @@ char guessDelimiter(QByteArrayView text)
     return ',';
 }
 
-// Splits the text into rows. False with line and message on a quote never closed
-// or a row too long.
-bool splitRows(QByteArrayView text, char delim, QList<Row> &rows, qsizetype &errLine, QString &err)
+// Splits the text into rows, one at a time, handing out each field as it is
+// found: memory follows the longest row, not the shape of the file.
+class Splitter
 {
-    qsizetype line = 1;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        Row row;
-        row.line = line;
-        const qsizetype rowStart = i;
-        const auto tooLong = [&] {
-            errLine = row.line;
-            err = QStringLiteral("سطر بيش از %1 مگابايت است؛ اين فايل CSV درستي نيست.")
-                      .arg(TextInput::MaxLine / (1024 * 1024));
+public:
+    Splitter(QByteArrayView text, char delim) : m_text(text), m_delim(delim) {}
+
+    // Gives each field of the next row to take(column, bytes); the bytes live
+    // until the next field. False at the end of the text, or on a quote never
+    // closed or a row too long, with the error set.
+    template <typename Take> bool next(Take &&take)
+    {
+        const qsizetype n = m_text.size();
+        if (m_i >= n)
             return false;
-        };
+        m_rowLine = m_line;
+        m_fields = 0;
+        const qsizetype rowStart = m_i;
+        bool lastEmpty = true;
         for (;;) {
-            QByteArray field;
-            if (i < n && text[i] == '"') {
-                const qsizetype quoteLine = line;
-                for (++i;; ++i) {
-                    if (i >= n) {
-                        errLine = quoteLine;
-                        err = QStringLiteral("علامت نقل قول («\"») که در اين سطر باز شده هرگز "
-                                             "بسته نشده است.");
-                        return false;
-                    }
-                    if (i - rowStart > TextInput::MaxLine)
+            bool quoted = false;
+            if (m_i < n && m_text[m_i] == '"') {
+                quoted = true;
+                m_scratch.clear();
+                const qsizetype quoteLine = m_line;
+                qsizetype from = ++m_i;
+                for (;; ++m_i) {
+                    if (m_i >= n)
+                        return fail(quoteLine,
+                                    QStringLiteral("علامت نقل قول («\"») که در اين سطر باز شده "
+                                                   "هرگز بسته نشده است."));
+                    if (m_i - rowStart > TextInput::MaxLine)
                         return tooLong();
-                    const char c = text[i];
+                    const char c = m_text[m_i];
                     if (c == '"') {
-                        if (i + 1 < n && text[i + 1] == '"') {
-                            field += '"';
-                            ++i;
+                        m_scratch += m_text.sliced(from, m_i - from);
+                        if (m_i + 1 < n && m_text[m_i + 1] == '"') {
+                            m_scratch += '"';
+                            ++m_i;
+                            from = m_i + 1;
                             continue;
                         }
-                        ++i;
+                        ++m_i;
                         break;
                     }
-                    if (c == '\n' || (c == '\r' && (i + 1 >= n || text[i + 1] != '\n')))
-                        ++line;
-                    field += c;
+                    if (c == '\n' || (c == '\r' && (m_i + 1 >= n || m_text[m_i + 1] != '\n')))
+                        ++m_line;
                 }
             }
             // Unquoted text, or what follows a closing quote, up to the delimiter.
-            const qsizetype start = i;
-            while (i < n && text[i] != delim && text[i] != '\n' && text[i] != '\r')
-                ++i;
-            if (i - rowStart > TextInput::MaxLine)
+            const qsizetype start = m_i;
+            while (m_i < n && m_text[m_i] != m_delim && m_text[m_i] != '\n' && m_text[m_i] != '\r')
+                ++m_i;
+            if (m_i - rowStart > TextInput::MaxLine)
                 return tooLong();
-            field += text.sliced(start, i - start);
-            row.fields << field;
-            if (i >= n)
+            QByteArrayView field = m_text.sliced(start, m_i - start);
+            if (quoted) {
+                m_scratch += field;
+                field = m_scratch;
+            }
+            lastEmpty = field.isEmpty();
+            take(m_fields++, field);
+            if (m_i >= n)
                 break;
-            if (text[i] == delim) {
-                ++i;
+            if (m_text[m_i] == m_delim) {
+                ++m_i;
                 continue;
             }
-            if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n')
-                ++i;
-            ++i;
-            ++line;
+            if (m_text[m_i] == '\r' && m_i + 1 < n && m_text[m_i + 1] == '\n')
+                ++m_i;
+            ++m_i;
+            ++m_line;
             break;
         }
-        if (row.fields.size() == 1 && row.fields[0].isEmpty())
-            continue; // a blank line
-        rows.append(std::move(row));
+        m_blank = m_fields == 1 && lastEmpty;
+        return true;
     }
-    return true;
-}
+
+    qsizetype rowLine() const { return m_rowLine; }
+    // The row just read was an empty line.
+    bool blank() const { return m_blank; }
+    const QString &error() const { return m_error; }
+    qsizetype errorLine() const { return m_errorLine; }
+
+private:
+    bool fail(qsizetype line, const QString &error)
+    {
+        m_errorLine = line;
+        m_error = error;
+        return false;
+    }
+    bool tooLong()
+    {
+        return fail(m_rowLine, QStringLiteral("سطر بيش از %1 مگابايت است؛ اين فايل CSV درستي نيست.")
+                                   .arg(TextInput::MaxLine / (1024 * 1024)));
+    }
+
+    QByteArrayView m_text;
+    char m_delim;
+    qsizetype m_i = 0;
+    qsizetype m_line = 1;
+    qsizetype m_rowLine = 0;
+    qsizetype m_fields = 0;
+    bool m_blank = false;
+    QByteArray m_scratch;
+    QString m_error;
+    qsizetype m_errorLine = 0;
+};
 
 QString joinNonEmpty(const QStringList &parts)
 {
@@ -130,86 +167,174 @@ PhoneChoice::Kind kindOfType(const QString &type)
 }
 
 // Turns the rows under a header into contacts, the header's columns known.
+// A row costs what its own fields cost, however wide the header: only the
+// values of known columns are kept, and only until the row is read.
 class RowReader
 {
 public:
-    RowReader(QStringList header, bool utf8) : m_header(std::move(header)), m_utf8(utf8)
+    explicit RowReader(bool utf8) : m_utf8(utf8) {}
+
+    // The header, a name at a time.
+    void addName(QByteArrayView name)
     {
-        const bool ours = CsvColumns::isOurs(m_header);
-        for (const QString &h : std::as_const(m_header))
-            m_columns << CsvColumns::classify(h, ours);
+        m_names += name;
+        m_nameEnds.push_back(quint32(m_names.size()));
+    }
+    void clearNames()
+    {
+        m_names.clear();
+        m_nameEnds.clear();
     }
 
-    bool knowsAColumn() const
+    // Once the header is in; false when it names no column we know.
+    bool classify()
     {
-        for (const CsvColumns::Column &c : m_columns)
-            if (c.role != CsvColumns::Unknown && c.role != CsvColumns::Ignored)
-                return true;
-        return false;
+        const qsizetype count = qsizetype(m_nameEnds.size());
+        bool ours = false;
+        for (qsizetype c = 0; c < count && !ours; ++c)
+            ours = !rawName(c).isEmpty() && CsvColumns::isOurs({name(c)});
+        QHash<QString, int> groups;
+        m_roles.assign(size_t(count), quint8(CsvColumns::Unknown));
+        bool known = false;
+        for (qsizetype c = 0; c < count; ++c) {
+            if (rawName(c).isEmpty())
+                continue;
+            const CsvColumns::Column col = CsvColumns::classify(name(c), ours);
+            m_roles[size_t(c)] = quint8(col.role);
+            if (!col.group.isEmpty()) {
+                auto it = groups.constFind(col.group);
+                if (it == groups.cend())
+                    it = groups.insert(col.group, int(groups.size()));
+                m_groupOf.insert(c, *it);
+            }
+            known = known || (col.role != CsvColumns::Unknown && col.role != CsvColumns::Ignored);
+        }
+        return known;
     }
 
-    ContactDraft read(const Row &row, int index)
+    void beginRow()
+    {
+        m_values.clear();
+        m_bytes.clear();
+        m_dropped.clear();
+        m_droppedCount = 0;
+        m_extra = false;
+    }
+
+    void addField(qsizetype c, QByteArrayView field)
+    {
+        field = CsvText::unguarded(field);
+        if (c >= qsizetype(m_roles.size())) {
+            m_extra = m_extra || !blank(field);
+            return;
+        }
+        switch (role(c)) {
+        case CsvColumns::Ignored:
+            return;
+        case CsvColumns::Unknown:
+            if (!blank(field))
+                drop(m_dropped, m_droppedCount, c);
+            return;
+        default:
+            m_values.push_back({quint32(c), quint32(m_bytes.size()), quint32(field.size())});
+            m_bytes += field;
+        }
+    }
+
+    ContactDraft read(qsizetype line, int index)
     {
         ContactDraft d;
-        d.line = row.line;
+        d.line = line;
         d.index = index;
-        QStringList values;
-        for (qsizetype c = 0; c < m_columns.size(); ++c)
-            values << (c < row.fields.size() ? decode(row.fields[c]) : QString());
-        QStringList dropped;
-        takeNames(d, values, dropped);
-        takePhones(d, values);
-        takeAddress(d, values);
-        bool extra = false;
-        for (qsizetype c = m_columns.size(); c < row.fields.size(); ++c)
-            extra = extra || !row.fields[c].trimmed().isEmpty();
-        if (extra)
-            d.notes.append({QStringLiteral("CSV"),
-                            QStringLiteral("مقدارهاي بيش از ستونهاي سرستون ذخيره نشد.")});
-        if (!dropped.isEmpty())
-            d.notes.append({dropped.join(QStringLiteral(", ")),
-                            QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد.")});
+        QList<qsizetype> conflicts;
+        qsizetype conflictCount = 0;
+        takeNames(d, conflicts, conflictCount);
+        takePhones(d);
+        takeAddress(d);
+        if (m_extra)
+            d.note(QStringLiteral("CSV"),
+                   QStringLiteral("مقدارهاي بيش از ستونهاي سرستون ذخيره نشد."));
+        const qsizetype total = m_droppedCount + conflictCount;
+        if (total > 0) {
+            // In column order, the first few by name.
+            QList<qsizetype> shown = m_dropped + conflicts;
+            std::sort(shown.begin(), shown.end());
+            shown.resize(std::min(shown.size(), kNamesShown));
+            QStringList names;
+            for (const qsizetype c : std::as_const(shown))
+                names << name(c);
+            QString where = names.join(QStringLiteral(", "));
+            if (total > shown.size())
+                where += QStringLiteral(" و %1 ستون ديگر").arg(total - shown.size());
+            d.note(where, QStringLiteral("در فايل داده جايي ندارد و ذخيره نشد."));
+        }
         return d;
     }
 
 private:
-    QString decode(const QByteArray &b) const
+    struct Value
+    {
+        quint32 column;
+        quint32 at; // in m_bytes
+        quint32 size;
+    };
+
+    QString decode(QByteArrayView b) const
     {
         return m_utf8 ? QString::fromUtf8(b) : Cp1256Codec::decode(b);
+    }
+    QByteArrayView rawName(qsizetype c) const
+    {
+        const quint32 from = c == 0 ? 0 : m_nameEnds[size_t(c - 1)];
+        return QByteArrayView(m_names).sliced(from, m_nameEnds[size_t(c)] - from);
+    }
+    QString name(qsizetype c) const { return decode(rawName(c)); }
+    CsvColumns::Role role(qsizetype c) const { return CsvColumns::Role(m_roles[size_t(c)]); }
+    int group(const Value &v) const { return m_groupOf.value(v.column, -1); }
+    QString text(const Value &v) const
+    {
+        return decode(QByteArrayView(m_bytes).sliced(v.at, v.size));
+    }
+    bool blank(QByteArrayView field) const
+    {
+        return field.trimmed().isEmpty() || decode(field).trimmed().isEmpty();
+    }
+    static void drop(QList<qsizetype> &shown, qsizetype &count, qsizetype c)
+    {
+        ++count;
+        if (shown.size() < kNamesShown)
+            shown << c;
     }
 
     // Names, the ID and the columns with no place; a second column of a kind
     // is dropped when it says something else.
-    void takeNames(ContactDraft &d, const QStringList &values, QStringList &dropped) const
+    void takeNames(ContactDraft &d, QList<qsizetype> &dropped, qsizetype &count) const
     {
         QString name, family, full;
         std::optional<QString> id;
-        const auto first = [&](QString &slot, qsizetype c) {
-            if (slot.isEmpty())
-                slot = values[c];
-            else if (!values[c].isEmpty() && values[c] != slot)
-                dropped << m_header[c];
-        };
-        for (qsizetype c = 0; c < m_columns.size(); ++c) {
-            switch (m_columns[c].role) {
+        for (const Value &v : m_values) {
+            const auto first = [&](QString &slot) {
+                const QString value = text(v);
+                if (slot.isEmpty())
+                    slot = value;
+                else if (!value.isEmpty() && value != slot)
+                    drop(dropped, count, v.column);
+            };
+            switch (role(v.column)) {
             case CsvColumns::Given:
-                first(name, c);
+                first(name);
                 break;
             case CsvColumns::Family:
-                first(family, c);
+                first(family);
                 break;
             case CsvColumns::FullName:
-                first(full, c);
+                first(full);
                 break;
             case CsvColumns::Id:
                 if (!id)
-                    id = values[c];
-                else if (!values[c].isEmpty() && values[c] != *id)
-                    dropped << m_header[c];
-                break;
-            case CsvColumns::Unknown:
-                if (!values[c].trimmed().isEmpty())
-                    dropped << m_header[c];
+                    id = text(v);
+                else if (const QString value = text(v); !value.isEmpty() && value != *id)
+                    drop(dropped, count, v.column);
                 break;
             default:
                 break;
@@ -226,33 +351,32 @@ private:
             d.id = *id;
     }
 
-    void takePhones(ContactDraft &d, const QStringList &values) const
+    void takePhones(ContactDraft &d) const
     {
         // Types first: a Google "Phone 1 - Type" may follow its value.
-        QMap<QString, PhoneChoice::Kind> types;
-        for (qsizetype c = 0; c < m_columns.size(); ++c)
-            if (m_columns[c].role == CsvColumns::PhoneType)
-                types[m_columns[c].group] = kindOfType(values[c].toLower());
+        QHash<int, PhoneChoice::Kind> types;
+        for (const Value &v : m_values)
+            if (role(v.column) == CsvColumns::PhoneType)
+                types[group(v)] = kindOfType(text(v).toLower());
         PhoneChoice phones(d, QStringLiteral("Phone"));
-        for (qsizetype c = 0; c < m_columns.size(); ++c) {
-            const QString &v = values[c];
-            switch (m_columns[c].role) {
+        for (const Value &v : m_values) {
+            switch (role(v.column)) {
             case CsvColumns::Phone:
-                phones.add(v, PhoneChoice::Voice);
+                phones.add(text(v), PhoneChoice::Voice);
                 break;
             case CsvColumns::Mobile:
-                phones.add(v, PhoneChoice::Mobile);
+                phones.add(text(v), PhoneChoice::Mobile);
                 break;
             case CsvColumns::Fax:
-                phones.add(v, PhoneChoice::Fax);
+                phones.add(text(v), PhoneChoice::Fax);
                 break;
             case CsvColumns::Pager:
-                phones.add(v, PhoneChoice::Pager);
+                phones.add(text(v), PhoneChoice::Pager);
                 break;
             case CsvColumns::PhoneValue:
                 // Google puts several numbers of one kind in a cell, split by " ::: ".
-                for (const QString &p : v.split(QStringLiteral(" ::: ")))
-                    phones.add(p, types.value(m_columns[c].group, PhoneChoice::Voice));
+                for (const QString &p : text(v).split(QStringLiteral(" ::: ")))
+                    phones.add(p, types.value(group(v), PhoneChoice::Voice));
                 break;
             default:
                 break;
@@ -262,42 +386,53 @@ private:
     }
 
     // The first address group with a formatted address or any part of one.
-    void takeAddress(ContactDraft &d, const QStringList &values) const
+    // Groups are numbered in the header's order; one group is put together at
+    // a time, so a row of many groups costs no more than its values.
+    void takeAddress(ContactDraft &d) const
     {
-        QStringList order;
-        QMap<QString, QString> formatted;
-        QMap<QString, QStringList> parts;
-        for (qsizetype c = 0; c < m_columns.size(); ++c) {
-            const CsvColumns::Column &col = m_columns[c];
-            if (col.role != CsvColumns::AddressFormatted && col.role != CsvColumns::AddressPart)
-                continue;
-            if (!order.contains(col.group))
-                order << col.group;
-            if (col.role == CsvColumns::AddressFormatted)
-                formatted[col.group] = values[c];
-            else
-                parts[col.group] << values[c];
+        std::vector<std::pair<int, quint32>> at; // group, index in m_values
+        for (size_t i = 0; i < m_values.size(); ++i) {
+            const CsvColumns::Role r = role(m_values[i].column);
+            if (r == CsvColumns::AddressFormatted || r == CsvColumns::AddressPart)
+                at.push_back({group(m_values[i]), quint32(i)});
         }
+        std::sort(at.begin(), at.end());
         QString address;
-        for (const QString &g : std::as_const(order)) {
-            QString a = formatted.value(g);
-            if (a.isEmpty())
-                a = joinNonEmpty(parts.value(g));
+        for (size_t i = 0; i < at.size();) {
+            QString formatted;
+            QStringList parts;
+            const int g = at[i].first;
+            for (; i < at.size() && at[i].first == g; ++i) {
+                const Value &v = m_values[at[i].second];
+                if (role(v.column) == CsvColumns::AddressFormatted)
+                    formatted = text(v);
+                else
+                    parts << text(v);
+            }
+            const QString a = formatted.isEmpty() ? joinNonEmpty(parts) : formatted;
             if (a.isEmpty())
                 continue;
             if (address.isEmpty())
                 address = a;
             else
-                d.notes.append(
-                    {QStringLiteral("Address"),
-                     QStringLiteral("نشاني ديگر «%1» ذخيره نشد: فقط يک نشاني جا دارد.").arg(a)});
+                d.note(QStringLiteral("Address"),
+                       QStringLiteral("نشاني ديگر «%1» ذخيره نشد: فقط يک نشاني جا دارد.").arg(a));
         }
         d.address = address;
     }
 
-    QStringList m_header;
     bool m_utf8;
-    QList<CsvColumns::Column> m_columns;
+    // The header's names one after another, and where each ends.
+    QByteArray m_names;
+    std::vector<quint32> m_nameEnds;
+    std::vector<quint8> m_roles;
+    QHash<qsizetype, int> m_groupOf; // for the columns that have a group
+    // The row being read.
+    std::vector<Value> m_values;
+    QByteArray m_bytes;
+    QList<qsizetype> m_dropped;
+    qsizetype m_droppedCount = 0;
+    bool m_extra = false;
 };
 
 } // namespace
@@ -309,26 +444,35 @@ ReadResult CsvReader::read(QByteArrayView text, const DraftSink &take)
     if (!utf8)
         result.notices << QStringLiteral("فايل UTF-8 نيست؛ به صورت Windows-1256 خوانده شد.");
 
-    QList<Row> rows;
-    if (!splitRows(text, guessDelimiter(text), rows, result.errorLine, result.error))
+    Splitter rows(text, guessDelimiter(text));
+    RowReader reader(utf8);
+    const auto failed = [&] {
+        result.error = rows.error();
+        result.errorLine = rows.errorLine();
         return result;
-    if (rows.isEmpty())
-        return result;
-
-    QStringList header;
-    for (const QByteArray &h : rows.first().fields)
-        header << (utf8 ? QString::fromUtf8(h) : Cp1256Codec::decode(h));
-    RowReader reader(header, utf8);
-    if (!reader.knowsAColumn()) {
+    };
+    // The header is the first line that is not blank.
+    do {
+        reader.clearNames();
+        if (!rows.next([&](qsizetype, QByteArrayView name) { reader.addName(name); }))
+            return failed();
+    } while (rows.blank());
+    if (!reader.classify()) {
         result.error = QStringLiteral("سرستونهاي اين CSV شناخته نيست. سطر اول بايد نام ستونها "
                                       "باشد، مثلا Name,Family,Phone,Mobile,ID,Address؛ نامهاي "
                                       "شناخته را halvex-contacts import --help نشان مي دهد.");
-        result.errorLine = rows.first().line;
+        result.errorLine = rows.rowLine();
         return result;
     }
-    for (qsizetype r = 1; r < rows.size(); ++r) {
+    int index = 0;
+    for (;;) {
+        reader.beginRow();
+        if (!rows.next([&](qsizetype c, QByteArrayView field) { reader.addField(c, field); }))
+            break;
+        if (rows.blank())
+            continue;
         ++result.contacts;
-        take(reader.read(rows[r], int(r)));
+        take(reader.read(rows.rowLine(), ++index));
     }
-    return result;
+    return rows.error().isEmpty() ? result : failed();
 }

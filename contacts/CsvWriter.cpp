@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CsvText.h"
 #include "FieldText.h"
 
 namespace {
@@ -12,6 +13,9 @@ char *putField(char *p, const ContactRecord &r, ContactRecord::Field f, qint64 n
     const QByteArrayView v = FieldText::unpadded(r.fieldBytes(f));
     if (v.isEmpty())
         return p;
+    char *const start = p;
+    if (CsvText::needsGuard(v))
+        *p++ = '\'';
     uchar marks = 0;
     char *end = FieldText::put(p, v, table, marks);
     if (marks & FieldText::Lost)
@@ -20,8 +24,8 @@ char *putField(char *p, const ContactRecord &r, ContactRecord::Field f, qint64 n
                 warnings.append({n, f, 0});
     // Leading blanks are quoted too, so no reader mistakes them for layout.
     if ((marks & FieldText::Quote) || v.front() == ' ' || v.front() == '\t') {
-        std::memmove(p + 1, p, size_t(end - p));
-        *p = '"';
+        std::memmove(start + 1, start, size_t(end - start));
+        *start = '"';
         end[1] = '"';
         return end + 2;
     }

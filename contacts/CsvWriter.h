@@ -7,7 +7,8 @@
 #include "ExportWarning.h"
 #include "FieldText.h"
 
-// RFC 4180 CSV in UTF-8 with a byte-order mark, so spreadsheets show Persian.
+// RFC 4180 CSV in UTF-8 with a byte-order mark, so spreadsheets show Persian;
+// a field a spreadsheet would run as a formula starts with an apostrophe (CsvText).
 class CsvWriter
 {
 public:

@@ -29,7 +29,7 @@ public:
     void finish();
 
 private:
-    void note(const QString &what) { m_draft.notes.append({m_where, what}); }
+    void note(const QString &what) { m_draft.note(m_where, what); }
 
     ContactDraft &m_draft;
     QString m_where;

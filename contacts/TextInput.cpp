@@ -37,10 +37,22 @@ bool TextInput::prepare(QByteArrayView bytes, QByteArray &converted, QByteArrayV
 
 bool TextInput::isUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString text = decode(bytes);
-    Q_UNUSED(text);
-    return !decode.hasError();
+    // A piece at a time, each ending between characters, so that checking
+    // costs no copy of the whole file.
+    constexpr qsizetype kPiece = 64 * 1024;
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = std::min(at + kPiece, bytes.size());
+        for (int back = 0; back < 3 && end < bytes.size() && (uchar(bytes[end]) & 0xC0) == 0x80;
+             ++back)
+            --end;
+        QStringDecoder decode(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        const QString piece = decode(bytes.sliced(at, end - at));
+        Q_UNUSED(piece);
+        if (decode.hasError())
+            return false;
+        at = end;
+    }
+    return true;
 }
 
 qsizetype TextInput::lineOf(QByteArrayView bytes, qsizetype offset)

@@ -73,7 +73,8 @@ void TestContactFormats::roundTripOddValues()
         record(u"\\"_qs, u";"_qs, u"tel:1234"_qs, u"\t0912"_qs, 7, u" \t,\"a\"\\n;"_qs) +
         record(u"BEGIN:VCARD"_qs, u"END:VCARD"_qs, u"=3D"_qs, u"\x7f"_qs, -7, u"item1.TEL:1"_qs) +
         record(u"a b c"_qs, {}, u" "_qs, u"\""_qs, 0, QString(100, u'؛')) +
-        record({}, u"x y"_qs, {}, {}, 1, u"\\n"_qs);
+        record({}, u"x y"_qs, {}, {}, 1, u"\\n"_qs) +
+        record(u"'=1"_qs, u"''-"_qs, u"+98 21"_qs, u"'"_qs, 2, u"@\t'"_qs);
     for (const char *format : {"vcard", "vcard3", "csv"}) {
         QTemporaryDir dir;
         writeData(dir.filePath("from"), odd);
@@ -209,9 +210,18 @@ void TestContactFormats::csvValues()
     r.setID(32767);
     CsvWriter::write(r, 1, out, warnings);
     CsvWriter::write(ContactRecord(), 2, out, warnings);
+    // What a spreadsheet would run as a formula is text: one more apostrophe.
+    r.setText(ContactRecord::Name, u"=1+1");
+    r.setText(ContactRecord::Family, u"''@x");
+    r.setText(ContactRecord::Phone, u"'a");
+    r.setText(ContactRecord::Mobile, u"+98 21 6600");
+    r.setText(ContactRecord::Address, u"\t-1");
+    r.setID(-5);
+    CsvWriter::write(r, 3, out, warnings);
     QCOMPARE(out, QByteArray("\xEF\xBB\xBFName,Family,Phone,Mobile,ID,Address\r\n"
                              "\"  lead\",\"say \"\"hi\"\", ok\",1;2,,32767,\"a\r\nb\"\r\n"
-                             ",,,,0,\r\n"));
+                             ",,,,0,\r\n"
+                             "'=1+1,'''@x,'a,'+98 21 6600,-5,\"'\t-1\"\r\n"));
     QVERIFY(warnings.isEmpty());
 }
 
@@ -232,7 +242,7 @@ void TestContactFormats::controlCharacters()
     QVERIFY(vcard.errText().contains(QStringLiteral("رکورد 1، نام خانوادگي: نويسه کنترلي 0x0d")));
     const Run csv = runTool({"export", "--format", "csv", "--data", dir.path()});
     QCOMPARE(csv.status, 0);
-    QVERIFY(csv.out.contains("a\xEF\xBF\xBD,\"\r\""));
+    QVERIFY(csv.out.contains("a\xEF\xBF\xBD,\"'\r\""));
     QCOMPARE(csv.errText().count(u'\n'), 1);
 }
 
