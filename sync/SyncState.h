@@ -1,0 +1,35 @@
+#pragma once
+
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "ContactRecord.h"
+
+class ContactStore;
+
+// One contact paired with a card: where the card is, its ETag and the record
+// as both sides held it after the last sync.
+struct SyncEntry
+{
+    QString path;
+    QByteArray etag; // empty: not known, the card is read again
+    ContactRecord base;
+};
+
+// What the last sync left, beside the data file and readable by its owner
+// only. The entries are in the order of the data file then.
+class SyncState
+{
+public:
+    QString book; // the address book's URL
+    std::vector<SyncEntry> entries;
+
+    static QString pathFor(const ContactStore &store);
+
+    // A missing file is an empty state. False with why.
+    bool load(const QString &path, QString &why);
+    // All or nothing: a new file synced and renamed over the old one.
+    bool save(const QString &path, QString &why) const;
+};
