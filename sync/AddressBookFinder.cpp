@@ -50,6 +50,13 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
         return false;
     }
     QUrl origin = reply.status ? reply.url : url;
+    if (principals.isEmpty() && url.path() != QLatin1String("/")) {
+        // An address given in full is taken at its word.
+        why = QStringLiteral("در %1 دفترچه نشاني CardDAV نيست (%2)")
+                  .arg(url.toString(QUrl::RemoveUserInfo),
+                       reply.status == 207 ? QStringLiteral("يک پوشه ديگر است") : failure(reply));
+        return false;
+    }
     if (principals.isEmpty()) {
         QUrl known = url;
         known.setPath(QStringLiteral("/.well-known/carddav"));

@@ -226,7 +226,11 @@ int SyncCommand::run(const QStringList &arguments)
             .arg(report.conflicts.size());
     if (!ok) {
         say(m_err, QStringLiteral("همگام سازي نيمه کاره ماند: %1").arg(why));
-        say(m_err, QStringLiteral("تا اينجا: %1 همگام سازي بعدي کار را تمام مي کند.").arg(counts));
+        if (report.sent + report.changedThere + report.deletedThere + report.received +
+                report.changedHere + report.deletedHere >
+            0)
+            say(m_err,
+                QStringLiteral("تا اينجا: %1 همگام سازي بعدي کار را تمام مي کند.").arg(counts));
         return Failure;
     }
     if (dryRun) {

@@ -114,8 +114,13 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
             local.push_back(r);
             return true;
         })) {
-        why = e.message();
-        return Failed;
+        // A trial run on a data folder not made yet sees an empty directory.
+        const bool none =
+            e.kind() == StoreError::FileNotFound || e.kind() == StoreError::PathNotFound;
+        if (!m_dryRun || !none) {
+            why = e.message();
+            return Failed;
+        }
     }
     SyncState state;
     const QString statePath = SyncState::pathFor(m_store);
