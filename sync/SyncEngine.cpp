@@ -235,7 +235,7 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     std::vector<Slot> plan;
     std::vector<Op> ops;
     std::vector<SyncEntry> kept; // pairings of records gone here whose card stays for now
-    std::vector<std::optional<SyncEntry>> between(
+    std::vector<std::optional<SyncEntry>> pending(
         local.size()); // the state before the file is written
     const auto urlOf = [&](const QString &path) {
         QUrl u = m_book;
@@ -248,12 +248,16 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         if (const std::optional<QString> path = takeUnpaired(record)) {
             plan.push_back({record, {*path, cards[*path].etag, record}, localIndex});
             if (localIndex >= 0)
-                between[size_t(localIndex)] = plan.back().entry;
+                pending[size_t(localIndex)] = plan.back().entry;
             return;
         }
         const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
         const QString path = bookPath + uid + QStringLiteral(".vcf");
         plan.push_back({record, {path, {}, record}, localIndex});
+        // Remembered before it is sent: a card that was made by a run killed
+        // before its end pairs by its path then, and is not taken for new.
+        if (localIndex >= 0)
+            pending[size_t(localIndex)] = plan.back().entry;
         ops.push_back({Op::Create,
                        {"PUT",
                         urlOf(path),
@@ -280,9 +284,13 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         const bool changedHere = !(mine == e.base);
         const auto listedAt = onServer.constFind(e.path);
         const auto cardAt = cards.find(e.path);
+        if (listedAt == onServer.cend() && e.etag.isEmpty()) {
+            send(mine, int(j)); // never confirmed: the card was not made
+            continue;
+        }
         if (listedAt == onServer.cend() || (listedAt.value() != e.etag && cardAt == cards.end())) {
             // Removed on the server: so here too, unless it changed here.
-            between[j] = e;
+            pending[j] = e;
             if (changedHere) {
                 done.conflict(QStringLiteral("%1 در سرور حذف شده بود ولي اينجا تغيير کرده بود؛ "
                                              "دوباره به سرور فرستاده شد.")
@@ -294,7 +302,7 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
             continue;
         }
         if (cardAt != cards.end() && !cardAt->readable) {
-            between[j] = e; // left alone on both sides until it can be read
+            pending[j] = e; // left alone on both sides until it can be read
             plan.push_back({mine, e, int(j)});
             continue;
         }
@@ -310,11 +318,11 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         }
         if (!theirs && !changedHere) {
             plan.push_back({mine, {e.path, etag, mine}, int(j)});
-            between[j] = plan.back().entry;
+            pending[j] = plan.back().entry;
         } else if (!theirs) {
             // Changed here only: the card keeps all that the record does not hold.
             plan.push_back({mine, {e.path, {}, mine}, int(j)});
-            between[j] = e;
+            pending[j] = e;
             ops.push_back({Op::Edit,
                            {"PUT",
                             urlOf(e.path),
@@ -324,7 +332,7 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
                            e});
             ++done.changedThere;
         } else {
-            between[j] = e;
+            pending[j] = e;
             plan.push_back({*theirs, {e.path, etag, *theirs}, int(j)});
             lossesOf(e.path, cardAt->contact);
             if (!changedHere) {
@@ -397,6 +405,17 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     }
 
     // The server first: what it refuses is seen again on the next pass.
+    const auto stateBetween = [&] {
+        SyncState s;
+        s.book = state.book;
+        for (const auto &e : pending)
+            if (e)
+                s.entries.push_back(*e);
+        s.entries.insert(s.entries.end(), kept.begin(), kept.end());
+        return s;
+    };
+    if (!ops.empty() && !stateBetween().save(statePath, why))
+        return Failed;
     if (m_beforeServer)
         m_beforeServer();
     std::vector<DavRequest> requests;
@@ -441,7 +460,7 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         Slot &s = plan[size_t(op.slot)];
         s.entry.etag = r.etag;
         if (s.local >= 0 && local[size_t(s.local)] == s.record)
-            between[size_t(s.local)] = s.entry;
+            pending[size_t(s.local)] = s.entry;
     }
     std::vector<SyncEntry> stillKept;
     for (size_t k = 0; k < kept.size(); ++k)
@@ -452,12 +471,8 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     report.deletedThere += done.deletedThere;
 
     // What the server holds now, against the file as it was read.
-    SyncState middle;
-    middle.book = state.book;
-    for (const auto &e : between)
-        if (e)
-            middle.entries.push_back(*e);
-    middle.entries.insert(middle.entries.end(), stillKept.begin(), stillKept.end());
+    kept = stillKept;
+    const SyncState middle = stateBetween();
     if (!failed.isEmpty()) {
         QString ignored;
         middle.save(statePath, ignored);
