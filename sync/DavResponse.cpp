@@ -6,6 +6,7 @@ namespace {
 
 const QString kDav = QStringLiteral("DAV:");
 const QString kCardDav = QStringLiteral("urn:ietf:params:xml:ns:carddav");
+const QString kServer = QStringLiteral("http://calendarserver.org/ns/");
 
 int statusOf(const QString &line)
 {
@@ -35,6 +36,8 @@ void readProp(QXmlStreamReader &xml, const QUrl &base, DavResponse &r)
         const QStringView name = xml.name();
         if (ns == kDav && name == u"getetag") {
             r.etag = xml.readElementText().trimmed().toUtf8();
+        } else if (ns == kServer && name == u"getctag") {
+            r.ctag = xml.readElementText().trimmed().toUtf8();
         } else if (ns == kDav && name == u"displayname") {
             r.displayName = xml.readElementText().trimmed();
         } else if (ns == kDav && name == u"resourcetype") {
@@ -102,6 +105,8 @@ bool DavResponse::parse(const QByteArray &body, const QUrl &base, QList<DavRespo
                 if (status >= 200 && status < 300) {
                     if (!props.etag.isEmpty())
                         r.etag = props.etag;
+                    if (!props.ctag.isEmpty())
+                        r.ctag = props.ctag;
                     r.collection = r.collection || props.collection;
                     r.addressBook = r.addressBook || props.addressBook;
                     if (!props.displayName.isEmpty())

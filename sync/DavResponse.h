@@ -13,6 +13,7 @@ struct DavResponse
     QString path; // the href resolved against the request, decoded
     int status = 200;
     QByteArray etag;
+    QByteArray ctag; // CalendarServer's getctag: changes with any member
     bool collection = false;
     bool addressBook = false;
     QString displayName;

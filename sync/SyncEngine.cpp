@@ -20,6 +20,9 @@ namespace {
 constexpr int kPasses = 5;
 constexpr int kPerMultiget = 250;
 
+const QByteArray kTagBody = QByteArrayLiteral(
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
+    "xmlns:s=\"http://calendarserver.org/ns/\"><d:prop><s:getctag/></d:prop></d:propfind>");
 const QByteArray kListBody = QByteArrayLiteral(
     "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\"><d:prop>"
     "<d:getetag/><d:resourcetype/></d:prop></d:propfind>");
@@ -135,19 +138,35 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     }
     state.book = bookUrl;
 
+    // The book's ctag first: when it is the one the last sync saw, nothing
+    // changed there and the long listing is not needed.
     const QString bookPath = m_book.path(QUrl::FullyDecoded);
-    const DavReply listed = m_client.send({"PROPFIND", m_book, kListBody, {}, 1});
     QList<DavResponse> items;
-    if (!listed.ok() || !DavResponse::parse(listed.body, listed.url, items)) {
-        why = QStringLiteral("فهرست کارتهاي %1 گرفته نشد: %2")
-                  .arg(bookUrl,
-                       listed.ok() ? QStringLiteral("پاسخ WebDAV درستي نبود") : httpText(listed));
+    const DavReply asked = m_client.send({"PROPFIND", m_book, kTagBody, {}, 0});
+    QByteArray tag;
+    if (asked.status == 401) {
+        why = httpText(asked);
         return Failed;
     }
+    if (asked.status == 207 && DavResponse::parse(asked.body, asked.url, items) && !items.isEmpty())
+        tag = items.front().ctag;
     QHash<QString, QByteArray> onServer;
-    for (const DavResponse &r : std::as_const(items))
-        if (!r.collection && r.status < 300 && r.path != bookPath)
-            onServer.insert(r.path, r.etag);
+    items.clear();
+    if (!tag.isEmpty() && tag == state.tag) {
+        for (const SyncEntry &e : state.entries)
+            onServer.insert(e.path, e.etag);
+    } else {
+        const DavReply listed = m_client.send({"PROPFIND", m_book, kListBody, {}, 1});
+        if (!listed.ok() || !DavResponse::parse(listed.body, listed.url, items)) {
+            why = QStringLiteral("فهرست کارتهاي %1 گرفته نشد: %2")
+                      .arg(bookUrl, listed.ok() ? QStringLiteral("پاسخ WebDAV درستي نبود")
+                                                : httpText(listed));
+            return Failed;
+        }
+        for (const DavResponse &r : std::as_const(items))
+            if (!r.collection && r.status < 300 && r.path != bookPath)
+                onServer.insert(r.path, r.etag);
+    }
 
     std::vector<ContactRecord> bases;
     bases.reserve(state.entries.size());
@@ -508,6 +527,9 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
 
     SyncState after;
     after.book = state.book;
+    // Only a listing that nothing of ours changed afterwards may be skipped next time.
+    if (ops.empty())
+        after.tag = tag;
     for (const Slot &s : plan)
         after.entries.push_back(s.entry);
     for (const SyncEntry &e : stillKept)

@@ -32,6 +32,7 @@ QString SyncState::pathFor(const ContactStore &store)
 bool SyncState::load(const QString &path, QString &why)
 {
     book.clear();
+    tag.clear();
     entries.clear();
     QFile file(path);
     if (!file.exists())
@@ -47,6 +48,7 @@ bool SyncState::load(const QString &path, QString &why)
         return false;
     }
     book = QString::fromUtf8(head.value(1));
+    tag = head.value(2);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         if (lines[i].isEmpty())
             continue;
@@ -64,7 +66,7 @@ bool SyncState::load(const QString &path, QString &why)
 
 bool SyncState::save(const QString &path, QString &why) const
 {
-    QByteArray out = kMagic.toByteArray() + '\t' + book.toUtf8() + '\n';
+    QByteArray out = kMagic.toByteArray() + '\t' + book.toUtf8() + '\t' + tag + '\n';
     out.reserve(out.size() + qsizetype(entries.size()) * 300);
     for (const SyncEntry &e : entries)
         out += QUrl::toPercentEncoding(e.path, "/") + '\t' + e.etag + '\t' +

@@ -23,7 +23,8 @@ struct SyncEntry
 class SyncState
 {
 public:
-    QString book; // the address book's URL
+    QString book;   // the address book's URL
+    QByteArray tag; // its ctag when the last sync listed it and wrote nothing there
     std::vector<SyncEntry> entries;
 
     static QString pathFor(const ContactStore &store);
