@@ -98,7 +98,12 @@ int SyncCommand::run(const QStringList &arguments)
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
-        m_out.write(parser.helpText().toUtf8());
+        // The usage line reads better without the program's full path.
+        QString text = parser.helpText();
+        const QString self = arguments.value(0);
+        if (const qsizetype at = self.isEmpty() ? -1 : text.indexOf(self); at >= 0 && at < 80)
+            text.replace(at, self.size(), QStringLiteral("halvex-contacts"));
+        m_out.write(text.toUtf8());
         return Success;
     }
     const QStringList rest = parser.positionalArguments().mid(1);
