@@ -254,8 +254,9 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     std::vector<Slot> plan;
     std::vector<Op> ops;
     std::vector<SyncEntry> kept; // pairings of records gone here whose card stays for now
-    std::vector<std::optional<SyncEntry>> pending(
-        local.size()); // the state before the file is written
+    // The state while the server is written and before the file is: for each
+    // record as read, its pairing then.
+    std::vector<std::optional<SyncEntry>> pending(local.size());
     const auto urlOf = [&](const QString &path) {
         QUrl u = m_book;
         u.setPath(path);
