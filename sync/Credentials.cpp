@@ -64,8 +64,7 @@ bool Credentials::ask(const QString &prompt, QString &password)
 {
     if (!onTerminal())
         return false;
-    std::fputs(prompt.toUtf8().constData(), stderr);
-    std::fflush(stderr);
+    // Echo goes off before the prompt shows, so nothing typed after it is seen.
     termios old;
     const bool quiet = ::tcgetattr(STDIN_FILENO, &old) == 0;
     if (quiet) {
@@ -73,6 +72,8 @@ bool Credentials::ask(const QString &prompt, QString &password)
         silent.c_lflag &= ~tcflag_t(ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
     }
+    std::fputs(prompt.toUtf8().constData(), stderr);
+    std::fflush(stderr);
     QByteArray line;
     char c;
     while (::read(STDIN_FILENO, &c, 1) == 1 && c != '\n')

@@ -110,6 +110,20 @@ private slots:
         QVERIFY(DavClient::safeForPassword(QUrl("https://192.0.2.1/")));
     }
 
+    void asksOnTheTerminalWithoutEcho()
+    {
+        QProcess p;
+        p.start("/usr/bin/python3",
+                {HALVEX_SYNC_TESTS "/onterminal.py", "رمز alice: ", RadicaleServer::Password,
+                 HALVEX_CONTACTS, "sync", m_server.book().toString(), "--user", "alice", "--data",
+                 m_dir.path() + "/data"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString shown = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(p.exitCode() == 0, qPrintable(shown));
+        QVERIFY(shown.contains("همگام شد"));
+        QVERIFY(!shown.contains(RadicaleServer::Password));
+    }
+
     void listsSeveralBooksAndAsksForOne()
     {
         QString why;
