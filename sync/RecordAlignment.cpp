@@ -1,7 +1,6 @@
 #include "RecordAlignment.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include <QHash>
 
