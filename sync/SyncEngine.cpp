@@ -236,13 +236,21 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     }
 
     // New cards by content, so that a card an interrupted run made pairs with
-    // its record instead of coming back as a copy.
+    // its record instead of coming back as a copy; a card without our ID (as
+    // another client keeps it) pairs with a record equal but for the ID.
+    const auto keyOf = [](ContactRecord r, bool withId) {
+        if (!withId)
+            r.setID(0);
+        return r.toByteArray() + char(withId);
+    };
     QMultiHash<QByteArray, QString> unpaired;
     for (const QString &path : std::as_const(fresh))
         if (const auto it = cards.constFind(path); it != cards.cend() && it->readable)
-            unpaired.insert(it->contact.record.toByteArray(), path);
+            unpaired.insert(keyOf(it->contact.record, it->contact.hasId), path);
     const auto takeUnpaired = [&](const ContactRecord &r) -> std::optional<QString> {
-        const auto it = unpaired.find(r.toByteArray());
+        auto it = unpaired.find(keyOf(r, true));
+        if (it == unpaired.end())
+            it = unpaired.find(keyOf(r, false));
         if (it == unpaired.end())
             return std::nullopt;
         const QString path = it.value();
@@ -407,10 +415,10 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         const auto it = cards.find(path);
         if (it == cards.end() || !it->readable)
             continue;
-        const QByteArray bytes = it->contact.record.toByteArray();
-        if (!unpaired.contains(bytes, path))
+        const QByteArray key = keyOf(it->contact.record, it->contact.hasId);
+        if (!unpaired.contains(key, path))
             continue;
-        unpaired.remove(bytes, path);
+        unpaired.remove(key, path);
         CardContact &c = it->contact;
         if (!c.hasId)
             c.record.setID(qint16(std::min<qsizetype>(plan.size() + 1, ContactStore::MaxRecords)));

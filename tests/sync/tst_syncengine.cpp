@@ -96,8 +96,9 @@ private slots:
         const ContactRecord both = record("Sara", "Karimi", "", "09120000003", 3);
         const ContactRecord onlyThere = record("Nima", "Moradi", "5550002", "", 0);
         append({onlyHere, both});
-        put("/alice/book/both.vcf", card("both", "FN:Sara Karimi\nN:Karimi;Sara;;;\n"
-                                                 "TEL;TYPE=cell:09120000003\nX-HALVEX-ID:3\n"));
+        put("/alice/book/both.vcf",
+            card("both", "FN:Sara Karimi\nN:Karimi;Sara;;;\n"
+                         "TEL;TYPE=cell:09120000003\n")); // no ID, as a phone keeps it
         put("/alice/book/there.vcf",
             card("there", "FN:Nima Moradi\nN:Moradi;Nima;;;\nTEL:5550002\nX-HALVEX-ID:0\n"));
 
