@@ -246,7 +246,9 @@ int SyncCommand::run(const QStringList &arguments)
     say(m_out, counts);
     if (parser.isSet(kRemember) && !user.isEmpty() && !fromKeyring) {
         if (!Keyring::write(user, url, password, why))
-            say(m_err, QStringLiteral("رمز در جاکليدي نگه داشته نشد: %1").arg(why));
+            say(m_err,
+                QStringLiteral("رمز در جاکليدي نگه داشته نشد (جاکليدي ميزکار در دسترس است؟): %1")
+                    .arg(why));
     }
     return Success;
 }
