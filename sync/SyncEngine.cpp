@@ -235,6 +235,22 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         }
     }
 
+    // An edit an interrupted run sent: a card that holds it is ours.
+    for (SyncEntry &e : state.entries) {
+        if (!e.sent)
+            continue;
+        if (const auto it = cards.find(e.path); it != cards.end() && it->readable) {
+            ContactRecord r = it->contact.record;
+            if (!it->contact.hasId)
+                r.setID(e.sent->ID());
+            if (r == *e.sent) {
+                e.base = *e.sent;
+                e.etag = it->etag;
+            }
+        }
+        e.sent.reset();
+    }
+
     // New cards by content, so that a card an interrupted run made pairs with
     // its record instead of coming back as a copy; a card without our ID (as
     // another client keeps it) pairs with a record equal but for the ID.
@@ -351,6 +367,7 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
             // Changed here only: the card keeps all that the record does not hold.
             plan.push_back({mine, {e.path, {}, mine}, int(j)});
             pending[j] = e;
+            pending[j]->sent = mine;
             ops.push_back({Op::Edit,
                            {"PUT",
                             urlOf(e.path),

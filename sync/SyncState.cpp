@@ -54,12 +54,15 @@ bool SyncState::load(const QString &path, QString &why)
             continue;
         const QList<QByteArray> f = lines[i].split('\t');
         const QByteArray record = QByteArray::fromBase64(f.value(2));
-        if (f.size() != 3 || record.size() != ContactRecord::Size) {
+        const QByteArray sent = QByteArray::fromBase64(f.value(3));
+        if (f.size() != 4 || record.size() != ContactRecord::Size ||
+            (!sent.isEmpty() && sent.size() != ContactRecord::Size)) {
             why = QStringLiteral("%1 خط %2 خراب است").arg(path).arg(i + 1);
             return false;
         }
         entries.push_back(
-            {QUrl::fromPercentEncoding(f[0]), f[1], ContactRecord::fromBytes(record)});
+            {QUrl::fromPercentEncoding(f[0]), f[1], ContactRecord::fromBytes(record),
+             sent.isEmpty() ? std::nullopt : std::optional(ContactRecord::fromBytes(sent))});
     }
     return true;
 }
@@ -70,7 +73,8 @@ bool SyncState::save(const QString &path, QString &why) const
     out.reserve(out.size() + qsizetype(entries.size()) * 300);
     for (const SyncEntry &e : entries)
         out += QUrl::toPercentEncoding(e.path, "/") + '\t' + e.etag + '\t' +
-               e.base.toByteArray().toBase64() + '\n';
+               e.base.toByteArray().toBase64() + '\t' +
+               (e.sent ? e.sent->toByteArray().toBase64() : QByteArray()) + '\n';
 
     const QByteArray target = QFile::encodeName(path);
     const QByteArray temp = target + ".new";

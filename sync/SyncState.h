@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <QByteArray>
@@ -16,6 +17,9 @@ struct SyncEntry
     QString path;
     QByteArray etag; // empty: not known, the card is read again
     ContactRecord base;
+    // While an edit is on its way: the record sent. A card that holds it
+    // afterwards was changed by us, not by another client.
+    std::optional<ContactRecord> sent = std::nullopt;
 };
 
 // What the last sync left, beside the data file and readable by its owner
