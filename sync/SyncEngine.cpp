@@ -129,6 +129,7 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     const QString statePath = SyncState::pathFor(m_store);
     if (!state.load(statePath, why))
         return Failed;
+    state.settle(local);
     const QString bookUrl = m_book.toString(QUrl::RemoveUserInfo);
     if (!state.book.isEmpty() && state.book != bookUrl) {
         why = QStringLiteral("اين فايل داده با دفترچه ديگري همگام است: %1\nبراي همگامي با %2 "
@@ -525,6 +526,20 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         return Failed;
     }
 
+    // The state once the data file is written; it goes along with the state
+    // between, so that a run killed around the write finds the right one.
+    SyncState after;
+    after.book = state.book;
+    // Only a listing that nothing of ours changed afterwards may be skipped next time.
+    if (ops.empty())
+        after.tag = tag;
+    for (const Slot &s : plan)
+        after.entries.push_back(s.entry);
+    for (const SyncEntry &e : stillKept)
+        if (!std::any_of(plan.begin(), plan.end(),
+                         [&e](const Slot &s) { return s.entry.path == e.path; }))
+            after.entries.push_back(e);
+
     // Then the data file, in one write, if nobody changed it meanwhile.
     if (m_beforeLocal)
         m_beforeLocal();
@@ -533,7 +548,10 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     for (const Slot &s : plan)
         records.push_back(s.record);
     if (records != local) {
-        if (!middle.save(statePath, why))
+        SyncState both = middle;
+        both.written = SyncState::hashOf(records);
+        both.ifWritten = after.entries;
+        if (!both.save(statePath, why))
             return Failed;
         if (StoreError e = m_store.ReplaceAllRecords(records, local)) {
             if (e.kind() == StoreError::RecordChanged)
@@ -550,18 +568,6 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     report.losses += done.losses;
     for (const QString &line : std::as_const(done.conflicts))
         report.conflict(line);
-
-    SyncState after;
-    after.book = state.book;
-    // Only a listing that nothing of ours changed afterwards may be skipped next time.
-    if (ops.empty())
-        after.tag = tag;
-    for (const Slot &s : plan)
-        after.entries.push_back(s.entry);
-    for (const SyncEntry &e : stillKept)
-        if (!std::any_of(plan.begin(), plan.end(),
-                         [&e](const Slot &s) { return s.entry.path == e.path; }))
-            after.entries.push_back(e);
     if (!after.save(statePath, why))
         return Failed;
     return again ? Again : Done;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -24,6 +25,24 @@ QString systemText()
 
 } // namespace
 
+QByteArray SyncState::hashOf(const std::vector<ContactRecord> &records)
+{
+    return QCryptographicHash::hash(
+        QByteArrayView(records.empty() ? nullptr : records.front().data(),
+                       qsizetype(records.size()) * ContactRecord::Size),
+        QCryptographicHash::Sha256);
+}
+
+void SyncState::settle(const std::vector<ContactRecord> &records)
+{
+    if (!written.isEmpty() && hashOf(records) == written) {
+        entries = std::move(ifWritten);
+        tag.clear();
+    }
+    written.clear();
+    ifWritten.clear();
+}
+
 QString SyncState::pathFor(const ContactStore &store)
 {
     return store.dataFilePath() + QStringLiteral(".sync");
@@ -34,6 +53,8 @@ bool SyncState::load(const QString &path, QString &why)
     book.clear();
     tag.clear();
     entries.clear();
+    written.clear();
+    ifWritten.clear();
     QFile file(path);
     if (!file.exists())
         return true;
@@ -49,9 +70,15 @@ bool SyncState::load(const QString &path, QString &why)
     }
     book = QString::fromUtf8(head.value(1));
     tag = head.value(2);
+    written = QByteArray::fromHex(head.value(3));
+    std::vector<SyncEntry> *into = &entries;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         if (lines[i].isEmpty())
             continue;
+        if (lines[i] == "=") {
+            into = &ifWritten;
+            continue;
+        }
         const QList<QByteArray> f = lines[i].split('\t');
         const QByteArray record = QByteArray::fromBase64(f.value(2));
         const QByteArray sent = QByteArray::fromBase64(f.value(3));
@@ -60,7 +87,7 @@ bool SyncState::load(const QString &path, QString &why)
             why = QStringLiteral("%1 خط %2 خراب است").arg(path).arg(i + 1);
             return false;
         }
-        entries.push_back(
+        into->push_back(
             {QUrl::fromPercentEncoding(f[0]), f[1], ContactRecord::fromBytes(record),
              sent.isEmpty() ? std::nullopt : std::optional(ContactRecord::fromBytes(sent))});
     }
@@ -69,12 +96,21 @@ bool SyncState::load(const QString &path, QString &why)
 
 bool SyncState::save(const QString &path, QString &why) const
 {
-    QByteArray out = kMagic.toByteArray() + '\t' + book.toUtf8() + '\t' + tag + '\n';
-    out.reserve(out.size() + qsizetype(entries.size()) * 300);
-    for (const SyncEntry &e : entries)
+    QByteArray out =
+        kMagic.toByteArray() + '\t' + book.toUtf8() + '\t' + tag + '\t' + written.toHex() + '\n';
+    out.reserve(out.size() + qsizetype(entries.size() + ifWritten.size()) * 300);
+    const auto put = [&out](const SyncEntry &e) {
         out += QUrl::toPercentEncoding(e.path, "/") + '\t' + e.etag + '\t' +
                e.base.toByteArray().toBase64() + '\t' +
                (e.sent ? e.sent->toByteArray().toBase64() : QByteArray()) + '\n';
+    };
+    for (const SyncEntry &e : entries)
+        put(e);
+    if (!written.isEmpty()) {
+        out += "=\n";
+        for (const SyncEntry &e : ifWritten)
+            put(e);
+    }
 
     const QByteArray target = QFile::encodeName(path);
     const QByteArray temp = target + ".new";

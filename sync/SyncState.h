@@ -30,6 +30,14 @@ public:
     QString book;   // the address book's URL
     QByteArray tag; // its ctag when the last sync listed it and wrote nothing there
     std::vector<SyncEntry> entries;
+    // Saved just before the data file is written: the state for the file that
+    // write makes, and its hash. The next run takes it when the file is that.
+    QByteArray written;
+    std::vector<SyncEntry> ifWritten;
+
+    static QByteArray hashOf(const std::vector<ContactRecord> &records);
+    // Takes ifWritten when the file holds what it was saved for.
+    void settle(const std::vector<ContactRecord> &records);
 
     static QString pathFor(const ContactStore &store);
 
