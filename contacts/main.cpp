@@ -5,6 +5,7 @@
 
 #include "ContactsTool.h"
 #include "HalvexInfo.h"
+#include "SyncCommand.h"
 #include "Translations.h"
 
 int main(int argc, char *argv[])
@@ -18,6 +19,11 @@ int main(int argc, char *argv[])
     out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(STDERR_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
     in.open(STDIN_FILENO, QIODevice::ReadOnly);
+    if (QCoreApplication::arguments().value(1) == QLatin1String("sync")) {
+        Translations::install();
+        return SyncCommand(QCoreApplication::applicationDirPath(), out, err)
+            .run(QCoreApplication::arguments());
+    }
     ContactsTool tool(QCoreApplication::applicationDirPath(), out, err, &in);
     // Qt's own words in the help and its parse errors, in Persian like the rest.
     tool.setQtWords([] { Translations::install(); });

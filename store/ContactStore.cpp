@@ -714,3 +714,20 @@ StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
     };
     return replaceData(w, {bytes(0, n - 1), bytes(n, count)});
 }
+
+StoreError ContactStore::ReplaceAllRecords(const std::vector<ContactRecord> &records,
+                                           const std::vector<ContactRecord> &expected)
+{
+    if (records.size() > size_t(MaxRecords))
+        return StoreError(StoreError::Overflow, dataFilePath());
+    Writing w(m_io);
+    if (StoreError e = beginWrite(w))
+        return e;
+    std::vector<ContactRecord> old;
+    if (StoreError e = readWhole(w, old))
+        return e;
+    if (old != expected)
+        return StoreError(StoreError::RecordChanged, w.path);
+    return replaceData(w, {QByteArrayView(records.empty() ? nullptr : records.front().data(),
+                                          qsizetype(records.size()) * ContactRecord::Size)});
+}

@@ -75,6 +75,12 @@ public:
 
     void setLockTimeout(int ms) { m_lockTimeoutMs = ms; }
 
+    // All or nothing, and only if the file's whole records are still exactly
+    // expected (RecordChanged otherwise): for a caller that read the file,
+    // worked on its own copy and now writes the result back.
+    StoreError ReplaceAllRecords(const std::vector<ContactRecord> &records,
+                                 const std::vector<ContactRecord> &expected);
+
 private:
     class WriteLock;
     class Writing;

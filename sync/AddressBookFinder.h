@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class DavClient;
+
+struct AddressBook
+{
+    QUrl url;
+    QString name;
+    QStringList versions; // vCard versions the server takes, in its order
+};
+
+// Finds the user's address books from an address book's URL or a server's
+// (RFC 6764: /.well-known/carddav; RFC 6352: the principal's home set).
+class AddressBookFinder
+{
+public:
+    explicit AddressBookFinder(DavClient &client) : m_client(client) {}
+
+    // False with why when the server could not be asked; an empty list when
+    // it has none.
+    bool find(const QUrl &url, QList<AddressBook> &books, QString &why);
+
+private:
+    DavClient &m_client;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "ContactDraft.h"
+#include "ContactRecord.h"
+#include "VcardWriter.h"
+
+// What the data file takes from one card, and the numbers the reader chose,
+// so that an edit finds their TEL lines again.
+struct CardContact
+{
+    ContactRecord record;
+    bool hasId = false; // the card carries our ID property
+    QString phone;
+    QString mobile;
+    QString label; // the name, for messages
+    QList<DraftNote> notes;
+};
+
+// Cards as the server holds them: read with the import's reader, written with
+// the export's writer, and edited line by line so that whatever the record
+// does not hold stays exactly as it was.
+class CardText
+{
+public:
+    // False with why when the text is no card.
+    static bool read(const QByteArray &card, qint16 proposedId, CardContact &out, QString &why);
+
+    // A new card for the record, with its own UID.
+    static QByteArray create(const ContactRecord &record, VcardWriter::Version version,
+                             const QByteArray &uid);
+
+    // The card with the fields that differ between base and now written anew:
+    // FN and N's family and given names, the TEL lines took names, the first
+    // ADR and our ID. Every other line, and the parameters of the lines it
+    // rewrites, stay as they were.
+    static QByteArray edit(const QByteArray &card, const CardContact &took,
+                           const ContactRecord &base, const ContactRecord &now);
+
+    static VcardWriter::Version versionOf(const QByteArray &card);
+};

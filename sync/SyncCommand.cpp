@@ -1,0 +1,254 @@
+#include "SyncCommand.h"
+
+#include <unistd.h>
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QTextStream>
+
+#include "AddressBookFinder.h"
+#include "ContactStore.h"
+#include "Credentials.h"
+#include "DataLocation.h"
+#include "DavClient.h"
+#include "Keyring.h"
+#include "SyncEngine.h"
+
+namespace {
+
+enum Status
+{
+    Success = 0,
+    Failure = 1,
+    Usage = 2
+};
+
+const QCommandLineOption kData(QStringLiteral("data"),
+                               QStringLiteral("پوشه اي که فايل داده quorvel.dat را دارد."),
+                               QStringLiteral("DIR"));
+const QCommandLineOption kUser(QStringLiteral("user"), QStringLiteral("نام کاربر در سرور."),
+                               QStringLiteral("NAME"));
+const QCommandLineOption
+    kPasswordFile(QStringLiteral("password-file"),
+                  QStringLiteral("رمز در سطر اول اين فايل است؛ فايل را فقط خودتان بايد بتوانيد "
+                                 "بخوانيد (chmod 600)."),
+                  QStringLiteral("FILE"));
+const QCommandLineOption kCaFile(QStringLiteral("ca-file"),
+                                 QStringLiteral("گواهي (PEM) ديگري که براي HTTPS پذيرفته شود، "
+                                                "مثلا گواهي خودامضاي سرور خودتان."),
+                                 QStringLiteral("FILE"));
+const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
+                                 QStringLiteral("بگو چه مي شد ولي در هيچ سو چيزي ننويس."));
+const QCommandLineOption kRemember(QStringLiteral("remember"),
+                                   QStringLiteral("رمز را در جاکليدي ميزکار نگه دار تا دفعه بعد "
+                                                  "پرسيده نشود."));
+
+const QString kDescription = QStringLiteral(
+    "مخاطبهاي فايل داده را با يک دفترچه نشاني CardDAV (مانند Radicale، Nextcloud، Baïkal) "
+    "در هر دو سو همگام مي کند. URL نشاني دفترچه است يا نشاني سرور، که دفترچه هاي شما از آن "
+    "پيدا مي شود.\n"
+    "رمز از --password-file، از جاکليدي (پس از يک بار --remember) يا از پرسش در پايانه (بدون "
+    "نمايش) مي آيد، هرگز از خط فرمان. رمز جز به HTTPS يا به همين رايانه (127.0.0.1) فرستاده "
+    "نمي شود.\n"
+    "اگر مخاطبي در هر دو سو تغيير کرده باشد، نسخه سرور در رکورد مي ماند و نسخه اينجا رکورد و "
+    "کارت تازه اي مي شود؛ اگر در يک سو حذف و در سوي ديگر تغيير کرده باشد، تغيير مي ماند.\n"
+    "وضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.");
+
+VcardWriter::Version versionFor(const AddressBook &book)
+{
+    for (const QString &v : book.versions) {
+        if (v == QLatin1String("4.0"))
+            return VcardWriter::V4;
+        if (v == QLatin1String("3.0"))
+            return VcardWriter::V3;
+    }
+    return VcardWriter::V3; // every CardDAV server takes 3.0
+}
+
+} // namespace
+
+SyncCommand::SyncCommand(QString programDir, QIODevice &out, QIODevice &err)
+    : m_programDir(std::move(programDir)), m_out(out), m_err(err)
+{
+}
+
+void SyncCommand::say(QIODevice &device, const QString &line)
+{
+    device.write(line.toUtf8() + '\n');
+}
+
+int SyncCommand::usage(const QString &message)
+{
+    say(m_err, QStringLiteral("halvex-contacts sync: %1").arg(message));
+    say(m_err, QStringLiteral("راهنما: halvex-contacts sync --help"));
+    return Usage;
+}
+
+int SyncCommand::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    for (const QCommandLineOption &o : {kData, kUser, kPasswordFile, kCaFile, kDryRun, kRemember})
+        parser.addOption(o);
+    parser.addPositionalArgument(QStringLiteral("sync"), QStringLiteral("فرمان همگام سازي."));
+    parser.addPositionalArgument(QStringLiteral("URL"),
+                                 QStringLiteral("نشاني دفترچه نشاني يا سرور CardDAV."));
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        // The usage line reads better without the program's full path.
+        QString text = parser.helpText();
+        const QString self = arguments.value(0);
+        if (const qsizetype at = self.isEmpty() ? -1 : text.indexOf(self); at >= 0 && at < 80)
+            text.replace(at, self.size(), QStringLiteral("halvex-contacts"));
+        m_out.write(text.toUtf8());
+        return Success;
+    }
+    const QStringList rest = parser.positionalArguments().mid(1);
+    if (rest.size() != 1)
+        return usage(rest.isEmpty()
+                         ? QStringLiteral("نشاني سرور يا دفترچه را بدهيد: sync URL")
+                         : QStringLiteral("فقط يک نشاني: «%1» زيادي است.").arg(rest.value(1)));
+    QUrl url = QUrl::fromUserInput(rest.front());
+    if (!url.isValid() ||
+        (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+        return usage(QStringLiteral("«%1» نشاني http يا https نيست.").arg(rest.front()));
+    if (!url.password().isEmpty())
+        return usage(QStringLiteral("رمز را در نشاني ننويسيد: خط فرمان را ديگران هم مي بينند. "
+                                    "--password-file بدهيد يا بگذاريد پرسيده شود."));
+    const QString user = parser.isSet(kUser) ? parser.value(kUser) : url.userName();
+    url.setUserInfo({});
+    if (url.path().isEmpty())
+        url.setPath(QStringLiteral("/"));
+    if (parser.isSet(kData) && parser.value(kData).isEmpty())
+        return usage(QStringLiteral("--data يک پوشه مي خواهد."));
+    const bool dryRun = parser.isSet(kDryRun);
+
+    DavClient client;
+    if (parser.isSet(kCaFile)) {
+        QString why;
+        if (!client.addCaFile(parser.value(kCaFile), why)) {
+            say(m_err, why);
+            return Failure;
+        }
+    }
+    QString password;
+    bool fromKeyring = false;
+    if (!user.isEmpty()) {
+        if (!DavClient::safeForPassword(url)) {
+            say(m_err, QStringLiteral("رمز از راه HTTP بي رمزنگاري فرستاده نمي شود، جز به همين "
+                                      "رايانه: نشاني https بدهيد."));
+            return Failure;
+        }
+        QString why;
+        if (parser.isSet(kPasswordFile)) {
+            if (!Credentials::fromFile(parser.value(kPasswordFile), password, why)) {
+                say(m_err, why);
+                return Failure;
+            }
+        } else if (Keyring::read(user, url, password)) {
+            fromKeyring = true;
+        } else if (!Credentials::ask(QStringLiteral("رمز %1: ").arg(user), password)) {
+            say(m_err, QStringLiteral("رمز لازم است: --password-file بدهيد يا در پايانه اجرا "
+                                      "کنيد تا پرسيده شود."));
+            return Failure;
+        }
+    }
+    client.setCredentials(user, password);
+
+    QList<AddressBook> books;
+    QString why;
+    if (!AddressBookFinder(client).find(url, books, why)) {
+        say(m_err, QStringLiteral("همگام سازي نشد: %1").arg(why));
+        if (fromKeyring && why.contains(QLatin1String("401")))
+            say(m_err, QStringLiteral("رمز جاکليدي پذيرفته نشد؛ با --password-file يا در پايانه "
+                                      "رمز تازه را بدهيد."));
+        return Failure;
+    }
+    if (books.isEmpty()) {
+        say(m_err, QStringLiteral("در %1 دفترچه نشاني اي پيدا نشد.")
+                       .arg(url.toString(QUrl::RemoveUserInfo)));
+        return Failure;
+    }
+    AddressBook book = books.front();
+    if (books.size() > 1) {
+        say(m_err, QStringLiteral("%1 دفترچه نشاني پيدا شد:").arg(books.size()));
+        for (qsizetype i = 0; i < books.size(); ++i)
+            say(m_err, QStringLiteral("  %1. %2  %3")
+                           .arg(i + 1)
+                           .arg(books[i].name, books[i].url.toString(QUrl::RemoveUserInfo)));
+        if (!Credentials::onTerminal())
+            return usage(QStringLiteral("نشاني يکي از آنها را بدهيد."));
+        std::fputs("کدام؟ ", stderr);
+        QTextStream in(stdin);
+        const int n = in.readLine().trimmed().toInt();
+        if (n < 1 || n > books.size())
+            return usage(QStringLiteral("شماره اي از 1 تا %1 بدهيد.").arg(books.size()));
+        book = books[n - 1];
+    }
+
+    ContactStore store =
+        parser.isSet(kData)
+            ? ContactStore::atDataFolder(QFileInfo(parser.value(kData)).absoluteFilePath())
+            : ContactStore(DataLocation::baseFolder(m_programDir));
+    if (!dryRun) {
+        if (!parser.isSet(kData))
+            DataLocation::prepare(DataLocation::baseFolder(m_programDir));
+        if (StoreError e = store.Open()) {
+            say(m_err, e.message());
+            return Failure;
+        }
+    }
+
+    SyncEngine engine(store, client, book.url, versionFor(book));
+    engine.setDryRun(dryRun);
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (terminal)
+        engine.setProgress([](const QString &what) {
+            std::fputs(("\r\033[K" + what).toUtf8().constData(), stderr);
+            std::fflush(stderr);
+        });
+    SyncReport report;
+    const bool ok = engine.run(report, why);
+    if (terminal)
+        std::fputs("\r\033[K", stderr);
+
+    for (const QString &line : std::as_const(report.losses))
+        say(m_err, line);
+    for (const QString &line : std::as_const(report.conflicts))
+        say(m_out, QStringLiteral("ناسازگاري: %1").arg(line));
+    const QString counts =
+        QStringLiteral("به سرور: %1 تازه، %2 تغيير، %3 حذف. از سرور: %4 تازه، %5 تغيير، %6 حذف. "
+                       "ناسازگاري: %7.")
+            .arg(report.sent)
+            .arg(report.changedThere)
+            .arg(report.deletedThere)
+            .arg(report.received)
+            .arg(report.changedHere)
+            .arg(report.deletedHere)
+            .arg(report.conflicts.size());
+    if (!ok) {
+        say(m_err, QStringLiteral("همگام سازي نيمه کاره ماند: %1").arg(why));
+        if (report.sent + report.changedThere + report.deletedThere + report.received +
+                report.changedHere + report.deletedHere >
+            0)
+            say(m_err,
+                QStringLiteral("تا اينجا: %1 همگام سازي بعدي کار را تمام مي کند.").arg(counts));
+        return Failure;
+    }
+    if (dryRun) {
+        say(m_out, QStringLiteral("آزمايشي، چيزي نوشته نشد. %1").arg(counts));
+        return Success;
+    }
+    say(m_out, QStringLiteral("همگام شد با %1").arg(book.url.toString(QUrl::RemoveUserInfo)));
+    say(m_out, counts);
+    if (parser.isSet(kRemember) && !user.isEmpty() && !fromKeyring) {
+        if (!Keyring::write(user, url, password, why))
+            say(m_err,
+                QStringLiteral("رمز در جاکليدي نگه داشته نشد (جاکليدي ميزکار در دسترس است؟): %1")
+                    .arg(why));
+    }
+    return Success;
+}

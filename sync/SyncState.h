@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include <QByteArray>
+#include <QString>
+
+#include "ContactRecord.h"
+
+class ContactStore;
+
+// One contact paired with a card: where the card is, its ETag and the record
+// as both sides held it after the last sync.
+struct SyncEntry
+{
+    QString path;
+    QByteArray etag; // empty: not known, the card is read again
+    ContactRecord base;
+    // While an edit is on its way: the record sent. A card that holds it
+    // afterwards was changed by us, not by another client.
+    std::optional<ContactRecord> sent = std::nullopt;
+};
+
+// What the last sync left, beside the data file and readable by its owner
+// only. The entries are in the order of the data file then.
+class SyncState
+{
+public:
+    QString book;   // the address book's URL
+    QByteArray tag; // its ctag when the last sync listed it and wrote nothing there
+    std::vector<SyncEntry> entries;
+    // Saved just before the data file is written: the state for the file that
+    // write makes, and its hash. The next run takes it when the file is that.
+    QByteArray written;
+    std::vector<SyncEntry> ifWritten;
+
+    static QByteArray hashOf(const std::vector<ContactRecord> &records);
+    // Takes ifWritten when the file holds what it was saved for.
+    void settle(const std::vector<ContactRecord> &records);
+
+    static QString pathFor(const ContactStore &store);
+
+    // A missing file is an empty state. False with why.
+    bool load(const QString &path, QString &why);
+    // All or nothing: a new file synced and renamed over the old one.
+    bool save(const QString &path, QString &why) const;
+};

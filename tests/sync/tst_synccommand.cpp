@@ -1,0 +1,156 @@
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DavClient.h"
+#include "RadicaleServer.h"
+
+// halvex-contacts sync as a user runs it: discovery, credentials, HTTPS and the
+// failures, each with its message and exit status.
+class TestSyncCommand : public QObject
+{
+    Q_OBJECT
+
+private:
+    RadicaleServer m_server;
+    QTemporaryDir m_dir;
+
+    struct Run
+    {
+        int status = -1;
+        QString out;
+        QString err;
+    };
+
+    Run run(const QStringList &args)
+    {
+        QProcess p;
+        p.setStandardInputFile(QProcess::nullDevice()); // no terminal to ask on
+        p.start(HALVEX_CONTACTS,
+                QStringList{"sync"} + args + QStringList{"--data", m_dir.path() + "/data"});
+        Run r;
+        if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+            return r;
+        r.status = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QString file(const QString &name, const QByteArray &bytes, QFile::Permissions perms)
+    {
+        const QString path = m_dir.path() + '/' + name;
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        f.setPermissions(perms);
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QString why;
+        QVERIFY2(m_server.start(why), qPrintable(why));
+    }
+
+    void findsTheBookFromTheServersAddress()
+    {
+        const QStringList login{"--user", "alice", "--password-file", m_server.passwordFile()};
+        Run r = run(QStringList{m_server.root().toString(), "--dry-run"} + login);
+        QCOMPARE(r.status, 0);
+        QVERIFY(r.out.contains("آزمايشي"));
+        QVERIFY(!QFile::exists(m_dir.path() + "/data/quorvel.dat"));
+
+        r = run(QStringList{m_server.root().toString()} + login);
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(m_server.book().toString()), qPrintable(r.out));
+        r = run(QStringList{m_server.book().toString()} + login);
+        QCOMPARE(r.status, 0);
+    }
+
+    void refusesWithTheReason()
+    {
+        const QString good = m_server.passwordFile();
+        const QString wrong = file("wrong", "nope\n", QFile::ReadOwner | QFile::WriteOwner);
+        const QString open = file("open", "secret\n", QFile::ReadOwner | QFile::ReadOther);
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString down = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+        closed.close();
+        const QString book = m_server.book().toString();
+        const QString secretUrl =
+            m_server.url("/alice/book/").toString().replace("http://", "http://alice:secret@");
+
+        const struct
+        {
+            QStringList args;
+            int status;
+            QString says;
+        } cases[] = {
+            {{book, "--user", "alice", "--password-file", wrong}, 1, "401"},
+            {{m_server.url("/alice/nosuch/").toString(), "--user", "alice", "--password-file",
+              good},
+             1,
+             "دفترچه نشاني CardDAV نيست"},
+            {{down, "--user", "alice", "--password-file", good}, 1, "نپذيرفت"},
+            {{book, "--user", "alice", "--password-file", open}, 1, "chmod 600"},
+            {{book, "--user", "alice"}, 1, "رمز لازم است"},
+            {{secretUrl}, 2, "رمز را در نشاني ننويسيد"},
+            {{}, 2, "sync URL"},
+        };
+        for (const auto &c : cases) {
+            const Run r = run(c.args);
+            QVERIFY2(r.status == c.status && r.err.contains(c.says),
+                     qPrintable(c.args.join(' ') + " -> " + QString::number(r.status) + r.err));
+        }
+        QVERIFY(!DavClient::safeForPassword(QUrl("http://192.0.2.1/")));
+        QVERIFY(DavClient::safeForPassword(QUrl("http://[::1]:8080/")));
+        QVERIFY(DavClient::safeForPassword(QUrl("https://192.0.2.1/")));
+    }
+
+    void asksOnTheTerminalWithoutEcho()
+    {
+        QProcess p;
+        p.start("/usr/bin/python3",
+                {HALVEX_SYNC_TESTS "/onterminal.py", "رمز alice: ", RadicaleServer::Password,
+                 HALVEX_CONTACTS, "sync", m_server.book().toString(), "--user", "alice", "--data",
+                 m_dir.path() + "/data"});
+        QVERIFY(p.waitForFinished(60000));
+        const QString shown = QString::fromUtf8(p.readAllStandardOutput());
+        QVERIFY2(p.exitCode() == 0, qPrintable(shown));
+        QVERIFY(shown.contains("همگام شد"));
+        QVERIFY(!shown.contains(RadicaleServer::Password));
+    }
+
+    void listsSeveralBooksAndAsksForOne()
+    {
+        QString why;
+        QVERIFY2(m_server.makeBook("/alice/work/", why), qPrintable(why));
+        const Run r = run({m_server.root().toString(), "--user", "alice", "--password-file",
+                           m_server.passwordFile()});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.err.contains(m_server.url("/alice/work/").toString()));
+        QVERIFY(r.err.contains(m_server.book().toString()));
+        QCOMPARE(m_server.request("DELETE", "/alice/work/").status, 200);
+    }
+
+    void httpsWithASelfSignedCertificate()
+    {
+        QDir(m_dir.path() + "/data").removeRecursively(); // paired with the other server
+        RadicaleServer tls(true);
+        QString why;
+        QVERIFY2(tls.start(why), qPrintable(why));
+        const QStringList args{tls.book().toString(), "--user", "alice", "--password-file",
+                               tls.passwordFile()};
+        Run r = run(args);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("--ca-file"), qPrintable(r.err));
+        r = run(args + QStringList{"--ca-file", tls.caFile()});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSyncCommand)
+#include "tst_synccommand.moc"
