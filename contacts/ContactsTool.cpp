@@ -110,6 +110,8 @@ QString description(const QString &command, const QString &dataFolder)
                           "  import [--format auto|vcard|csv] [--dry-run] FILE...\n"
                           "  list\n"
                           "  check\n"
+                          "  sync URL [--user NAME] [--password-file FILE] [--ca-file FILE] "
+                          "[--remember] [--dry-run]\n"
                           "راهنماي هر فرمان، مثلا: halvex-contacts import --help") +
            where;
 }
@@ -135,7 +137,7 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
         parser.addOption(kDryRun);
     }
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("export، import، list يا check."),
+                                 QStringLiteral("export، import، list، check يا sync."),
                                  command.isEmpty() ? QStringLiteral("command") : command);
     if (command == QLatin1String("import"))
         parser.addPositionalArgument(QStringLiteral("FILE"),
@@ -337,10 +339,10 @@ int ContactsTool::run(const QStringList &arguments)
         return Success;
     }
     if (command.isEmpty())
-        return usageError(QStringLiteral("فرمان را بدهيد: export، import، list يا check."));
+        return usageError(QStringLiteral("فرمان را بدهيد: export، import، list، check يا sync."));
     if (!known)
         return usageError(
-            QStringLiteral("فرمان «%1» شناخته نيست؛ export، import، list يا check را بدهيد.")
+            QStringLiteral("فرمان «%1» شناخته نيست؛ export، import، list، check يا sync را بدهيد.")
                 .arg(command));
 
     QCommandLineParser parser;

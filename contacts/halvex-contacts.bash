@@ -6,7 +6,7 @@ _halvex_contacts()
     prev=${COMP_WORDS[COMP_CWORD-1]}
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        export | import | list | check)
+        export | import | list | check | sync)
             command=${COMP_WORDS[i]}
             break
             ;;
@@ -18,7 +18,7 @@ _halvex_contacts()
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
-    -o | --output)
+    -o | --output | --password-file | --ca-file)
         COMPREPLY=($(compgen -f -- "$cur"))
         return
         ;;
@@ -34,7 +34,7 @@ _halvex_contacts()
 
     case $command in
     "")
-        COMPREPLY=($(compgen -W "export import list check --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "export import list check sync --help --version" -- "$cur"))
         ;;
     export)
         COMPREPLY=($(compgen -W "--format --arabic-letters --output -o --data --help" -- "$cur"))
@@ -48,6 +48,9 @@ _halvex_contacts()
         ;;
     list | check)
         COMPREPLY=($(compgen -W "--data --help" -- "$cur"))
+        ;;
+    sync)
+        COMPREPLY=($(compgen -W "--user --password-file --ca-file --remember --dry-run --data --help" -- "$cur"))
         ;;
     esac
 } &&

@@ -23,6 +23,7 @@ constexpr auto kFolder = "File";
 constexpr auto kDataName = "quorvel.dat";
 constexpr auto kTempName = "quorvel1.dat";
 constexpr auto kLockName = "quorvel.dat.lock";
+constexpr auto kSyncStateSuffix = ".sync";
 constexpr mode_t kOwnerOnly = 0600;
 constexpr qint64 kChunkRecords = 4096;
 
@@ -237,6 +238,11 @@ StoreError ContactStore::probeDir(const QString &path, bool &isDir) const
 QString ContactStore::dataFilePath() const
 {
     return dataDir() + u'/' + QLatin1String(kDataName);
+}
+
+QString ContactStore::syncStatePath() const
+{
+    return dataFilePath() + QLatin1String(kSyncStateSuffix);
 }
 
 StoreError ContactStore::diskError(const QString &path, int err) const

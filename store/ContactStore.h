@@ -44,6 +44,8 @@ public:
     // there is none yet.
     QString dataDir() const;
     QString dataFilePath() const;
+    // Where the state of the last CardDAV sync is kept, beside the data file.
+    QString syncStatePath() const;
     // The base folder holds File in some letter case.
     bool hasDataFolder() const;
     // None when there is no left-over, or the folder cannot be read.

@@ -45,7 +45,7 @@ void SyncState::settle(const std::vector<ContactRecord> &records)
 
 QString SyncState::pathFor(const ContactStore &store)
 {
-    return store.dataFilePath() + QStringLiteral(".sync");
+    return store.syncStatePath();
 }
 
 bool SyncState::load(const QString &path, QString &why)
