@@ -245,6 +245,19 @@ QString ContactStore::syncStatePath() const
     return dataFilePath() + QLatin1String(kSyncStateSuffix);
 }
 
+StoreError ContactStore::LockForSync(int &fd) const
+{
+    fd = -1;
+    const QString path = syncStatePath() + QLatin1String(".lock");
+    Fd lock(m_io, m_io->open(native(path), O_RDWR | O_CREAT | O_NOFOLLOW, kOwnerOnly));
+    if (!lock.valid())
+        return openError(path, errno, false);
+    if (m_io->flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK ? StoreError(StoreError::InUse, path) : diskError(path, errno);
+    fd = lock.release();
+    return {};
+}
+
 StoreError ContactStore::diskError(const QString &path, int err) const
 {
     if (err == EACCES || err == EPERM || err == EROFS)

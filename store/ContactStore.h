@@ -46,6 +46,11 @@ public:
     QString dataFilePath() const;
     // Where the state of the last CardDAV sync is kept, beside the data file.
     QString syncStatePath() const;
+    // Held for a whole sync, so that two syncs of one data file (a timer's and
+    // one started by hand) never run at once; InUse when another holds it. It is
+    // apart from the write lock, which the sync takes only for its last write.
+    // Released by closing fd, or by the end of the process.
+    StoreError LockForSync(int &fd) const;
     // The base folder holds File in some letter case.
     bool hasDataFolder() const;
     // None when there is no left-over, or the folder cannot be read.

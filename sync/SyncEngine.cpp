@@ -4,6 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include <unistd.h>
+
+#include <QScopeGuard>
 #include <QHash>
 #include <QSet>
 #include <QUuid>
@@ -93,6 +96,22 @@ SyncEngine::SyncEngine(ContactStore &store, DavClient &client, const QUrl &book,
 
 bool SyncEngine::run(SyncReport &report, QString &why)
 {
+    // A trial run writes nothing, and may look at a data folder not made yet.
+    int held = -1;
+    if (!m_dryRun) {
+        if (StoreError e = m_store.LockForSync(held)) {
+            why = e.kind() == StoreError::InUse
+                      ? QStringLiteral("همگام سازي ديگري با همين فايل داده در کار است؛ "
+                                       "پس از پايان آن دوباره امتحان کنيد.\n") +
+                            e.path()
+                      : e.message();
+            return false;
+        }
+    }
+    const auto release = qScopeGuard([held] {
+        if (held >= 0)
+            ::close(held);
+    });
     for (int i = 0; i < kPasses; ++i) {
         const Outcome o = pass(report, why);
         if (o != Again)

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -89,6 +91,27 @@ private slots:
         QVERIFY(!m_store->Open());
     }
     void cleanup() { m_server.reset(); }
+
+    void oneSyncAtATime()
+    {
+        // A timer's sync and one started by hand: the second refuses at once,
+        // before it asks the server anything.
+        int held = -1;
+        QVERIFY(!m_store->LockForSync(held));
+        append({record("Reza", "Ahmadi", "5550001", "", 1)});
+        DavClient client;
+        client.setCredentials(RadicaleServer::User, RadicaleServer::Password);
+        SyncEngine engine(*m_store, client, m_server->book(), VcardWriter::V3);
+        SyncReport report;
+        QString why;
+        QVERIFY(!engine.run(report, why));
+        QVERIFY2(why.contains(m_store->syncStatePath()), qPrintable(why));
+        QVERIFY(m_server->cards().empty());
+        ::close(held);
+        SyncReport after;
+        QVERIFY(sync(after));
+        QCOMPARE(after.sent, 1);
+    }
 
     void firstSyncBothWays()
     {
