@@ -45,6 +45,7 @@ public:
     {
         return defaultText;
     }
+    int exec(QDialog &) override { return 0; }
 };
 
 class NoLauncher : public Launcher
@@ -79,6 +80,15 @@ class NoFileDialogs : public FileDialogs
 public:
     std::optional<QString> openFile(QWidget *, const QString &, const QString &,
                                     const QString &) override
+    {
+        return std::nullopt;
+    }
+    QStringList openFiles(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
+    std::optional<Saved> saveFile(QWidget *, const QString &, const QString &,
+                                  const QStringList &) override
     {
         return std::nullopt;
     }

@@ -44,50 +44,72 @@ ReadResult ContactImport::read(QByteArrayView bytes, Format format, const DraftS
 
 int ContactImport::run(const QList<ImportSource> &sources, Format format, bool dryRun)
 {
-    qint64 existing = 0;
-    qint64 size = 0;
-    if (!countExisting(existing, size))
+    Plan plan;
+    if (!prepare(sources, format, plan))
         return 1;
+    if (dryRun) {
+        m_summary(QStringLiteral("آزمايشي: %1 مخاطب افزوده مي شد (روي هم %2)؛ چيزي نوشته نشد.")
+                      .arg(plan.records.size())
+                      .arg(plan.total()));
+        return 0;
+    }
+    return commit(plan);
+}
+
+bool ContactImport::prepare(const QList<ImportSource> &sources, Format format, Plan &plan,
+                            const std::atomic_bool *stop)
+{
+    plan = Plan();
+    if (!countExisting(plan.existing, plan.dataSize))
+        return false;
 
     // Records are built as the files are read, and past the most the data file
     // holds only counted; nothing is said or written until every file has been
     // read whole.
-    std::vector<ContactRecord> records;
     qint64 count = 0;
     LossReport losses;
     for (const ImportSource &source : sources)
-        if (!readSource(source, format, existing, count, records, losses))
-            return 1;
+        if (!readSource(source, format, plan.existing, count, plan.records, losses, stop))
+            return false;
 
-    const qint64 total = existing + count;
+    const qint64 total = plan.existing + count;
     if (total > ContactStore::MaxRecords) {
         m_report(QStringLiteral("فايل داده %1 مخاطب دارد و اين فايلها %2 مخاطب؛ روي هم %3 مي شود، "
                                 "بيش از %4 که فايل داده جا دارد. هيچ مخاطبي افزوده نشد.")
-                     .arg(existing)
+                     .arg(plan.existing)
                      .arg(count)
                      .arg(total)
                      .arg(ContactStore::MaxRecords));
-        return 1;
+        return false;
     }
     for (const QString &line : losses.lines())
         m_report(line);
-    if (size % ContactRecord::Size != 0)
+    if (plan.dataSize % ContactRecord::Size != 0)
         m_report(QStringLiteral("%1: %2 بايت انتهاي فايل داده رکورد کاملي نيست و با افزودن کنار "
                                 "گذاشته مي شود.")
                      .arg(m_store.dataFilePath())
-                     .arg(size % ContactRecord::Size));
+                     .arg(plan.dataSize % ContactRecord::Size));
+    return true;
+}
 
-    if (dryRun) {
-        m_summary(QStringLiteral("آزمايشي: %1 مخاطب افزوده مي شد (روي هم %2)؛ چيزي نوشته نشد.")
-                      .arg(records.size())
-                      .arg(total));
-        return 0;
-    }
-    if (records.empty()) {
+int ContactImport::commit(const Plan &plan)
+{
+    if (plan.records.empty()) {
         m_summary(QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
         return 0;
     }
-    return append(records);
+    // The records were numbered after the ones counted; another writer
+    // (the window, a sync) may have added or deleted some since.
+    qint64 existing = 0;
+    qint64 size = 0;
+    if (!countExisting(existing, size))
+        return 1;
+    if (size != plan.dataSize) {
+        m_report(QStringLiteral("فايل داده در اين ميان تغيير کرد؛ دوباره وارد کنيد."));
+        nothingAdded();
+        return 1;
+    }
+    return append(plan.records);
 }
 
 // The add page proposes the count + 1, so the count comes first. A missing
@@ -111,13 +133,18 @@ bool ContactImport::countExisting(qint64 &existing, qint64 &size)
 // would number it after the records ahead of it.
 bool ContactImport::readSource(const ImportSource &source, Format format, qint64 existing,
                                qint64 &count, std::vector<ContactRecord> &records,
-                               LossReport &losses)
+                               LossReport &losses, const std::atomic_bool *stop)
 {
     const qint64 room = std::max<qint64>(ContactStore::MaxRecords - existing, 0);
     records.reserve(
         size_t(std::min<qint64>(qint64(records.size()) + source.bytes.size() / 100 + 1, room)));
     const qsizetype at = losses.mark();
+    bool stopped = false;
     const ReadResult r = read(source.bytes, format, [&](const ContactDraft &draft) {
+        if (stopped || (stop && stop->load(std::memory_order_relaxed))) {
+            stopped = true;
+            return;
+        }
         // Past the room the import fails, saying only how many there were.
         if (count >= room) {
             ++count;
@@ -148,6 +175,8 @@ bool ContactImport::readSource(const ImportSource &source, Format format, qint64
                            .arg(label(draft))
                            .arg(draft.moreNotes));
     });
+    if (stopped || (stop && stop->load(std::memory_order_relaxed)))
+        return false;
     for (qsizetype i = 0; i < r.notices.size(); ++i)
         losses.say(at + i, QStringLiteral("%1: %2").arg(source.name, r.notices[i]));
     if (!r.ok()) {

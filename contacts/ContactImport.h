@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -42,8 +43,24 @@ public:
     // report gets the per-contact loss lines and the errors; summary the outcome.
     ContactImport(ContactStore &store, Sink report, Sink summary);
 
+    // What the files would add, read before anything is written.
+    struct Plan
+    {
+        std::vector<ContactRecord> records; // numbered after the existing ones
+        qint64 existing = 0;                // records in the data file when counted
+        qint64 dataSize = 0;                // its bytes then
+        qint64 total() const { return existing + qint64(records.size()); }
+    };
+
     // 0 on success, 1 on a failure.
     int run(const QList<ImportSource> &sources, Format format, bool dryRun);
+    // Reads every file and reports the losses; false on a failure, which has
+    // been reported, or when stop was set meanwhile, which has not.
+    bool prepare(const QList<ImportSource> &sources, Format format, Plan &plan,
+                 const std::atomic_bool *stop = nullptr);
+    // Appends the plan's records in one all-or-nothing write, unless the data
+    // file changed since it was counted. 0 on success, 1 on a failure.
+    int commit(const Plan &plan);
 
     // Whether a prepared text is read as vCards: asked for, or found so.
     static bool readsAsVcard(QByteArrayView text, Format format);
@@ -54,7 +71,8 @@ public:
 private:
     bool countExisting(qint64 &existing, qint64 &size);
     bool readSource(const ImportSource &source, Format format, qint64 existing, qint64 &count,
-                    std::vector<ContactRecord> &records, LossReport &losses);
+                    std::vector<ContactRecord> &records, LossReport &losses,
+                    const std::atomic_bool *stop);
     int append(const std::vector<ContactRecord> &records);
     void nothingAdded();
 

@@ -1,34 +1,29 @@
 #include "ContactsTool.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QTemporaryFile>
 
 #include "ContactExport.h"
 #include "ContactImport.h"
 #include "ContactStore.h"
+#include "ExportFile.h"
 #include "CsvColumns.h"
 #include "DataLocation.h"
 #include "FieldText.h"
 #include "HalvexInfo.h"
 #include "InputBuffer.h"
+#include "InputFile.h"
 #include "LossReport.h"
 #include "RecordBuilder.h"
 
@@ -161,96 +156,6 @@ void appendListField(QByteArray &out, QByteArrayView field)
     uchar marks = 0;
     char *end = FieldText::put(out.data() + start, field, table, marks);
     out.resize(end - out.constData());
-}
-
-QString tooLarge()
-{
-    return QStringLiteral("بزرگتر از %1 مگابايت است، بسيار بيش از آنچه %2 مخاطب لازم دارند؛ اگر "
-                          "عکس مخاطبها در آن است، آنها را بدون عکس بيرون ببريد.")
-        .arg(ContactImport::MaxInput / (1024 * 1024))
-        .arg(ContactStore::MaxRecords);
-}
-
-// Reads to the end, but never more than one byte past the limit: a pipe or
-// /dev/zero must not fill memory before it is refused.
-bool readAtMost(QIODevice &in, QByteArray &out, QString &error)
-{
-    constexpr qsizetype kStep = 1024 * 1024;
-    const qsizetype most = ContactImport::MaxInput + 1;
-    out.clear();
-    for (;;) {
-        const qsizetype have = out.size();
-        const qsizetype want = std::min(kStep, most - have);
-        if (want <= 0)
-            break;
-        if (out.capacity() < have + want)
-            out.reserve(std::min(most, std::max(2 * out.capacity(), have + want)));
-        out.resize(have + want);
-        const qint64 n = in.read(out.data() + have, want);
-        out.resize(have + std::max<qint64>(n, 0));
-        if (n < 0) {
-            error = in.errorString();
-            return false;
-        }
-        if (n == 0)
-            break;
-    }
-    if (out.size() > ContactImport::MaxInput) {
-        out.clear();
-        out.squeeze();
-        error = tooLarge();
-        return false;
-    }
-    return true;
-}
-
-// A named input: a regular file within the limit, checked on the file once
-// opened, so nothing can be swapped in between. A FIFO is opened without
-// waiting for a writer; a device is never read.
-bool readFile(const QString &name, QByteArray &bytes, std::unique_ptr<InputBuffer> &buffer,
-              QString &error)
-{
-    const auto fail = [&error](const QString &why) {
-        error = why;
-        return false;
-    };
-    const auto notRegular = [&fail] {
-        return fail(QStringLiteral("فايل معمولي نيست (FIFO، دستگاه يا سوکت)؛ براي خواندن از "
-                                   "لوله، - بدهيد و ورودي را به ورودي استاندارد بفرستيد."));
-    };
-    const QByteArray path = QFile::encodeName(name);
-    struct stat st;
-    if (::stat(path.constData(), &st) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (S_ISDIR(st.st_mode))
-        return fail(QStringLiteral("يک پوشه است"));
-    if (!S_ISREG(st.st_mode))
-        return notRegular();
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    const struct Closer
-    {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::fstat(fd, &st) != 0)
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!S_ISREG(st.st_mode))
-        return notRegular();
-    if (st.st_size > ContactImport::MaxInput)
-        return fail(tooLarge());
-    if (st.st_size == 0) {
-        // Files such as those in /proc tell their size only by being read.
-        QFile file;
-        return file.open(fd, QIODevice::ReadOnly, QFile::DontCloseHandle) &&
-               readAtMost(file, bytes, error);
-    }
-    buffer = std::make_unique<InputBuffer>();
-    if (!buffer->read(fd, st.st_size, error))
-        return false;
-    bytes = buffer->bytes();
-    return true;
 }
 
 } // namespace
@@ -394,13 +299,18 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
     if (!readableData(store, size))
         return Failure;
 
-    // Into standard output, into a device or pipe as it is, or into a new file
-    // beside the old one that replaces it once complete. No sync: an export is
-    // a copy that can be made again.
+    const ContactExport::Format f = format == QLatin1String("csv")      ? ContactExport::Csv
+                                    : format == QLatin1String("vcard3") ? ContactExport::Vcard3
+                                                                        : ContactExport::Vcard4;
+    const FieldText::Yeh yeh =
+        parser.isSet(kArabicLetters) ? FieldText::Yeh::AsStored : FieldText::Yeh::Persian;
+    QList<ExportWarning> warnings;
+
+    // Into standard output or a device or pipe as it is; a file is replaced
+    // only once the new one is whole.
     const QString target = parser.value(kOutput);
     const QFileInfo info(target);
     QFile device;
-    QTemporaryFile temp;
     QIODevice *destination = &m_out;
     const auto cannotWrite = [&](const QString &why) {
         say(m_err,
@@ -409,43 +319,37 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
         return Failure;
     };
     if (!target.isEmpty() && target != QLatin1String("-")) {
-        if (info.exists() && !info.isFile()) {
+        if (!info.exists() || info.isFile()) {
+            destination = nullptr;
+            QString why;
+            switch (ExportFile::write(store, f, target, warnings, why, yeh)) {
+            case ExportFile::StoreFailed:
+                say(m_err, why);
+                return Failure;
+            case ExportFile::WriteFailed:
+                return cannotWrite(why);
+            case ExportFile::Written:
+            case ExportFile::Stopped:
+                break;
+            }
+        } else {
             device.setFileName(target);
             destination = &device;
             if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
                 return cannotWrite(device.errorString());
-        } else {
-            temp.setFileTemplate(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                 QStringLiteral(".XXXXXX"));
-            destination = &temp;
-            if (!temp.open() || (info.exists() && !temp.setPermissions(info.permissions())))
-                return cannotWrite(temp.errorString());
         }
     }
-
-    QList<ExportWarning> warnings;
-    const ContactExport::Format f = format == QLatin1String("csv")      ? ContactExport::Csv
-                                    : format == QLatin1String("vcard3") ? ContactExport::Vcard3
-                                                                        : ContactExport::Vcard4;
-    bool sinkFailed = false;
-    const FieldText::Yeh yeh =
-        parser.isSet(kArabicLetters) ? FieldText::Yeh::AsStored : FieldText::Yeh::Persian;
-    const StoreError e = ContactExport::run(
-        store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
-        sinkFailed, yeh);
-    if (e) {
-        say(m_err, e.message());
-        return Failure;
-    }
-    if (sinkFailed)
-        return cannotWrite(destination->errorString());
-    if (destination == &temp) {
-        if (!temp.flush())
-            return cannotWrite(temp.errorString());
-        if (::rename(QFile::encodeName(temp.fileName()).constData(),
-                     QFile::encodeName(target).constData()) != 0)
-            return cannotWrite(QString::fromLocal8Bit(std::strerror(errno)));
-        temp.setAutoRemove(false);
+    if (destination) {
+        bool sinkFailed = false;
+        const StoreError e = ContactExport::run(
+            store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
+            sinkFailed, yeh);
+        if (e) {
+            say(m_err, e.message());
+            return Failure;
+        }
+        if (sinkFailed)
+            return cannotWrite(destination->errorString());
     }
 
     // FN and N both hold the name: say each character once.
@@ -489,12 +393,12 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
                 return Failure;
             }
             s.name = QStringLiteral("<stdin>");
-            read = readAtMost(*m_in, s.bytes, why);
+            read = InputFile::readAtMost(*m_in, s.bytes, why);
         } else {
             // Read, not mapped: a file that another program shortens meanwhile
             // must give a message, not a bus error.
             std::unique_ptr<InputBuffer> buffer;
-            read = readFile(name, s.bytes, buffer, why);
+            read = InputFile::read(name, s.bytes, buffer, why);
             if (buffer)
                 buffers.push_back(std::move(buffer));
         }

@@ -102,6 +102,12 @@ void AddListPage::cmdAdd_Click()
     m_c.fields[0]->setFocus();
 }
 
+void AddListPage::showImported(qint64 recordsAfter)
+{
+    cmdDisplay_Click();
+    proposeNextId(recordsAfter);
+}
+
 void AddListPage::cmdDisplay_Click()
 {
     std::vector<ContactRecord> records;

@@ -36,6 +36,8 @@ public:
     bool countRecords();
 
     ContactListModel *listModel() const { return m_listModel; }
+    // After contacts were added elsewhere: the list again, and the next number.
+    void showImported(qint64 recordsAfter);
 
 private:
     void cmdAdd_Click();

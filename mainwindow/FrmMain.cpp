@@ -1,6 +1,8 @@
 #include "FrmMain.h"
 
+#include <QDropEvent>
 #include <QEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QLocale>
 #include <QMouseEvent>
@@ -11,6 +13,7 @@
 
 #include "AddListPage.h"
 #include "DeletePage.h"
+#include "DirectoryTransfer.h"
 #include "EditPage.h"
 #include "Fonts.h"
 #include "HalvexInfo.h"
@@ -161,6 +164,21 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
          m_ui->Txtpass2, m_ui->CmdPass},
         {m_store, m_boxes, services.passwords, services.player, services.fileDialogs}, this);
 
+    m_transfer = new DirectoryTransfer(
+        m_ui->l1, {m_store, m_boxes, services.fileDialogs},
+        [this](qint64 recordsAfter) {
+            m_addList->showImported(recordsAfter);
+            showPage(0);
+        },
+        this);
+
+    // Files dropped anywhere on the window are imported; the boxes that take
+    // drops of their own still take text.
+    setAcceptDrops(true);
+    for (QWidget *w : findChildren<QWidget *>())
+        if (w->acceptDrops())
+            w->installEventFilter(this);
+
     m_ui->LAnimation->installEventFilter(this);
     m_ui->Label19->installEventFilter(this);
     m_ui->LAnimation->setCursor(Qt::PointingHandCursor);
@@ -242,8 +260,55 @@ void FrmMain::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
 }
 
+bool FrmMain::fileDrag(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!DirectoryTransfer::bringsFiles(drag->mimeData()))
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!DirectoryTransfer::bringsFiles(drop->mimeData()))
+            return false;
+        drop->acceptProposedAction();
+        // The file manager waits for the drop to end; the import asks questions.
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        QMetaObject::invokeMethod(
+            this, [this, urls] { m_transfer->drop(urls); }, Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void FrmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!fileDrag(event))
+        QWidget::dragEnterEvent(event);
+}
+
+void FrmMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!fileDrag(event))
+        QWidget::dragMoveEvent(event);
+}
+
+void FrmMain::dropEvent(QDropEvent *event)
+{
+    if (!fileDrag(event))
+        QWidget::dropEvent(event);
+}
+
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (fileDrag(event))
+        return true;
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == m_ui->LAnimation || watched == m_ui->Label19)) {
         if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)

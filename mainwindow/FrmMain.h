@@ -14,6 +14,8 @@ class QTimer;
 class AddListPage;
 class ContactListModel;
 class DeletePage;
+class DirectoryPrint;
+class DirectoryTransfer;
 class EditPage;
 class Launcher;
 class ModalBoxes;
@@ -45,6 +47,7 @@ public:
     SearchPage *searchPage() const { return m_searchPage; }
     SearchPage *editPage() const;
     SearchPage *deletePage() const;
+    DirectoryTransfer *transfer() const { return m_transfer; }
     bool HintCleared() const { return m_hintCleared; }
     QString dateLine();
 
@@ -55,11 +58,15 @@ protected:
     void changeEvent(QEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void showPage(int index);
     void setWelcomeBold(bool bold);
     void CmdAboutUsTab_Click();
+    bool fileDrag(QEvent *event);
 
     std::unique_ptr<Ui::FrmMain> m_ui;
     ContactStore &m_store;
@@ -75,4 +82,5 @@ private:
     EditPage *m_editPage = nullptr;
     DeletePage *m_deletePage = nullptr;
     SettingsPage *m_settingsPage = nullptr;
+    DirectoryTransfer *m_transfer = nullptr;
 };

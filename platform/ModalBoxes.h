@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 // Every message and input box of the program goes through here, so tests can
@@ -41,6 +42,9 @@ public:
     // nullopt when the user cancels.
     virtual std::optional<QString> input(QWidget *parent, const QString &prompt,
                                          const QString &title, const QString &defaultText) = 0;
+    // Any other modal dialog of the program: its result, QDialog::Accepted or
+    // Rejected.
+    virtual int exec(QDialog &dialog) = 0;
 
     Answer critical(QWidget *parent, const QString &text, const QString &title)
     {

@@ -1,6 +1,7 @@
 #include "QtFileDialogs.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 
 std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &title,
                                                const QString &folder, const QString &filter)
@@ -9,4 +10,32 @@ std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &t
     if (file.isEmpty())
         return std::nullopt;
     return file;
+}
+
+QStringList QtFileDialogs::openFiles(QWidget *parent, const QString &title, const QString &folder,
+                                     const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(parent, title, folder, filter);
+}
+
+std::optional<FileDialogs::Saved> QtFileDialogs::saveFile(QWidget *parent, const QString &title,
+                                                          const QString &folder,
+                                                          const QStringList &filters)
+{
+    QFileDialog dialog(parent, title, folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(filters);
+    // A name typed without a suffix takes the chosen type's, before the
+    // dialog asks whether to replace that file.
+    const auto suffixOf = [](const QString &filter) {
+        static const QRegularExpression first(QStringLiteral("\\*\\.(\\w+)"));
+        return first.match(filter).captured(1);
+    };
+    dialog.setDefaultSuffix(suffixOf(filters.value(0)));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&](const QString &filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return Saved{dialog.selectedFiles().constFirst(),
+                 std::max(0, int(filters.indexOf(dialog.selectedNameFilter())))};
 }

@@ -115,3 +115,8 @@ std::optional<QString> QtModalBoxes::input(QWidget *parent, const QString &promp
         return std::nullopt;
     return dialog.textValue();
 }
+
+int QtModalBoxes::exec(QDialog &dialog)
+{
+    return dialog.exec();
+}

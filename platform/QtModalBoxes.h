@@ -10,6 +10,7 @@ public:
                    Buttons buttons, Answer defaultAnswer) override;
     std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
                                  const QString &defaultText) override;
+    int exec(QDialog &dialog) override;
 
     static bool isRightToLeft(const QString &text);
 };

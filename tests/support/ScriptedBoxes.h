@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+
+#include <QDialog>
 #include <QList>
 #include <QString>
 
@@ -24,6 +27,10 @@ public:
     QList<Shown> shown;
     QList<Answer> answers;
     QList<std::optional<QString>> inputs;
+    // Each dialog is handed here while it is up (to read it, or to press its
+    // buttons); its result is the one it then has, else Rejected.
+    std::function<void(QDialog &)> onDialog;
+    QStringList dialogs; // the window titles
 
     Answer message(QWidget *, const QString &text, const QString &title, Icon icon, Buttons buttons,
                    Answer defaultAnswer) override
@@ -37,8 +44,18 @@ public:
         shown.append({true, prompt, title, NoIcon, OkCancel, AnswerOk, defaultText});
         return inputs.isEmpty() ? std::optional<QString>(defaultText) : inputs.takeFirst();
     }
+    int exec(QDialog &dialog) override
+    {
+        dialogs.append(dialog.windowTitle());
+        dialog.setResult(QDialog::Rejected);
+        if (onDialog)
+            onDialog(dialog);
+        return dialog.result();
+    }
     void reset()
     {
+        onDialog = nullptr;
+        dialogs.clear();
         shown.clear();
         answers.clear();
         inputs.clear();

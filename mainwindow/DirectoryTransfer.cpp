@@ -1,0 +1,241 @@
+#include "DirectoryTransfer.h"
+
+#include <memory>
+#include <vector>
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QShortcut>
+
+#include "BackgroundWork.h"
+#include "ContactStore.h"
+#include "ExportFile.h"
+#include "FileDialogs.h"
+#include "HalvexInfo.h"
+#include "ImportDialog.h"
+#include "InputBuffer.h"
+#include "InputFile.h"
+#include "ModalBoxes.h"
+
+namespace {
+
+const QString kTitle = QLatin1String(HalvexInfo::Name);
+
+const QStringList kExportFilters = {QStringLiteral("vCard 4.0 (*.vcf *.vcard)"),
+                                    QStringLiteral("vCard 3.0 (*.vcf *.vcard)"),
+                                    QStringLiteral("CSV (*.csv)")};
+const ContactExport::Format kExportFormats[] = {ContactExport::Vcard4, ContactExport::Vcard3,
+                                                ContactExport::Csv};
+
+} // namespace
+
+DirectoryTransfer::DirectoryTransfer(QAbstractItemView *list, const Services &services,
+                                     Imported imported, QWidget *window)
+    : QObject(window), m_list(list), m_store(services.store), m_boxes(services.boxes),
+      m_fileDialogs(services.fileDialogs), m_imported(std::move(imported)), m_window(window),
+      m_folder(QDir::homePath())
+{
+    m_menu = new QMenu(list);
+    m_menu->setObjectName(QStringLiteral("mnuList"));
+    m_menu->setLayoutDirection(Qt::RightToLeft);
+    const auto add = [this](const char *name, const QString &text) {
+        QAction *action = m_menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    connect(add("mnuImport", QStringLiteral("وارد کردن از فايل...")), &QAction::triggered, this,
+            [this] {
+                const QStringList files = m_fileDialogs.openFiles(
+                    m_window, QStringLiteral("وارد کردن از فايل"), m_folder,
+                    QStringLiteral("vCard و CSV (*.vcf *.vcard *.csv);;vCard (*.vcf *.vcard);;"
+                                   "CSV (*.csv)"));
+                if (!files.isEmpty())
+                    importFiles(files);
+            });
+    connect(add("mnuExport", QStringLiteral("ذخيره همه در فايل...")), &QAction::triggered, this,
+            &DirectoryTransfer::exportAll);
+    m_menu->addSeparator();
+    m_preview = add("mnuPreview", QStringLiteral("پيش نمايش چاپ..."));
+    m_pdf = add("mnuPdf", QStringLiteral("ذخيره به صورت PDF..."));
+
+    // The right button and the Menu key come as a context menu request;
+    // Shift+F10 is the other key for it.
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { showMenu(m_list->viewport()->mapToGlobal(at)); });
+    auto *shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), list);
+    shiftF10->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shiftF10, &QShortcut::activated, this, [this] {
+        const QRect item = m_list->visualRect(m_list->currentIndex());
+        const QPoint at = item.isValid() ? item.center() : m_list->viewport()->rect().center();
+        showMenu(m_list->viewport()->mapToGlobal(at));
+    });
+}
+
+void DirectoryTransfer::showMenu(const QPoint &at)
+{
+    m_menu->popup(at);
+}
+
+void DirectoryTransfer::fail(const QString &text)
+{
+    m_boxes.critical(m_window, text, kTitle);
+}
+
+bool DirectoryTransfer::importable(const QString &file)
+{
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    return suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard") ||
+           suffix == QLatin1String("csv");
+}
+
+bool DirectoryTransfer::bringsFiles(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return false;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            return true;
+    return false;
+}
+
+void DirectoryTransfer::drop(const QList<QUrl> &urls)
+{
+    QStringList files;
+    QStringList refused;
+    for (const QUrl &url : urls) {
+        const QString file = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (!file.isEmpty() && importable(file) && !QFileInfo(file).isDir())
+            files << file;
+        else
+            refused << (file.isEmpty() ? url.toDisplayString() : QFileInfo(file).fileName());
+    }
+    if (!refused.isEmpty())
+        fail(QStringLiteral("فقط فايلهاي vCard (.vcf يا .vcard) و CSV (.csv) وارد مي شوند. اينها "
+                            "وارد نشدند:\n%1")
+                 .arg(refused.join(u'\n')));
+    if (!files.isEmpty())
+        importFiles(files);
+}
+
+DirectoryTransfer::Prepared DirectoryTransfer::prepareImport(const QStringList &files)
+{
+    Prepared prepared;
+    const bool finished = BackgroundWork::run(
+        m_window, QStringLiteral("خواندن فايلها..."), [&](BackgroundWork::Control &control) {
+            std::vector<std::unique_ptr<InputBuffer>> buffers;
+            QList<ImportSource> sources;
+            for (const QString &file : files) {
+                ImportSource source{QFileInfo(file).fileName(), {}};
+                std::unique_ptr<InputBuffer> buffer;
+                QString why;
+                if (!InputFile::read(file, source.bytes, buffer, why)) {
+                    prepared.report << QStringLiteral("%1: خوانده نشد: %2").arg(source.name, why);
+                    return;
+                }
+                if (buffer)
+                    buffers.push_back(std::move(buffer));
+                sources << source;
+                if (control.stop)
+                    return;
+            }
+            ContactImport job(
+                m_store, [&](const QString &line) { prepared.report << line; },
+                [](const QString &) {});
+            prepared.ok = job.prepare(sources, ContactImport::Auto, prepared.plan, &control.stop);
+        });
+    prepared.stopped = !finished;
+    if (prepared.stopped)
+        prepared.ok = false;
+    return prepared;
+}
+
+bool DirectoryTransfer::commitImport(const Prepared &prepared)
+{
+    QStringList report;
+    int status = 1;
+    BackgroundWork::run(
+        m_window, QStringLiteral("نوشتن در دفترچه..."),
+        [&](BackgroundWork::Control &) {
+            ContactImport job(
+                m_store, [&](const QString &line) { report << line; }, [](const QString &) {});
+            status = job.commit(prepared.plan);
+        },
+        /*canStop=*/false);
+    qint64 after = 0;
+    const bool counted = m_store.CountWholeRecords(after).ok();
+    if (status != 0) {
+        fail(QStringLiteral("وارد کردن انجام نشد.\n") + report.join(u'\n'));
+        // A write that took effect but could not be confirmed still shows.
+        if (counted)
+            m_imported(after);
+        return false;
+    }
+    m_imported(counted ? after : prepared.plan.total());
+    return true;
+}
+
+void DirectoryTransfer::importFiles(const QStringList &files)
+{
+    m_folder = QFileInfo(files.constFirst()).absolutePath();
+    const Prepared prepared = prepareImport(files);
+    if (prepared.stopped)
+        return;
+    if (!prepared.ok) {
+        fail(QStringLiteral("وارد کردن انجام نشد؛ چيزي نوشته نشد.\n") +
+             prepared.report.join(u'\n'));
+        return;
+    }
+    if (prepared.plan.records.empty()) {
+        m_boxes.message(m_window, QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."),
+                        kTitle, ModalBoxes::Information, ModalBoxes::Ok, ModalBoxes::AnswerOk);
+        return;
+    }
+    ImportDialog dialog(qint64(prepared.plan.records.size()), prepared.plan.total(),
+                        prepared.report, m_window);
+    if (m_boxes.exec(dialog) != QDialog::Accepted)
+        return;
+    commitImport(prepared);
+}
+
+void DirectoryTransfer::exportAll()
+{
+    const auto saved = m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره همه در فايل"),
+                                              QDir(m_folder).filePath(QStringLiteral("halvex.vcf")),
+                                              kExportFilters);
+    if (!saved)
+        return;
+    m_folder = QFileInfo(saved->file).absolutePath();
+    const ContactExport::Format format =
+        kExportFormats[std::clamp(saved->filter, 0, int(std::size(kExportFormats)) - 1)];
+    ExportFile::Outcome outcome = ExportFile::Written;
+    QList<ExportWarning> warnings;
+    QString why;
+    BackgroundWork::run(m_window, QStringLiteral("ذخيره در فايل..."),
+                        [&](BackgroundWork::Control &control) {
+                            outcome = ExportFile::write(m_store, format, saved->file, warnings, why,
+                                                        FieldText::Yeh::Persian, &control.stop);
+                        });
+    switch (outcome) {
+    case ExportFile::Written:
+        if (!warnings.isEmpty())
+            m_boxes.message(m_window,
+                            QStringLiteral("ذخيره شد، ولي اين قالب %1 نويسه کنترلي را نمي پذيرد "
+                                           "و به جاي هر يک U+FFFD نوشته شد.")
+                                .arg(warnings.size()),
+                            kTitle, ModalBoxes::Exclamation, ModalBoxes::Ok, ModalBoxes::AnswerOk);
+        break;
+    case ExportFile::Stopped:
+        break;
+    case ExportFile::StoreFailed:
+        fail(why);
+        break;
+    case ExportFile::WriteFailed:
+        fail(QStringLiteral("ذخيره در «%1» ناموفق بود: %2\nفايل پيشين، اگر بود، دست نخورد.")
+                 .arg(QDir::toNativeSeparators(saved->file), why));
+        break;
+    }
+}
