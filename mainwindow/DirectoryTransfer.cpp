@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
-#include <QShortcut>
+#include <QKeyEvent>
 
 #include "BackgroundWork.h"
 #include "ContactStore.h"
@@ -66,13 +66,21 @@ DirectoryTransfer::DirectoryTransfer(QAbstractItemView *list, const Services &se
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { showMenu(m_list->viewport()->mapToGlobal(at)); });
-    auto *shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), list);
-    shiftF10->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(shiftF10, &QShortcut::activated, this, [this] {
-        const QRect item = m_list->visualRect(m_list->currentIndex());
-        const QPoint at = item.isValid() ? item.center() : m_list->viewport()->rect().center();
-        showMenu(m_list->viewport()->mapToGlobal(at));
-    });
+    list->installEventFilter(this);
+}
+
+bool DirectoryTransfer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            const QRect item = m_list->visualRect(m_list->currentIndex());
+            const QPoint at = item.isValid() ? item.center() : m_list->viewport()->rect().center();
+            showMenu(m_list->viewport()->mapToGlobal(at));
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void DirectoryTransfer::showMenu(const QPoint &at)

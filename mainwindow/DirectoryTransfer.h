@@ -63,6 +63,9 @@ public:
 
     static bool importable(const QString &file);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showMenu(const QPoint &at);
     void fail(const QString &text);
