@@ -15,7 +15,10 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "ContactExport.h"
+#include "ContactImport.h"
 #include "ContactListModel.h"
+#include "DirectoryTransfer.h"
 #include "ContactStore.h"
 #include "Fonts.h"
 #include "FrmMain.h"
@@ -220,8 +223,79 @@ void BM_ReadAll(benchmark::State &state)
     }
 }
 
+// The directory's 32767 contacts as one vCard file, and an empty folder to
+// import them into.
+struct Cards
+{
+    QTemporaryDir dir;
+    QString file;
+    QByteArray bytes;
+    Cards() : file(dir.filePath("all.vcf"))
+    {
+        QList<ExportWarning> warnings;
+        ContactExport::run(window().main->store(), ContactExport::Vcard4, bytes, warnings);
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    }
+    QString freshFolder() const
+    {
+        const QString into = dir.filePath("into");
+        QDir(into).removeRecursively();
+        return into;
+    }
+};
+
+Cards &cards()
+{
+    static Cards c;
+    return c;
+}
+
+// The tool's import of the same cards, as contacts_bench measures it.
+void BM_ImportVcard(benchmark::State &state)
+{
+    const QList<ImportSource> sources{{QStringLiteral("all.vcf"), cards().bytes}};
+    for (auto _ : state) {
+        state.PauseTiming();
+        ContactStore store = ContactStore::atDataFolder(cards().freshFolder());
+        state.ResumeTiming();
+        ContactImport job(
+            store, [](const QString &) {}, [](const QString &) {});
+        if (job.run(sources, ContactImport::Vcard, false) != 0)
+            state.SkipWithError("import failed");
+    }
+}
+
+// The window's import from the file, without the question: reading off the
+// window's thread, the write, and the list shown again.
+void BM_WindowImportVcard(benchmark::State &state)
+{
+    Window &w = window();
+    for (auto _ : state) {
+        state.PauseTiming();
+        ContactStore store = ContactStore::atDataFolder(cards().freshFolder());
+        FrmMain main(FrmMainServices{store, w.boxes, w.date, w.launcher, w.passwords, w.registry,
+                                     w.player, w.fileDialogs});
+        main.timer()->stop();
+        main.show();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        const DirectoryTransfer::Prepared prepared = main.transfer()->prepareImport({cards().file});
+        if (!prepared.ok || !main.transfer()->commitImport(prepared))
+            state.SkipWithError("import failed");
+        main.findChild<QTreeView *>("l1")->viewport()->repaint();
+        state.PauseTiming();
+        if (main.listModel()->rowCount() != kRecords)
+            state.SkipWithError("rows missing");
+        state.ResumeTiming();
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_ImportVcard)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WindowImportVcard)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Search)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadAll)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ListPage)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -167,8 +167,8 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     m_transfer = new DirectoryTransfer(
         m_ui->l1, {m_store, m_boxes, services.fileDialogs},
         [this](qint64 recordsAfter) {
-            m_addList->showImported(recordsAfter);
             showPage(0);
+            m_addList->showImported(recordsAfter);
         },
         this);
 
