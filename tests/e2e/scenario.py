@@ -38,6 +38,14 @@ ALI_REZAEI = dict(name="Ali", family="Rezaei", phone="02144", mobile="0912123456
 KIAN = dict(name="کیان", family="یکتا", phone="۰۲۱۸۸۴۴", mobile="", address="Tabriz")
 ALI_KARIMI = dict(name="Ali", family="Karimi", phone="0311", mobile="", address="Isfahan")
 PASSWORD = "Halvex7"
+# Two cards from a phone: what a record cannot hold (the e-mail) is left out.
+CARDS = ("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Sara Ahmadi\r\nN:Ahmadi;Sara;;;\r\n"
+         "TEL;TYPE=CELL:09127654321\r\nTEL;TYPE=HOME:02155566\r\nEMAIL:sara@example.org\r\n"
+         "END:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:مینا یکتا\r\nN:یکتا;مینا;;;\r\n"
+         "TEL:0411\r\nEND:VCARD\r\n")
+SARA = dict(name="Sara", family="Ahmadi", phone="02155566", mobile="09127654321", address="")
+MINA = dict(name="مینا", family="یکتا", phone="0411", mobile="", address="")
 
 
 class Failed(Exception):
@@ -278,6 +286,51 @@ class Run:
         self.x.screenshot("deleted")
         return expected
 
+    def list_menu(self, downs):
+        """Opens the list's menu with the right button and takes an item by keys."""
+        x, y, w, h = self.main_ui.rect("l1")
+        self.x.run("xdotool", "mousemove", str(self.main.x + x + w // 2),
+                   str(self.main.y + y + h // 2), "click", "3")
+        time.sleep(0.3)
+        self.x.screenshot("list-menu")
+        self.x.key(*(["Down"] * downs), "Return")
+
+    def choose_file(self, title, path):
+        self.x.wait_window(title)
+        time.sleep(0.3)
+        self.x.key("ctrl+a", "BackSpace")
+        self.x.type(path)
+        self.x.key("Return")
+        self.x.wait_window(title, gone=True)
+
+    def step5b_import_and_pdf(self, expected):
+        cards = os.path.join(self.work, "phone.vcf")
+        with open(cards, "w", encoding="utf-8") as f:
+            f.write(CARDS)
+        self.click("CmdListTab")
+        self.click("cmdDisplay")
+        self.list_menu(1)
+        self.choose_file("وارد کردن از فايل", cards)
+        self.answer("وارد کردن مخاطبها", "Return", "import-question")
+        expected += record(ident=3, **SARA) + record(ident=4, **MINA)
+        self.expect_data(expected, "importing two cards")
+        deadline = time.monotonic() + 5
+        while self.list_rows() != 4 and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.x.screenshot("imported")
+        check(self.list_rows() == 4, "the list shows %d rows after the import, not 4" % self.list_rows())
+
+        pdf = os.path.join(self.work, "list.pdf")
+        self.list_menu(4)
+        self.choose_file("ذخيره به صورت PDF", pdf)
+        deadline = time.monotonic() + 10
+        while not os.path.exists(pdf) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        check(os.path.exists(pdf), "no PDF was saved")
+        with open(pdf, "rb") as f:
+            check(f.read(5) == b"%PDF-", "the saved file is no PDF")
+        return expected
+
     def step6_password_and_exit(self):
         check(self.settings_password() is None, "a password is stored before it was set")
         self.click("CmdSettingTab")
@@ -329,6 +382,7 @@ class Run:
         self.step3_list(3)
         expected = self.step4_same_first_name(expected)
         expected = self.step5_edit_and_delete(expected)
+        expected = self.step5b_import_and_pdf(expected)
         self.step6_password_and_exit()
         self.step7_login(expected)
 
