@@ -12,7 +12,7 @@ packages=(
   libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-noto-core fonts-noto-ui-core
-  xvfb xauth x11-apps x11-utils imagemagick
+  xvfb xauth x11-apps x11-utils imagemagick poppler-utils
   python3-vobject abook
   radicale qtkeychain-qt6-dev openssl
 )
