@@ -1,5 +1,6 @@
 #include "FrmMain.h"
 
+#include <QAction>
 #include <QDropEvent>
 #include <QEvent>
 #include <QMimeData>
@@ -13,6 +14,7 @@
 
 #include "AddListPage.h"
 #include "DeletePage.h"
+#include "DirectoryPrint.h"
 #include "DirectoryTransfer.h"
 #include "EditPage.h"
 #include "Fonts.h"
@@ -171,6 +173,11 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
             m_addList->showImported(recordsAfter);
         },
         this);
+
+    auto *printing = new DirectoryPrint({m_store, m_boxes, services.fileDialogs, m_date}, this);
+    connect(m_transfer->printPreviewAction(), &QAction::triggered, printing,
+            &DirectoryPrint::preview);
+    connect(m_transfer->pdfAction(), &QAction::triggered, printing, &DirectoryPrint::savePdf);
 
     // Files dropped anywhere on the window are imported; the boxes that take
     // drops of their own still take text.

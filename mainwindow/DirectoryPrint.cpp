@@ -1,0 +1,103 @@
+#include "DirectoryPrint.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSaveFile>
+
+#include "BackgroundWork.h"
+#include "ContactStore.h"
+#include "FileDialogs.h"
+#include "HalvexInfo.h"
+#include "ModalBoxes.h"
+#include "PhoneList.h"
+#include "TodayDate.h"
+
+namespace {
+
+const QString kTitle = QLatin1String(HalvexInfo::Name);
+
+} // namespace
+
+DirectoryPrint::DirectoryPrint(const Services &services, QWidget *window)
+    : QObject(window), m_store(services.store), m_boxes(services.boxes),
+      m_fileDialogs(services.fileDialogs), m_date(services.date), m_window(window),
+      m_folder(QDir::homePath())
+{
+}
+
+bool DirectoryPrint::readRecords(std::vector<ContactRecord> &records)
+{
+    const StoreError e = m_store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
+        records.push_back(r);
+        return true;
+    });
+    if (e)
+        m_boxes.critical(m_window, e.message(), kTitle);
+    return !e;
+}
+
+bool DirectoryPrint::print(QPrinter &printer)
+{
+    std::vector<ContactRecord> records;
+    if (!readRecords(records))
+        return false;
+    PhoneList list(kTitle, m_date.dateLine(), std::move(records));
+    BackgroundWork::Foreground progress(m_window, QStringLiteral("آماده کردن صفحه ها..."));
+    return list.paint(
+        printer, [&progress](qint64 done, qint64 total) { return progress.step(done, total); });
+}
+
+void DirectoryPrint::preview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
+    printer.setDocName(kTitle);
+    QPrintPreviewDialog dialog(&printer, m_window);
+    dialog.setObjectName(QStringLiteral("preview"));
+    dialog.setWindowTitle(QStringLiteral("پيش نمايش چاپ"));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter *p) { print(*p); });
+    dialog.resize(900, 700);
+    m_boxes.exec(dialog);
+}
+
+void DirectoryPrint::savePdf()
+{
+    const auto saved = m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره به صورت PDF"),
+                                              QDir(m_folder).filePath(QStringLiteral("halvex.pdf")),
+                                              {QStringLiteral("PDF (*.pdf)")});
+    if (!saved)
+        return;
+    m_folder = QFileInfo(saved->file).absolutePath();
+    std::vector<ContactRecord> records;
+    if (!readRecords(records))
+        return;
+    PhoneList list(kTitle, m_date.dateLine(), std::move(records));
+    QString why;
+    bool written = false;
+    const bool finished = BackgroundWork::run(
+        m_window, QStringLiteral("ذخيره PDF..."), [&](BackgroundWork::Control &control) {
+            // Written beside the old file and renamed over it once whole.
+            QSaveFile file(saved->file);
+            if (!file.open(QIODevice::WriteOnly)) {
+                why = file.errorString();
+                return;
+            }
+            if (!list.writePdf(
+                    file, [&control](qint64 d, qint64 t) { return control.step(d, t); }, why))
+                return;
+            written = file.commit();
+            if (!written)
+                why = file.errorString();
+        });
+    if (finished && !written)
+        m_boxes.critical(m_window,
+                         QStringLiteral("ذخيره PDF در «%1» ناموفق بود: %2\nفايل پيشين، اگر بود، "
+                                        "دست نخورد.")
+                             .arg(QDir::toNativeSeparators(saved->file), why),
+                         kTitle);
+}
