@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPrintPreviewWidget>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -50,6 +51,7 @@ private slots:
     void importRefusalsWriteNothing();
     void dropImportsFilesAndNamesTheOthers();
     void exportWritesTheToolsText();
+    void printPreviewAndPdf();
     void longWorkShowsAProgressThatStops();
 
 private:
@@ -250,6 +252,37 @@ void TestDirectoryTransfer::exportWritesTheToolsText()
     action("mnuExport")->trigger();
     QCOMPARE(m_boxes.shown.size(), 1);
     QVERIFY(m_boxes.shown[0].text.contains(QLatin1String("no/such/out.vcf")));
+    QVERIFY(!QFile::exists(nowhere));
+}
+
+void TestDirectoryTransfer::printPreviewAndPdf()
+{
+    makeWindow();
+    writeData(toolImport(kCards));
+    int pages = 0;
+    m_boxes.onDialog = [&](QDialog &d) {
+        auto *preview = d.findChild<QPrintPreviewWidget *>();
+        QVERIFY(preview);
+        preview->updatePreview();
+        pages = preview->pageCount();
+    };
+    action("mnuPreview")->trigger();
+    QCOMPARE(m_boxes.dialogs, QStringList{QStringLiteral("پيش نمايش چاپ")});
+    QCOMPARE(pages, 1);
+
+    // The PDF replaces an older file whole; a folder that is not there is
+    // named and nothing is made.
+    const QString pdf = file(QStringLiteral("list.pdf"), "old");
+    m_fileDialogs.saveAnswers << FileDialogs::Saved{pdf, 0};
+    action("mnuPdf")->trigger();
+    QFile written(pdf);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QVERIFY(written.readAll().startsWith("%PDF-"));
+    const QString nowhere = m_dir->filePath(QStringLiteral("no/such/list.pdf"));
+    m_fileDialogs.saveAnswers << FileDialogs::Saved{nowhere, 0};
+    action("mnuPdf")->trigger();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QVERIFY(m_boxes.shown[0].text.contains(QLatin1String("no/such/list.pdf")));
     QVERIFY(!QFile::exists(nowhere));
 }
 
