@@ -1,6 +1,8 @@
 #include "ImportDialog.h"
 
 #include <QPushButton>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include "ui_ImportDialog.h"
 
@@ -17,6 +19,11 @@ ImportDialog::ImportDialog(qint64 adding, qint64 total, const QStringList &repor
                          : QStringLiteral("آنچه از اين فايلها نگه داشته نمي شود:"));
     m_ui->txtReport->setVisible(!report.isEmpty());
     m_ui->txtReport->setPlainText(report.join(u'\n'));
+    // A line starts with the file's Latin name; it is still a Persian sentence.
+    QTextOption rightToLeft = m_ui->txtReport->document()->defaultTextOption();
+    rightToLeft.setTextDirection(Qt::RightToLeft);
+    rightToLeft.setAlignment(Qt::AlignRight);
+    m_ui->txtReport->document()->setDefaultTextOption(rightToLeft);
     connect(m_ui->cmdImport, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     m_ui->cmdImport->setFocus();
