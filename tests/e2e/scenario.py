@@ -3,7 +3,7 @@
 
     scenario.py --program PATH --layouts DIR --keep DIR            the whole scenario
     scenario.py --program /usr/bin/halvex --layouts DIR --keep DIR --installed
-                                                                   start and list, installed
+                                                   start, list, import and PDF, installed
 
 Only clicks at the controls' places, typed text and key presses reach the
 program. After each step the data file's bytes are compared with the bytes the
@@ -312,13 +312,16 @@ class Run:
         self.list_menu(1)
         self.choose_file("وارد کردن از فايل", cards)
         self.answer("وارد کردن مخاطبها", "Return", "import-question")
-        expected += record(ident=3, **SARA) + record(ident=4, **MINA)
+        before = len(expected) // 156
+        expected += record(ident=before + 1, **SARA) + record(ident=before + 2, **MINA)
         self.expect_data(expected, "importing two cards")
+        rows = before + 2
         deadline = time.monotonic() + 5
-        while self.list_rows() != 4 and time.monotonic() < deadline:
+        while self.list_rows() != rows and time.monotonic() < deadline:
             time.sleep(0.1)
         self.x.screenshot("imported")
-        check(self.list_rows() == 4, "the list shows %d rows after the import, not 4" % self.list_rows())
+        check(self.list_rows() == rows,
+              "the list shows %d rows after the import, not %d" % (self.list_rows(), rows))
 
         pdf = os.path.join(self.work, "list.pdf")
         self.list_menu(4)
@@ -401,6 +404,7 @@ class Run:
         with open(self.data_file, "r+b") as f:
             f.write(data)
         self.step3_list(3)
+        data = self.step5b_import_and_pdf(data)
         self.click("CmdExitTab")
         self.wait_exit()
         self.expect_data(data, "after the installed program ended")
@@ -411,7 +415,7 @@ def main():
     p.add_argument("--program", required=True)
     p.add_argument("--layouts", required=True)
     p.add_argument("--keep", required=True, help="folder for screenshots and logs of a failed run")
-    p.add_argument("--installed", action="store_true", help="steps 1 and 3 of an installed program")
+    p.add_argument("--installed", action="store_true", help="first start, the list, an import and a PDF, of an installed program")
     p.add_argument("--library-dir", help="where a copied build program finds libPelliform")
     args = p.parse_args()
 
