@@ -17,6 +17,11 @@ QString trimmedSpaces(const QString &s)
 
 } // namespace
 
+QString ContactListModel::shownText(const ContactRecord &record, ContactRecord::Field field)
+{
+    return trimmedSpaces(record.text(field));
+}
+
 ContactListModel::ContactListModel(const ImageList *images, QObject *parent)
     : QAbstractTableModel(parent), m_images(images)
 {

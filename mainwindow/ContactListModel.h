@@ -25,6 +25,9 @@ public:
 
     explicit ContactListModel(const ImageList *images, QObject *parent = nullptr);
 
+    // A field as the list shows it: without the spaces around it.
+    static QString shownText(const ContactRecord &record, ContactRecord::Field field);
+
     // Replaces every row at once. Until the first call the list has no columns.
     void setRecords(std::vector<ContactRecord> records);
 

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include "ContactListModel.h"
 #include "FieldCaptions.h"
 #include "HalvexInfo.h"
 #include "PrintedText.h"
@@ -31,17 +32,6 @@ const QColor kFrame(0x7d, 0x88, 0x99);
 Qt::LayoutDirection directionOf(int column)
 {
     return column >= 2 && column <= 4 ? Qt::LeftToRight : Qt::RightToLeft;
-}
-
-// Only spaces: the padding of a field, as the list page removes it.
-QString trimmedSpaces(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == u' ')
-        ++b;
-    while (e > b && s[e - 1] == u' ')
-        --e;
-    return s.mid(b, e - b);
 }
 
 QFont printFont(qreal points, bool bold)
@@ -170,12 +160,12 @@ struct Sheet
 
 PhoneList::Row PhoneList::rowOf(const ContactRecord &record)
 {
-    return {trimmedSpaces(record.text(ContactRecord::Name)),
-            trimmedSpaces(record.text(ContactRecord::Family)),
-            trimmedSpaces(record.text(ContactRecord::Phone)),
-            trimmedSpaces(record.text(ContactRecord::Mobile)),
+    return {ContactListModel::shownText(record, ContactRecord::Name),
+            ContactListModel::shownText(record, ContactRecord::Family),
+            ContactListModel::shownText(record, ContactRecord::Phone),
+            ContactListModel::shownText(record, ContactRecord::Mobile),
             QString::number(record.ID()),
-            trimmedSpaces(record.text(ContactRecord::Address))};
+            ContactListModel::shownText(record, ContactRecord::Address)};
 }
 
 PhoneList::PhoneList(QString title, QString dateLine, std::vector<ContactRecord> records)
