@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSaveFile>

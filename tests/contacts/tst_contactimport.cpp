@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "ContactImport.h"
+#include "ContactStore.h"
 #include "ContactsTestUtil.h"
 #include "Cp1256Codec.h"
 #include "IdNumber.h"
@@ -375,6 +377,17 @@ void TestContactImport::dryRun()
     const Imported none = import(dir.filePath("none"), text, {"--dry-run"});
     QCOMPARE(none.run.status, 0);
     QVERIFY(!QFileInfo::exists(dir.filePath("none")));
+
+    // A stopped reading says nothing and leaves nothing to write.
+    ContactStore store = ContactStore::atDataFolder(folder);
+    QStringList said;
+    ContactImport job(
+        store, [&](const QString &l) { said << l; }, [&](const QString &l) { said << l; });
+    ContactImport::Plan plan;
+    const std::atomic_bool stop{true};
+    QVERIFY(!job.prepare({{QStringLiteral("x.vcf"), text}}, ContactImport::Auto, plan, &stop));
+    QVERIFY(plan.records.empty());
+    QCOMPARE(said, QStringList());
 }
 
 void TestContactImport::lossReport()
