@@ -73,12 +73,17 @@ QString DavResponse::pathOf(const QUrl &base, const QString &href)
     return base.resolved(QUrl(href)).path(QUrl::FullyDecoded);
 }
 
-bool DavResponse::parse(const QByteArray &body, const QUrl &base, QList<DavResponse> &out)
+bool DavResponse::parse(const QByteArray &body, const QUrl &base, QList<DavResponse> &out,
+                        QByteArray *syncToken)
 {
     QXmlStreamReader xml(body);
     if (!xml.readNextStartElement() || xml.namespaceUri() != kDav || xml.name() != u"multistatus")
         return false;
     while (xml.readNextStartElement()) {
+        if (syncToken && xml.namespaceUri() == kDav && xml.name() == u"sync-token") {
+            *syncToken = xml.readElementText().trimmed().toUtf8();
+            continue;
+        }
         if (xml.namespaceUri() != kDav || xml.name() != u"response") {
             xml.skipCurrentElement();
             continue;

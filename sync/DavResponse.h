@@ -22,8 +22,10 @@ struct DavResponse
     QByteArray addressData;
     QStringList versions; // supported-address-data, in the server's order
 
-    // False when the body is no multistatus.
-    static bool parse(const QByteArray &body, const QUrl &base, QList<DavResponse> &out);
+    // False when the body is no multistatus. syncToken gets the multistatus's
+    // own sync-token (a sync-collection report's), when asked for.
+    static bool parse(const QByteArray &body, const QUrl &base, QList<DavResponse> &out,
+                      QByteArray *syncToken = nullptr);
     // The decoded path of an href, as parse gives it.
     static QString pathOf(const QUrl &base, const QString &href);
 };

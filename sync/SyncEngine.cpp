@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kPasses = 5;
 constexpr int kPerMultiget = 250;
+constexpr int kSyncRounds = 1000; // a server may split its answer to a sync report
 
 const QByteArray kTagBody = QByteArrayLiteral(
     "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\" "
@@ -29,6 +30,60 @@ const QByteArray kTagBody = QByteArrayLiteral(
 const QByteArray kListBody = QByteArrayLiteral(
     "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\"><d:prop>"
     "<d:getetag/><d:resourcetype/></d:prop></d:propfind>");
+
+QByteArray syncBody(const QByteArray &token)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:sync-collection xmlns:d=\"DAV:\">"
+           "<d:sync-token>" +
+           QString::fromUtf8(token).toHtmlEscaped().toUtf8() +
+           "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/><d:resourcetype/>"
+           "</d:prop></d:sync-collection>";
+}
+
+// A card of the book as listed; removed ones come only in a list of changes.
+struct Listed
+{
+    QString path;
+    QByteArray etag;
+    bool removed = false;
+};
+
+bool sameCollection(QStringView a, QStringView b)
+{
+    if (a.endsWith(u'/'))
+        a.chop(1);
+    if (b.endsWith(u'/'))
+        b.chop(1);
+    return a == b;
+}
+
+// A sync-collection report: what changed since token, or every card when it
+// is empty; token becomes the new one. False when the server refuses it (a
+// token it no longer knows, or no such report), and the caller lists instead.
+// On Radicale it also costs far less than a PROPFIND listing, which it answers
+// by scanning the book's folder once for each card.
+bool syncReport(DavClient &client, const QUrl &book, QByteArray &token, std::vector<Listed> &out)
+{
+    const QString bookPath = book.path(QUrl::FullyDecoded);
+    for (int round = 0; round < kSyncRounds; ++round) {
+        const DavReply r = client.send({"REPORT", book, syncBody(token), {}, 0});
+        QList<DavResponse> items;
+        QByteArray next;
+        if (r.status != 207 || !DavResponse::parse(r.body, r.url, items, &next) || next.isEmpty())
+            return false;
+        bool more = false; // 507 on the book itself: the rest comes from the new token
+        for (const DavResponse &i : std::as_const(items)) {
+            if (sameCollection(i.path, bookPath))
+                more = more || i.status == 507;
+            else if (!i.collection)
+                out.push_back({i.path, i.etag, i.status >= 300});
+        }
+        token = next;
+        if (!more)
+            return true;
+    }
+    return false;
+}
 
 QString httpText(const DavReply &r)
 {
@@ -171,21 +226,47 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     if (asked.status == 207 && DavResponse::parse(asked.body, asked.url, items) && !items.isEmpty())
         tag = items.front().ctag;
     QHash<QString, QByteArray> onServer;
-    items.clear();
+    QStringList listed; // in the server's order, so that new records keep it
+    QByteArray token = state.token;
     if (!tag.isEmpty() && tag == state.tag) {
         for (const SyncEntry &e : state.entries)
             onServer.insert(e.path, e.etag);
     } else {
-        const DavReply listed = m_client.send({"PROPFIND", m_book, kListBody, {}, 1});
-        if (!listed.ok() || !DavResponse::parse(listed.body, listed.url, items)) {
-            why = QStringLiteral("فهرست کارتهاي %1 گرفته نشد: %2")
-                      .arg(bookUrl, listed.ok() ? QStringLiteral("پاسخ WebDAV درستي نبود")
-                                                : httpText(listed));
-            return Failed;
+        std::vector<Listed> got;
+        if (!token.isEmpty() && syncReport(m_client, m_book, token, got)) {
+            // Only what changed since the token: the rest is as the entries
+            // have it. An entry without an ETag was never confirmed, so only a
+            // change listed for it says that its card exists.
+            for (const SyncEntry &e : state.entries)
+                if (!e.etag.isEmpty())
+                    onServer.insert(e.path, e.etag);
+        } else {
+            got.clear();
+            token.clear();
+            if (!syncReport(m_client, m_book, token, got)) {
+                got.clear();
+                token.clear();
+                items.clear();
+                const DavReply all = m_client.send({"PROPFIND", m_book, kListBody, {}, 1});
+                if (!all.ok() || !DavResponse::parse(all.body, all.url, items)) {
+                    why = QStringLiteral("فهرست کارتهاي %1 گرفته نشد: %2")
+                              .arg(bookUrl, all.ok() ? QStringLiteral("پاسخ WebDAV درستي نبود")
+                                                     : httpText(all));
+                    return Failed;
+                }
+                for (const DavResponse &r : std::as_const(items))
+                    if (!r.collection && r.status < 300 && r.path != bookPath)
+                        got.push_back({r.path, r.etag});
+            }
         }
-        for (const DavResponse &r : std::as_const(items))
-            if (!r.collection && r.status < 300 && r.path != bookPath)
-                onServer.insert(r.path, r.etag);
+        for (const Listed &l : got) {
+            if (l.removed) {
+                onServer.remove(l.path);
+            } else {
+                onServer.insert(l.path, l.etag);
+                listed << l.path;
+            }
+        }
     }
 
     std::vector<ContactRecord> bases;
@@ -212,9 +293,12 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
             wanted << e.path;
     }
     QStringList fresh; // in the server's order, so that new records keep it
-    for (const DavResponse &r : std::as_const(items))
-        if (onServer.contains(r.path) && !paired.contains(r.path))
-            fresh << r.path;
+    for (const QString &path : std::as_const(listed)) {
+        if (onServer.contains(path) && !paired.contains(path)) {
+            paired.insert(path); // a split report may list a card twice
+            fresh << path;
+        }
+    }
     wanted += fresh;
 
     QHash<QString, Card> cards;
@@ -552,6 +636,9 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     // Only a listing that nothing of ours changed afterwards may be skipped next time.
     if (ops.empty())
         after.tag = tag;
+    // Our own writes come back in the next list of changes, with the ETags the
+    // entries now hold.
+    after.token = token;
     for (const Slot &s : plan)
         after.entries.push_back(s.entry);
     for (const SyncEntry &e : stillKept)

@@ -38,6 +38,7 @@ void SyncState::settle(const std::vector<ContactRecord> &records)
     if (!written.isEmpty() && hashOf(records) == written) {
         entries = std::move(ifWritten);
         tag.clear();
+        token.clear();
     }
     written.clear();
     ifWritten.clear();
@@ -52,6 +53,7 @@ bool SyncState::load(const QString &path, QString &why)
 {
     book.clear();
     tag.clear();
+    token.clear();
     entries.clear();
     written.clear();
     ifWritten.clear();
@@ -71,6 +73,7 @@ bool SyncState::load(const QString &path, QString &why)
     book = QString::fromUtf8(head.value(1));
     tag = head.value(2);
     written = QByteArray::fromHex(head.value(3));
+    token = QByteArray::fromPercentEncoding(head.value(4)); // absent in older files
     std::vector<SyncEntry> *into = &entries;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         if (lines[i].isEmpty())
@@ -96,8 +99,8 @@ bool SyncState::load(const QString &path, QString &why)
 
 bool SyncState::save(const QString &path, QString &why) const
 {
-    QByteArray out =
-        kMagic.toByteArray() + '\t' + book.toUtf8() + '\t' + tag + '\t' + written.toHex() + '\n';
+    QByteArray out = kMagic.toByteArray() + '\t' + book.toUtf8() + '\t' + tag + '\t' +
+                     written.toHex() + '\t' + token.toPercentEncoding() + '\n';
     out.reserve(out.size() + qsizetype(entries.size() + ifWritten.size()) * 300);
     const auto put = [&out](const SyncEntry &e) {
         out += QUrl::toPercentEncoding(e.path, "/") + '\t' + e.etag + '\t' +

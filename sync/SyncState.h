@@ -29,6 +29,9 @@ class SyncState
 public:
     QString book;   // the address book's URL
     QByteArray tag; // its ctag when the last sync listed it and wrote nothing there
+    // Its sync-token when the entries were last brought up to the book: what
+    // changed since is asked for instead of the whole listing.
+    QByteArray token;
     std::vector<SyncEntry> entries;
     // Saved just before the data file is written: the state for the file that
     // write makes, and its hash. The next run takes it when the file is that.

@@ -298,6 +298,84 @@ private slots:
         settled();
     }
 
+    void syncTokenListsOnlyChanges()
+    {
+        const std::vector<ContactRecord> rs = {record("Ali", "Rezaei", "5550001", "", 1),
+                                               record("Sara", "Karimi", "5550002", "", 2),
+                                               record("Nima", "Moradi", "5550003", "", 3)};
+        append(rs);
+        SyncReport first;
+        QVERIFY(sync(first));
+        settled(); // lists our own cards as changes once
+        const QString statePath = SyncState::pathFor(*m_store);
+        SyncState state;
+        QString why;
+        QVERIFY(state.load(statePath, why));
+        QVERIFY(!state.token.isEmpty());
+        const auto etagOf = [&](const QString &path) {
+            SyncState s;
+            QString ignored;
+            s.load(statePath, ignored);
+            for (const SyncEntry &e : s.entries)
+                if (e.path == path)
+                    return e.etag;
+            return QByteArray();
+        };
+
+        // A state file from before tokens (four fields in its first line) loads.
+        QFile file(statePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray bytes = file.readAll();
+        file.close();
+        const qsizetype eol = bytes.indexOf('\n');
+        const qsizetype lastField = bytes.lastIndexOf('\t', eol);
+        bytes.remove(lastField, eol - lastField);
+        QFile older(m_dir.path() + "/older.sync");
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write(bytes) == bytes.size());
+        older.close();
+        SyncState fromOlder;
+        QVERIFY2(fromOlder.load(older.fileName(), why), qPrintable(why));
+        QVERIFY(fromOlder.token.isEmpty());
+        QCOMPARE(fromOlder.entries.size(), state.entries.size());
+
+        // With the token only what changed is listed: an unchanged card's entry
+        // keeps the wrong ETag put in it.
+        const QString unchanged = pathOf(*m_server, rs[1]);
+        for (SyncEntry &e : state.entries)
+            if (e.path == unchanged)
+                e.etag = "\"not-listed\"";
+        QVERIFY(state.save(statePath, why));
+        const QString changed = pathOf(*m_server, rs[0]);
+        QByteArray theirs = m_server->card(changed);
+        put(changed, theirs.replace("Ali", "Ahmad"), m_server->request("GET", changed).etag);
+        SyncReport delta;
+        QVERIFY(sync(delta));
+        QCOMPARE(delta.changedHere, 1);
+        QCOMPARE(etagOf(unchanged), QByteArray("\"not-listed\""));
+
+        // A token the server refuses (403, valid-sync-token): all is listed
+        // again, with what changed meanwhile.
+        QVERIFY(state.load(statePath, why));
+        const QByteArray refused = "http://radicale.org/ns/sync/" + QByteArray(64, '0');
+        state.token = refused;
+        QVERIFY(state.save(statePath, why));
+        QCOMPARE(m_server->request("DELETE", pathOf(*m_server, rs[2])).status, 200);
+        put("/alice/book/new.vcf",
+            card("new", "FN:Reza Ahmadi\nN:Ahmadi;Reza;;;\nTEL:5550004\nX-HALVEX-ID:4\n"));
+        SyncReport full;
+        QVERIFY(sync(full));
+        QCOMPARE(full.deletedHere, 1);
+        QCOMPARE(full.received, 1);
+        QVERIFY(etagOf(unchanged) != "\"not-listed\"");
+        QVERIFY(state.load(statePath, why));
+        QVERIFY(!state.token.isEmpty() && state.token != refused);
+        ContactRecord ahmad = rs[0];
+        ahmad.setText(ContactRecord::Name, u"Ahmad");
+        QCOMPARE(sorted(records(*m_store)),
+                 sorted({ahmad, rs[1], record("Reza", "Ahmadi", "5550004", "", 4)}));
+        settled();
+    }
+
     void windowWritesDuringTheSync()
     {
         const ContactRecord r = record("Ali", "Rezaei", "5550001", "", 1);
