@@ -127,13 +127,13 @@ private slots:
     void listsSeveralBooksAndAsksForOne()
     {
         QString why;
-        QVERIFY2(m_server.makeBook("/alice/work/", why), qPrintable(why));
+        QVERIFY2(m_server.makeBook("/alice/office/", why), qPrintable(why));
         const Run r = run({m_server.root().toString(), "--user", "alice", "--password-file",
                            m_server.passwordFile()});
         QCOMPARE(r.status, 2);
-        QVERIFY(r.err.contains(m_server.url("/alice/work/").toString()));
+        QVERIFY(r.err.contains(m_server.url("/alice/office/").toString()));
         QVERIFY(r.err.contains(m_server.book().toString()));
-        QCOMPARE(m_server.request("DELETE", "/alice/work/").status, 200);
+        QCOMPARE(m_server.request("DELETE", "/alice/office/").status, 200);
     }
 
     void httpsWithASelfSignedCertificate()
