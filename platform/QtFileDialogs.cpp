@@ -1,6 +1,8 @@
 #include "QtFileDialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QRegularExpression>
 
 std::optional<QString> QtFileDialogs::openFile(QWidget *parent, const QString &title,
@@ -32,8 +34,17 @@ std::optional<FileDialogs::Saved> QtFileDialogs::saveFile(QWidget *parent, const
         return first.match(filter).captured(1);
     };
     dialog.setDefaultSuffix(suffixOf(filters.value(0)));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&](const QString &filter) { dialog.setDefaultSuffix(suffixOf(filter)); });
+    // Choosing another type changes the suffix of the name already there
+    // (Qt's own dialog), so a CSV is not saved as "halvex.vcf".
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString &filter) {
+        const QString suffix = suffixOf(filter);
+        dialog.setDefaultSuffix(suffix);
+        auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const QFileInfo typed(edit ? edit->text() : QString());
+        if (edit && !suffix.isEmpty() && !typed.suffix().isEmpty() &&
+            !filter.contains(QStringLiteral("*.") + typed.suffix(), Qt::CaseInsensitive))
+            edit->setText(typed.completeBaseName() + u'.' + suffix);
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return Saved{dialog.selectedFiles().constFirst(),
