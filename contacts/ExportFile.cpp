@@ -1,8 +1,22 @@
 #include "ExportFile.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include "ContactStore.h"
+
+bool ExportFile::openPrivate(QSaveFile &file, QString &why)
+{
+    // A new file holds the directory, so it is the user's alone, as the data
+    // file is; a file that was there keeps its own permissions.
+    const bool existed = QFileInfo::exists(file.fileName());
+    if (!file.open(QIODevice::WriteOnly) ||
+        (!existed && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))) {
+        why = file.errorString();
+        return false;
+    }
+    return true;
+}
 
 ExportFile::Outcome ExportFile::write(const ContactStore &store, ContactExport::Format format,
                                       const QString &target, QList<ExportWarning> &warnings,
@@ -11,10 +25,8 @@ ExportFile::Outcome ExportFile::write(const ContactStore &store, ContactExport::
 {
     // QSaveFile keeps the old file's permissions and syncs before the rename.
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        why = file.errorString();
+    if (!openPrivate(file, why))
         return WriteFailed;
-    }
     bool stopped = false;
     bool sinkFailed = false;
     const StoreError e = ContactExport::run(

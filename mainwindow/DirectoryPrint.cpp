@@ -10,6 +10,7 @@
 
 #include "BackgroundWork.h"
 #include "ContactStore.h"
+#include "ExportFile.h"
 #include "FileDialogs.h"
 #include "HalvexInfo.h"
 #include "ModalBoxes.h"
@@ -84,10 +85,8 @@ void DirectoryPrint::savePdf()
         m_window, QStringLiteral("ذخيره PDF..."), [&](BackgroundWork::Control &control) {
             // Written beside the old file and renamed over it once whole.
             QSaveFile file(saved->file);
-            if (!file.open(QIODevice::WriteOnly)) {
-                why = file.errorString();
+            if (!ExportFile::openPrivate(file, why))
                 return;
-            }
             if (!list.writePdf(
                     file, [&control](qint64 d, qint64 t) { return control.step(d, t); }, why))
                 return;

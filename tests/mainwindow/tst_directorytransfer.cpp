@@ -242,7 +242,20 @@ void TestDirectoryTransfer::exportWritesTheToolsText()
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), expected);
     }
-    QCOMPARE(m_fileDialogs.saveFilters.size(), 3);
+    // A new file is the user's alone, as the data file is; an old one keeps
+    // its permissions.
+    QFile::setPermissions(m_dir->filePath(QStringLiteral("out0")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    const QString fresh = m_dir->filePath(QStringLiteral("fresh.vcf"));
+    m_fileDialogs.saveAnswers << FileDialogs::Saved{fresh, 0}
+                              << FileDialogs::Saved{m_dir->filePath(QStringLiteral("out0")), 0};
+    action("mnuExport")->trigger();
+    action("mnuExport")->trigger();
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFileInfo(fresh).permissions() & others, QFileDevice::Permissions());
+    QCOMPARE(QFileInfo(m_dir->filePath(QStringLiteral("out0"))).permissions() & others,
+             QFile::ReadOther);
+    QCOMPARE(m_fileDialogs.saveFilters.size(), 5);
     QCOMPARE(m_fileDialogs.saveFilters[0].size(), 3);
     QCOMPARE(m_boxes.shown.size(), 0);
 
