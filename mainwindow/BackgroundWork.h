@@ -47,7 +47,6 @@ public:
         Foreground(QWidget *parent, QString label);
         ~Foreground();
         bool step(qint64 done, qint64 total);
-        bool stopped() const { return m_control.stop; }
 
     private:
         Control m_control;

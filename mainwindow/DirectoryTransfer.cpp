@@ -30,6 +30,13 @@ const QStringList kExportFilters = {QStringLiteral("vCard 4.0 (*.vcf *.vcard)"),
 const ContactExport::Format kExportFormats[] = {ContactExport::Vcard4, ContactExport::Vcard3,
                                                 ContactExport::Csv};
 
+bool importable(const QString &file)
+{
+    const QString suffix = QFileInfo(file).suffix().toLower();
+    return suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard") ||
+           suffix == QLatin1String("csv");
+}
+
 } // namespace
 
 DirectoryTransfer::DirectoryTransfer(QAbstractItemView *list, const Services &services,
@@ -91,13 +98,6 @@ void DirectoryTransfer::showMenu(const QPoint &at)
 void DirectoryTransfer::fail(const QString &text)
 {
     m_boxes.critical(m_window, text, kTitle);
-}
-
-bool DirectoryTransfer::importable(const QString &file)
-{
-    const QString suffix = QFileInfo(file).suffix().toLower();
-    return suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard") ||
-           suffix == QLatin1String("csv");
 }
 
 bool DirectoryTransfer::bringsFiles(const QMimeData *data)

@@ -61,8 +61,6 @@ public:
     Prepared prepareImport(const QStringList &files);
     bool commitImport(const Prepared &prepared);
 
-    static bool importable(const QString &file);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
