@@ -1,4 +1,4 @@
-#include "frmAbout.h"
+#include "about/frmAbout.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,10 +9,10 @@
 #include <QStandardPaths>
 #include <QtEndian>
 
-#include "Fonts.h"
 #include "HalvexInfo.h"
-#include "Launcher.h"
-#include "ModalBoxes.h"
+#include "platform/Fonts.h"
+#include "platform/Launcher.h"
+#include "platform/ModalBoxes.h"
 #include "ui_frmAbout.h"
 
 namespace {

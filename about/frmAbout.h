@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "Registry.h"
+#include "platform/Registry.h"
 
 namespace Ui {
 class frmAbout;

@@ -1,4 +1,4 @@
-#include "ActivationStep.h"
+#include "app/ActivationStep.h"
 
 #include <QEvent>
 #include <QTimer>

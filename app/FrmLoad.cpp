@@ -1,11 +1,11 @@
-#include "FrmLoad.h"
+#include "app/FrmLoad.h"
 
 #include <QPainter>
 #include <QTimer>
 
-#include "ActivationStep.h"
-#include "Fonts.h"
-#include "TodayDate.h"
+#include "app/ActivationStep.h"
+#include "platform/Fonts.h"
+#include "platform/TodayDate.h"
 #include "ui_FrmLoad.h"
 
 FrmLoad::FrmLoad(TodayDate &date, int handOverMs, QWidget *parent)

@@ -1,10 +1,10 @@
-#include "FrmLogin.h"
+#include "app/FrmLogin.h"
 
-#include "ActivationStep.h"
-#include "Fonts.h"
+#include "app/ActivationStep.h"
 #include "HalvexInfo.h"
-#include "ModalBoxes.h"
-#include "PasswordStore.h"
+#include "platform/Fonts.h"
+#include "platform/ModalBoxes.h"
+#include "platform/PasswordStore.h"
 #include "ui_FrmLogin.h"
 
 FrmLogin::FrmLogin(PasswordStore &passwords, ModalBoxes &boxes, QWidget *parent)

@@ -1,12 +1,12 @@
-#include "HalvexApp.h"
+#include "app/HalvexApp.h"
 
 #include <QApplication>
 
-#include "DataLocation.h"
-#include "Fonts.h"
+#include "app/Startup.h"
 #include "HalvexInfo.h"
-#include "Startup.h"
-#include "Translations.h"
+#include "platform/Fonts.h"
+#include "platform/Translations.h"
+#include "store/DataLocation.h"
 
 HalvexApp::HalvexApp()
 {

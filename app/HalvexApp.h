@@ -2,14 +2,14 @@
 
 #include <memory>
 
-#include "ContactStore.h"
-#include "DesktopLauncher.h"
-#include "JalaliTodayDate.h"
-#include "NoRegistry.h"
-#include "QtFileDialogs.h"
-#include "QtModalBoxes.h"
-#include "QtSoundPlayer.h"
-#include "SettingsPasswordStore.h"
+#include "platform/DesktopLauncher.h"
+#include "platform/JalaliTodayDate.h"
+#include "platform/NoRegistry.h"
+#include "platform/QtFileDialogs.h"
+#include "platform/QtModalBoxes.h"
+#include "platform/QtSoundPlayer.h"
+#include "platform/SettingsPasswordStore.h"
+#include "store/ContactStore.h"
 
 class Startup;
 

@@ -1,10 +1,10 @@
-#include "Startup.h"
+#include "app/Startup.h"
 
 #include <QApplication>
 #include <QTimer>
 
-#include "FrmLogin.h"
-#include "FrmMain.h"
+#include "app/FrmLogin.h"
+#include "mainwindow/FrmMain.h"
 
 Startup::Startup(const FrmMainServices &services, int splashMs)
     : m_services(services), m_splashMs(splashMs)

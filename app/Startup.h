@@ -5,9 +5,9 @@
 #include <QObject>
 #include <QPointer>
 
-#include "FrmLoad.h"
-#include "FrmLogin.h"
-#include "FrmMainServices.h"
+#include "app/FrmLoad.h"
+#include "app/FrmLogin.h"
+#include "mainwindow/FrmMainServices.h"
 
 class FrmMain;
 

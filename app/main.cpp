@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "HalvexApp.h"
+#include "app/HalvexApp.h"
 
 int main(int argc, char *argv[])
 {

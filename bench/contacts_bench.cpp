@@ -6,9 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "ContactExport.h"
-#include "ContactImport.h"
-#include "ContactStore.h"
+#include "contacts/ContactExport.h"
+#include "contacts/ContactImport.h"
+#include "store/ContactStore.h"
 
 namespace {
 

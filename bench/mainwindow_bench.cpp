@@ -15,21 +15,21 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include "ContactExport.h"
-#include "ContactImport.h"
-#include "ContactListModel.h"
-#include "DirectoryTransfer.h"
-#include "ContactStore.h"
-#include "Fonts.h"
-#include "FrmMain.h"
-#include "JalaliTodayDate.h"
-#include "ModalBoxes.h"
-#include "NoRegistry.h"
-#include "Launcher.h"
-#include "PasswordStore.h"
-#include "FileDialogs.h"
-#include "SoundPlayer.h"
-#include "SearchPage.h"
+#include "contacts/ContactExport.h"
+#include "contacts/ContactImport.h"
+#include "mainwindow/ContactListModel.h"
+#include "mainwindow/DirectoryTransfer.h"
+#include "mainwindow/FrmMain.h"
+#include "mainwindow/SearchPage.h"
+#include "platform/FileDialogs.h"
+#include "platform/Fonts.h"
+#include "platform/JalaliTodayDate.h"
+#include "platform/Launcher.h"
+#include "platform/ModalBoxes.h"
+#include "platform/NoRegistry.h"
+#include "platform/PasswordStore.h"
+#include "platform/SoundPlayer.h"
+#include "store/ContactStore.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
-#include "ContactRecord.h"
-#include "Fonts.h"
-#include "PhoneList.h"
+#include "mainwindow/PhoneList.h"
+#include "platform/Fonts.h"
+#include "store/ContactRecord.h"
 
 namespace {
 

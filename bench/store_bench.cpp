@@ -11,7 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "ContactStore.h"
+#include "store/ContactStore.h"
 
 namespace {
 

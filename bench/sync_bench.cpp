@@ -10,11 +10,11 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
-#include "CardText.h"
-#include "ContactStore.h"
-#include "DavClient.h"
-#include "RadicaleServer.h"
-#include "SyncEngine.h"
+#include "store/ContactStore.h"
+#include "sync/CardText.h"
+#include "sync/DavClient.h"
+#include "sync/SyncEngine.h"
+#include "tests/sync/RadicaleServer.h"
 
 namespace {
 

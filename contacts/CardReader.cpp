@@ -1,8 +1,8 @@
-#include "CardReader.h"
+#include "contacts/CardReader.h"
 
 #include <QStringDecoder>
 
-#include "Cp1256Codec.h"
+#include "store/Cp1256Codec.h"
 
 using namespace vcardtext;
 using Kind = VcardProperty::Kind;

@@ -9,9 +9,9 @@
 #include <QStringList>
 #include <QVarLengthArray>
 
-#include "ContactDraft.h"
-#include "PhoneChoice.h"
-#include "VcardProperty.h"
+#include "contacts/ContactDraft.h"
+#include "contacts/PhoneChoice.h"
+#include "contacts/VcardProperty.h"
 
 // A card's properties, read back into the fields of a contact as they come.
 // Plain UTF-8 values stay views into the input; anything encoded, escaped or

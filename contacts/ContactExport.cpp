@@ -1,10 +1,10 @@
-#include "ContactExport.h"
+#include "contacts/ContactExport.h"
 
 #include <vector>
 
-#include "ContactStore.h"
-#include "CsvWriter.h"
-#include "VcardWriter.h"
+#include "contacts/CsvWriter.h"
+#include "contacts/VcardWriter.h"
+#include "store/ContactStore.h"
 
 namespace {
 

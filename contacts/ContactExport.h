@@ -6,9 +6,9 @@
 #include <QByteArrayView>
 #include <QList>
 
-#include "ExportWarning.h"
-#include "FieldText.h"
-#include "StoreError.h"
+#include "contacts/ExportWarning.h"
+#include "contacts/FieldText.h"
+#include "store/StoreError.h"
 
 class ContactStore;
 

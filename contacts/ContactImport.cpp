@@ -1,13 +1,13 @@
-#include "ContactImport.h"
+#include "contacts/ContactImport.h"
 
 #include <algorithm>
 
-#include "ContactStore.h"
-#include "CsvReader.h"
-#include "LossReport.h"
-#include "RecordBuilder.h"
-#include "TextInput.h"
-#include "VcardReader.h"
+#include "contacts/CsvReader.h"
+#include "contacts/LossReport.h"
+#include "contacts/RecordBuilder.h"
+#include "contacts/TextInput.h"
+#include "contacts/VcardReader.h"
+#include "store/ContactStore.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "ContactDraft.h"
-#include "ContactRecord.h"
+#include "contacts/ContactDraft.h"
+#include "store/ContactRecord.h"
 
 class ContactStore;
 class LossReport;

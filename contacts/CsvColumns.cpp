@@ -1,8 +1,8 @@
-#include "CsvColumns.h"
+#include "contacts/CsvColumns.h"
 
 #include <QRegularExpression>
 
-#include "Cp1256Codec.h"
+#include "store/Cp1256Codec.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CsvReader.h"
+#include "contacts/CsvReader.h"
 
 #include <algorithm>
 #include <optional>
@@ -7,11 +7,11 @@
 #include <QHash>
 #include <QList>
 
-#include "CsvColumns.h"
-#include "Cp1256Codec.h"
-#include "CsvText.h"
-#include "PhoneChoice.h"
-#include "TextInput.h"
+#include "contacts/CsvColumns.h"
+#include "contacts/CsvText.h"
+#include "contacts/PhoneChoice.h"
+#include "contacts/TextInput.h"
+#include "store/Cp1256Codec.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QByteArrayView>
 
-#include "ContactDraft.h"
+#include "contacts/ContactDraft.h"
 
 // Reads RFC 4180 CSV (comma, or the semicolon or tab a header shows) whose
 // header names its columns; see CsvColumns for the names it knows. Text that

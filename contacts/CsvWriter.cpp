@@ -1,9 +1,9 @@
-#include "CsvWriter.h"
+#include "contacts/CsvWriter.h"
 
 #include <cstring>
 
-#include "CsvText.h"
-#include "FieldText.h"
+#include "contacts/CsvText.h"
+#include "contacts/FieldText.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QList>
 
-#include "ContactRecord.h"
-#include "ExportWarning.h"
-#include "FieldText.h"
+#include "contacts/ExportWarning.h"
+#include "contacts/FieldText.h"
+#include "store/ContactRecord.h"
 
 // RFC 4180 CSV in UTF-8 with a byte-order mark, so spreadsheets show Persian;
 // a field a spreadsheet would run as a formula starts with an apostrophe (CsvText).

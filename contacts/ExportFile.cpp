@@ -1,9 +1,9 @@
-#include "ExportFile.h"
+#include "contacts/ExportFile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include "ContactStore.h"
+#include "store/ContactStore.h"
 
 bool ExportFile::openPrivate(QSaveFile &file, QString &why)
 {

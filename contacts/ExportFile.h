@@ -5,7 +5,7 @@
 #include <QList>
 #include <QString>
 
-#include "ContactExport.h"
+#include "contacts/ContactExport.h"
 
 class QSaveFile;
 

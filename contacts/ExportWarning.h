@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 // A stored character an export format cannot carry; it is written as U+FFFD.
 struct ExportWarning

@@ -1,6 +1,6 @@
-#include "FieldText.h"
+#include "contacts/FieldText.h"
 
-#include "Cp1256Codec.h"
+#include "store/Cp1256Codec.h"
 
 namespace {
 

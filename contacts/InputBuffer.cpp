@@ -1,4 +1,4 @@
-#include "InputBuffer.h"
+#include "contacts/InputBuffer.h"
 
 #include <cerrno>
 #include <cstdlib>

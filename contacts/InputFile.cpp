@@ -1,4 +1,4 @@
-#include "InputFile.h"
+#include "contacts/InputFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,9 +11,9 @@
 #include <QFile>
 #include <QIODevice>
 
-#include "ContactImport.h"
-#include "ContactStore.h"
-#include "InputBuffer.h"
+#include "contacts/ContactImport.h"
+#include "contacts/InputBuffer.h"
+#include "store/ContactStore.h"
 
 namespace {
 

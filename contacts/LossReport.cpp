@@ -1,4 +1,4 @@
-#include "LossReport.h"
+#include "contacts/LossReport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "PhoneChoice.h"
+#include "contacts/PhoneChoice.h"
 
 namespace {
 

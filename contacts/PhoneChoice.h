@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVarLengthArray>
 
-#include "ContactDraft.h"
+#include "contacts/ContactDraft.h"
 
 // Which of a contact's numbers the record keeps: the first mobile, and as the
 // telephone the first voice number. A fax, pager or text phone is the

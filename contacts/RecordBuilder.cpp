@@ -1,10 +1,10 @@
-#include "RecordBuilder.h"
+#include "contacts/RecordBuilder.h"
 
 #include <array>
 #include <cstring>
 
-#include "Cp1256Codec.h"
-#include "IdNumber.h"
+#include "store/Cp1256Codec.h"
+#include "store/IdNumber.h"
 
 namespace {
 

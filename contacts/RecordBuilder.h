@@ -2,8 +2,8 @@
 
 #include <QList>
 
-#include "ContactDraft.h"
-#include "ContactRecord.h"
+#include "contacts/ContactDraft.h"
+#include "store/ContactRecord.h"
 
 // Builds the record the add page would build from the same six texts, and
 // says what of the contact it could not keep.

@@ -1,4 +1,4 @@
-#include "TextInput.h"
+#include "contacts/TextInput.h"
 
 #include <cstring>
 

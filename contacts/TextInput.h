@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include "ContactDraft.h"
+#include "contacts/ContactDraft.h"
 
 // Brings an input file to UTF-8 text before a reader sees it.
 class TextInput

@@ -1,4 +1,4 @@
-#include "VcardProperty.h"
+#include "contacts/VcardProperty.h"
 
 #include <array>
 

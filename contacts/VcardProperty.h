@@ -4,8 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include "PhoneChoice.h"
-#include "VcardText.h"
+#include "contacts/PhoneChoice.h"
+#include "contacts/VcardText.h"
 
 // One content line of a vCard, "group.NAME;params:value": views into the
 // input, or into owned when the line had to be unfolded.

@@ -1,11 +1,11 @@
-#include "VcardReader.h"
+#include "contacts/VcardReader.h"
 
 #include <optional>
 
-#include "CardReader.h"
-#include "TextInput.h"
-#include "TextLines.h"
-#include "VcardProperty.h"
+#include "contacts/CardReader.h"
+#include "contacts/TextInput.h"
+#include "contacts/TextLines.h"
+#include "contacts/VcardProperty.h"
 
 using namespace vcardtext;
 using Kind = VcardProperty::Kind;

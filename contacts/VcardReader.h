@@ -2,7 +2,7 @@
 
 #include <QByteArrayView>
 
-#include "ContactDraft.h"
+#include "contacts/ContactDraft.h"
 
 // Reads vCard 2.1, 3.0 and 4.0: unfolding, quoted-printable and CHARSET=,
 // escapes, grouped names and several cards per file. A nesting error, a line

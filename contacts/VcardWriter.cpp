@@ -1,8 +1,8 @@
-#include "VcardWriter.h"
+#include "contacts/VcardWriter.h"
 
 #include <cstring>
 
-#include "FieldText.h"
+#include "contacts/FieldText.h"
 
 char *VcardWriter::fold(char *line, char *end)
 {

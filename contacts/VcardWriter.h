@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QList>
 
-#include "ContactRecord.h"
-#include "ExportWarning.h"
-#include "FieldText.h"
+#include "contacts/ExportWarning.h"
+#include "contacts/FieldText.h"
+#include "store/ContactRecord.h"
 
 // One record as a vCard 4.0 (RFC 6350) or 3.0 (RFC 2426): UTF-8, CRLF, lines
 // folded at 75 octets between whole characters.

@@ -1,4 +1,4 @@
-#include "AddListPage.h"
+#include "mainwindow/AddListPage.h"
 
 #include <vector>
 
@@ -8,12 +8,12 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "ContactListModel.h"
-#include "ContactStore.h"
 #include "HalvexInfo.h"
-#include "ImageList.h"
-#include "LeftToRightDelegate.h"
-#include "ModalBoxes.h"
+#include "mainwindow/ContactListModel.h"
+#include "mainwindow/ImageList.h"
+#include "mainwindow/LeftToRightDelegate.h"
+#include "platform/ModalBoxes.h"
+#include "store/ContactStore.h"
 
 AddListPage::AddListPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes,
                          QWidget *dialogParent)

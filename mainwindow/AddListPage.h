@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-#include "ContactForm.h"
+#include "mainwindow/ContactForm.h"
 
 class QAbstractButton;
 class QTreeView;

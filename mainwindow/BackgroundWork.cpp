@@ -1,4 +1,4 @@
-#include "BackgroundWork.h"
+#include "mainwindow/BackgroundWork.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "InputBlocker.h"
+#include "platform/InputBlocker.h"
 
 // Blocks the user's input everywhere but in the progress dialog, and shows
 // that dialog once the work has gone on for a while.

@@ -1,12 +1,12 @@
-#include "ContactForm.h"
+#include "mainwindow/ContactForm.h"
 
 #include <QLineEdit>
 
-#include "Cp1256Codec.h"
-#include "FieldCaptions.h"
 #include "HalvexInfo.h"
-#include "IdNumber.h"
-#include "ModalBoxes.h"
+#include "mainwindow/FieldCaptions.h"
+#include "platform/ModalBoxes.h"
+#include "store/Cp1256Codec.h"
+#include "store/IdNumber.h"
 
 namespace {
 

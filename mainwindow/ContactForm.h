@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 class QLineEdit;
 class QWidget;

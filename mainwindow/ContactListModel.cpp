@@ -1,6 +1,6 @@
-#include "ContactListModel.h"
+#include "mainwindow/ContactListModel.h"
 
-#include "FieldCaptions.h"
+#include "mainwindow/FieldCaptions.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <QAbstractTableModel>
 
-#include "ContactRecord.h"
-#include "ImageList.h"
+#include "mainwindow/ImageList.h"
+#include "store/ContactRecord.h"
 
 // The list page: one row per record in file order, six columns. Rows keep the
 // raw records and decode a cell only when the view asks for it.

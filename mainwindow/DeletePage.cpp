@@ -1,10 +1,10 @@
-#include "DeletePage.h"
+#include "mainwindow/DeletePage.h"
 
 #include <QAbstractButton>
 
-#include "ContactStore.h"
 #include "HalvexInfo.h"
-#include "ModalBoxes.h"
+#include "platform/ModalBoxes.h"
+#include "store/ContactStore.h"
 
 DeletePage::DeletePage(const SearchPage::Controls &controls, QAbstractButton *remove,
                        ContactStore &store, ModalBoxes &boxes, bool &hintCleared,

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "SearchPage.h"
+#include "mainwindow/SearchPage.h"
 
 class ContactStore;
 class ModalBoxes;

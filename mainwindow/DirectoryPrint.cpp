@@ -1,4 +1,4 @@
-#include "DirectoryPrint.h"
+#include "mainwindow/DirectoryPrint.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,14 +8,14 @@
 #include <QPrinter>
 #include <QSaveFile>
 
-#include "BackgroundWork.h"
-#include "ContactStore.h"
-#include "ExportFile.h"
-#include "FileDialogs.h"
+#include "contacts/ExportFile.h"
 #include "HalvexInfo.h"
-#include "ModalBoxes.h"
-#include "PhoneList.h"
-#include "TodayDate.h"
+#include "mainwindow/BackgroundWork.h"
+#include "mainwindow/PhoneList.h"
+#include "platform/FileDialogs.h"
+#include "platform/ModalBoxes.h"
+#include "platform/TodayDate.h"
+#include "store/ContactStore.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "DirectoryTransfer.h"
+#include "mainwindow/DirectoryTransfer.h"
 
 #include <memory>
 #include <vector>
@@ -10,15 +10,15 @@
 #include <QMimeData>
 #include <QKeyEvent>
 
-#include "BackgroundWork.h"
-#include "ContactStore.h"
-#include "ExportFile.h"
-#include "FileDialogs.h"
+#include "contacts/ExportFile.h"
+#include "contacts/InputBuffer.h"
+#include "contacts/InputFile.h"
 #include "HalvexInfo.h"
-#include "ImportDialog.h"
-#include "InputBuffer.h"
-#include "InputFile.h"
-#include "ModalBoxes.h"
+#include "mainwindow/BackgroundWork.h"
+#include "mainwindow/ImportDialog.h"
+#include "platform/FileDialogs.h"
+#include "platform/ModalBoxes.h"
+#include "store/ContactStore.h"
 
 namespace {
 

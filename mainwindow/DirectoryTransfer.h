@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QUrl>
 
-#include "ContactImport.h"
+#include "contacts/ContactImport.h"
 
 class QAbstractItemView;
 class QAction;

@@ -1,10 +1,10 @@
-#include "EditPage.h"
+#include "mainwindow/EditPage.h"
 
 #include <QAbstractButton>
 
-#include "ContactStore.h"
 #include "HalvexInfo.h"
-#include "ModalBoxes.h"
+#include "platform/ModalBoxes.h"
+#include "store/ContactStore.h"
 
 EditPage::EditPage(const SearchPage::Controls &controls, QAbstractButton *save, ContactStore &store,
                    ModalBoxes &boxes, bool &hintCleared, QWidget *dialogParent)

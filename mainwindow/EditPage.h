@@ -2,8 +2,8 @@
 
 #include <QObject>
 
-#include "ContactForm.h"
-#include "SearchPage.h"
+#include "mainwindow/ContactForm.h"
+#include "mainwindow/SearchPage.h"
 
 class ContactStore;
 class ModalBoxes;

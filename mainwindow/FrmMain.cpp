@@ -1,4 +1,4 @@
-#include "FrmMain.h"
+#include "mainwindow/FrmMain.h"
 
 #include <QAction>
 #include <QDropEvent>
@@ -12,20 +12,20 @@
 #include <QTime>
 #include <QTimer>
 
-#include "AddListPage.h"
-#include "DeletePage.h"
-#include "DirectoryPrint.h"
-#include "DirectoryTransfer.h"
-#include "EditPage.h"
-#include "Fonts.h"
+#include "about/frmAbout.h"
 #include "HalvexInfo.h"
-#include "Launcher.h"
-#include "ModalBoxes.h"
-#include "SearchPage.h"
-#include "SettingsPage.h"
-#include "SoundPlayer.h"
-#include "TodayDate.h"
-#include "frmAbout.h"
+#include "mainwindow/AddListPage.h"
+#include "mainwindow/DeletePage.h"
+#include "mainwindow/DirectoryPrint.h"
+#include "mainwindow/DirectoryTransfer.h"
+#include "mainwindow/EditPage.h"
+#include "mainwindow/SearchPage.h"
+#include "mainwindow/SettingsPage.h"
+#include "platform/Fonts.h"
+#include "platform/Launcher.h"
+#include "platform/ModalBoxes.h"
+#include "platform/SoundPlayer.h"
+#include "platform/TodayDate.h"
 #include "ui_FrmMain.h"
 
 namespace {

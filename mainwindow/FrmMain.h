@@ -4,8 +4,8 @@
 
 #include <QWidget>
 
-#include "ContactStore.h"
-#include "FrmMainServices.h"
+#include "mainwindow/FrmMainServices.h"
+#include "store/ContactStore.h"
 
 namespace Ui {
 class FrmMain;

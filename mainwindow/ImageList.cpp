@@ -1,4 +1,4 @@
-#include "ImageList.h"
+#include "mainwindow/ImageList.h"
 
 #include <QPixmap>
 

@@ -1,4 +1,4 @@
-#include "ImportDialog.h"
+#include "mainwindow/ImportDialog.h"
 
 #include <QPushButton>
 #include <QTextDocument>

@@ -1,4 +1,4 @@
-#include "LeftToRightDelegate.h"
+#include "mainwindow/LeftToRightDelegate.h"
 
 void LeftToRightDelegate::initStyleOption(QStyleOptionViewItem *option,
                                           const QModelIndex &index) const

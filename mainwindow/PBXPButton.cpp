@@ -1,4 +1,4 @@
-#include "PBXPButton.h"
+#include "mainwindow/PBXPButton.h"
 
 #include <QPainter>
 

@@ -2,7 +2,7 @@
 
 #include <QColor>
 
-#include "PictureButton.h"
+#include "mainwindow/PictureButton.h"
 
 // Flat page button: no border until the mouse is over it or it is pressed.
 class PBXPButton : public PictureButton

@@ -1,4 +1,4 @@
-#include "PhoneList.h"
+#include "mainwindow/PhoneList.h"
 
 #include <algorithm>
 #include <array>
@@ -11,10 +11,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 
-#include "ContactListModel.h"
-#include "FieldCaptions.h"
 #include "HalvexInfo.h"
-#include "PrintedText.h"
+#include "mainwindow/ContactListModel.h"
+#include "mainwindow/FieldCaptions.h"
+#include "mainwindow/PrintedText.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 class QIODevice;
 class QPagedPaintDevice;

@@ -1,4 +1,4 @@
-#include "PictureButton.h"
+#include "mainwindow/PictureButton.h"
 
 #include <algorithm>
 

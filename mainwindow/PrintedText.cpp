@@ -1,4 +1,4 @@
-#include "PrintedText.h"
+#include "mainwindow/PrintedText.h"
 
 #include <QGlyphRun>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "SearchPage.h"
+#include "mainwindow/SearchPage.h"
 
 #include <QAbstractButton>
 #include <QEvent>
@@ -6,11 +6,11 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "ContactStore.h"
-#include "Cp1256Codec.h"
 #include "HalvexInfo.h"
-#include "IdNumber.h"
-#include "ModalBoxes.h"
+#include "platform/ModalBoxes.h"
+#include "store/ContactStore.h"
+#include "store/Cp1256Codec.h"
+#include "store/IdNumber.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QObject>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 class QAbstractButton;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "SettingsPage.h"
+#include "mainwindow/SettingsPage.h"
 
 #include <optional>
 
@@ -6,11 +6,11 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "ContactStore.h"
-#include "FileDialogs.h"
-#include "ModalBoxes.h"
-#include "PasswordStore.h"
-#include "SoundPlayer.h"
+#include "platform/FileDialogs.h"
+#include "platform/ModalBoxes.h"
+#include "platform/PasswordStore.h"
+#include "platform/SoundPlayer.h"
+#include "store/ContactStore.h"
 
 SettingsPage::SettingsPage(const Controls &controls, const Services &services,
                            QWidget *dialogParent)

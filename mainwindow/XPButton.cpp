@@ -1,4 +1,4 @@
-#include "XPButton.h"
+#include "mainwindow/XPButton.h"
 
 #include <QPainter>
 

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QIcon>
 
-#include "PictureButton.h"
+#include "mainwindow/PictureButton.h"
 
 // Command button with a rounded border and a picture that changes under the mouse.
 class XPButton : public PictureButton

@@ -1,4 +1,4 @@
-#include "DesktopLauncher.h"
+#include "platform/DesktopLauncher.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "InputBlocker.h"
+#include "platform/InputBlocker.h"
 
 #include <QCoreApplication>
 #include <QEvent>

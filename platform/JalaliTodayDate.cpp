@@ -1,4 +1,4 @@
-#include "JalaliTodayDate.h"
+#include "platform/JalaliTodayDate.h"
 
 #include <QLocale>
 

@@ -3,7 +3,7 @@
 #include <QCalendar>
 #include <QDate>
 
-#include "TodayDate.h"
+#include "platform/TodayDate.h"
 
 // The Persian (Solar Hijri) calendar with Persian names.
 class JalaliTodayDate : public TodayDate

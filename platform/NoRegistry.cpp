@@ -1,4 +1,4 @@
-#include "NoRegistry.h"
+#include "platform/NoRegistry.h"
 
 qint32 NoRegistry::openKey(Key, const QString &, quint32, quint32, Key &result)
 {

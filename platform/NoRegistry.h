@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Registry.h"
+#include "platform/Registry.h"
 
 // This platform keeps no registry: every key is missing.
 class NoRegistry : public Registry

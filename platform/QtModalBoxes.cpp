@@ -1,4 +1,4 @@
-#include "QtModalBoxes.h"
+#include "platform/QtModalBoxes.h"
 
 #include <QDialogButtonBox>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModalBoxes.h"
+#include "platform/ModalBoxes.h"
 
 // QMessageBox and QInputDialog, laid out right to left for Persian texts.
 class QtModalBoxes : public ModalBoxes

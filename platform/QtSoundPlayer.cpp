@@ -1,4 +1,4 @@
-#include "QtSoundPlayer.h"
+#include "platform/QtSoundPlayer.h"
 
 #include <limits>
 
@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "InputBlocker.h"
-#include "WaveFile.h"
+#include "platform/InputBlocker.h"
+#include "platform/WaveFile.h"
 
 QtSoundPlayer::QtSoundPlayer() = default;
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "SoundPlayer.h"
+#include "platform/SoundPlayer.h"
 
 class QSoundEffect;
 

@@ -1,4 +1,4 @@
-#include "SettingsPasswordStore.h"
+#include "platform/SettingsPasswordStore.h"
 
 #include <cerrno>
 #include <cstring>

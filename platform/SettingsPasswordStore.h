@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PasswordStore.h"
+#include "platform/PasswordStore.h"
 
 // Application "Brannick", section "Halvex", key "Password": on Linux the [Halvex]
 // section of ~/.config/Brannick.conf. The file holds a plain-text password, so

@@ -1,9 +1,9 @@
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Cp1256Codec.h"
+#include "store/Cp1256Codec.h"
 
 ContactRecord::ContactRecord()
 {

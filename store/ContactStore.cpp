@@ -1,4 +1,4 @@
-#include "ContactStore.h"
+#include "store/ContactStore.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,7 +15,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-#include "StoreIo.h"
+#include "store/StoreIo.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include "ContactRecord.h"
-#include "StoreError.h"
+#include "store/ContactRecord.h"
+#include "store/StoreError.h"
 
 class StoreIo;
 struct stat;

@@ -1,4 +1,4 @@
-#include "Cp1256Codec.h"
+#include "store/Cp1256Codec.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "DataLocation.h"
+#include "store/DataLocation.h"
 
 #include <sys/stat.h>
 
@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "ContactStore.h"
-#include "StoreIo.h"
+#include "store/ContactStore.h"
+#include "store/StoreIo.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "IdNumber.h"
+#include "store/IdNumber.h"
 
 IdNumber::Result IdNumber::parse(QStringView text, qint16 &value)
 {

@@ -1,8 +1,8 @@
-#include "StoreError.h"
+#include "store/StoreError.h"
 
 #include <QDir>
 
-#include "ContactStore.h"
+#include "store/ContactStore.h"
 
 QString StoreError::kindName(Kind kind)
 {

@@ -1,4 +1,4 @@
-#include "StoreIo.h"
+#include "store/StoreIo.h"
 
 #include <cerrno>
 

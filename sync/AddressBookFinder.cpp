@@ -1,7 +1,7 @@
-#include "AddressBookFinder.h"
+#include "sync/AddressBookFinder.h"
 
-#include "DavClient.h"
-#include "DavResponse.h"
+#include "sync/DavClient.h"
+#include "sync/DavResponse.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "CardText.h"
+#include "sync/CardText.h"
 
 #include <algorithm>
 #include <functional>
 #include <optional>
 #include <vector>
 
-#include "ContactImport.h"
-#include "RecordBuilder.h"
+#include "contacts/ContactImport.h"
+#include "contacts/RecordBuilder.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <QList>
 #include <QString>
 
-#include "ContactDraft.h"
-#include "ContactRecord.h"
-#include "VcardWriter.h"
+#include "contacts/ContactDraft.h"
+#include "contacts/VcardWriter.h"
+#include "store/ContactRecord.h"
 
 // What the data file takes from one card, and the numbers the reader chose,
 // so that an edit finds their TEL lines again.

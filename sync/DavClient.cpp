@@ -1,4 +1,4 @@
-#include "DavClient.h"
+#include "sync/DavClient.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "DavResponse.h"
+#include "sync/DavResponse.h"
 
 #include <QXmlStreamReader>
 

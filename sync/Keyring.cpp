@@ -1,4 +1,4 @@
-#include "Keyring.h"
+#include "sync/Keyring.h"
 
 #ifdef HALVEX_KEYCHAIN
 #include <QEventLoop>

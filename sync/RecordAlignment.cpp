@@ -1,10 +1,10 @@
-#include "RecordAlignment.h"
+#include "sync/RecordAlignment.h"
 
 #include <algorithm>
 
 #include <QHash>
 
-#include "FieldText.h"
+#include "contacts/FieldText.h"
 
 namespace {
 

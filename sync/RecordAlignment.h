@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 // Lines up the records of the last sync with the file now. The window only
 // appends, rewrites in place and deletes (closing the gap), so the order holds:

@@ -1,4 +1,4 @@
-#include "SyncCommand.h"
+#include "sync/SyncCommand.h"
 
 #include <unistd.h>
 
@@ -7,13 +7,13 @@
 #include <QIODevice>
 #include <QTextStream>
 
-#include "AddressBookFinder.h"
-#include "ContactStore.h"
-#include "Credentials.h"
-#include "DataLocation.h"
-#include "DavClient.h"
-#include "Keyring.h"
-#include "SyncEngine.h"
+#include "store/ContactStore.h"
+#include "store/DataLocation.h"
+#include "sync/AddressBookFinder.h"
+#include "sync/Credentials.h"
+#include "sync/DavClient.h"
+#include "sync/Keyring.h"
+#include "sync/SyncEngine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "SyncEngine.h"
+#include "sync/SyncEngine.h"
 
 #include <algorithm>
 #include <optional>
@@ -11,12 +11,12 @@
 #include <QSet>
 #include <QUuid>
 
-#include "CardText.h"
-#include "ContactStore.h"
-#include "DavClient.h"
-#include "DavResponse.h"
-#include "RecordAlignment.h"
-#include "SyncState.h"
+#include "store/ContactStore.h"
+#include "sync/CardText.h"
+#include "sync/DavClient.h"
+#include "sync/DavResponse.h"
+#include "sync/RecordAlignment.h"
+#include "sync/SyncState.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QString>
 #include <QUrl>
 
-#include "SyncReport.h"
-#include "VcardWriter.h"
+#include "contacts/VcardWriter.h"
+#include "sync/SyncReport.h"
 
 class ContactStore;
 class DavClient;

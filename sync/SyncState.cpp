@@ -1,4 +1,4 @@
-#include "SyncState.h"
+#include "sync/SyncState.h"
 
 #include <cerrno>
 #include <cstring>
@@ -12,7 +12,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "ContactStore.h"
+#include "store/ContactStore.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 class ContactStore;
 

@@ -3,7 +3,7 @@
 #include <QHash>
 #include <QStringList>
 
-#include "Registry.h"
+#include "platform/Registry.h"
 
 // Keys and values held in memory; every call is written to a log so tests can
 // check what was asked and in which order.

@@ -5,11 +5,11 @@
 #include <QTest>
 #include <QTextLayout>
 
-#include "Fonts.h"
-#include "NoRegistry.h"
-#include "RecordingLauncher.h"
-#include "ScriptedBoxes.h"
-#include "frmAbout.h"
+#include "about/frmAbout.h"
+#include "platform/Fonts.h"
+#include "platform/NoRegistry.h"
+#include "tests/support/RecordingLauncher.h"
+#include "tests/support/ScriptedBoxes.h"
 
 namespace {
 

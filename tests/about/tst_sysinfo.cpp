@@ -3,11 +3,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "FakeRegistry.h"
-#include "NoRegistry.h"
-#include "RecordingLauncher.h"
-#include "ScriptedBoxes.h"
-#include "frmAbout.h"
+#include "about/frmAbout.h"
+#include "platform/NoRegistry.h"
+#include "tests/about/FakeRegistry.h"
+#include "tests/support/RecordingLauncher.h"
+#include "tests/support/ScriptedBoxes.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QString>
 #include <QStringList>
 
-#include "ContactRecord.h"
-#include "ContactsTool.h"
-#include "DataFiles.h"
+#include "store/ContactRecord.h"
+#include "tests/support/DataFiles.h"
+#include "tool/ContactsTool.h"
 
 // Data folders (the folder that holds quorvel.dat) and the tool run in-process.
 namespace contactstest {

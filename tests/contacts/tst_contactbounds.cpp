@@ -12,10 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactImport.h"
-#include "ContactsTestUtil.h"
-#include "LossReport.h"
-#include "TextInput.h"
+#include "contacts/ContactImport.h"
+#include "contacts/LossReport.h"
+#include "contacts/TextInput.h"
+#include "tests/contacts/ContactsTestUtil.h"
 
 using namespace contactstest;
 

@@ -3,10 +3,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactsTestUtil.h"
-#include "DataFiles.h"
-#include "FaultyIo.h"
-#include "InputBuffer.h"
+#include "contacts/InputBuffer.h"
+#include "tests/contacts/ContactsTestUtil.h"
+#include "tests/support/DataFiles.h"
+#include "tests/support/FaultyIo.h"
 
 using namespace contactstest;
 

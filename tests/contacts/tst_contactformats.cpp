@@ -3,11 +3,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactsTestUtil.h"
-#include "CsvWriter.h"
-#include "DataFiles.h"
-#include "TextInput.h"
-#include "VcardWriter.h"
+#include "contacts/CsvWriter.h"
+#include "contacts/TextInput.h"
+#include "contacts/VcardWriter.h"
+#include "tests/contacts/ContactsTestUtil.h"
+#include "tests/support/DataFiles.h"
 
 using namespace contactstest;
 

@@ -4,13 +4,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactImport.h"
-#include "ContactStore.h"
-#include "ContactsTestUtil.h"
-#include "CsvWriter.h"
-#include "DataFiles.h"
-#include "RecordBuilder.h"
-#include "StoreIo.h"
+#include "contacts/ContactImport.h"
+#include "contacts/CsvWriter.h"
+#include "contacts/RecordBuilder.h"
+#include "store/ContactStore.h"
+#include "store/StoreIo.h"
+#include "tests/contacts/ContactsTestUtil.h"
+#include "tests/support/DataFiles.h"
 
 using namespace contactstest;
 

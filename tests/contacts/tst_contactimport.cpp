@@ -5,13 +5,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactImport.h"
-#include "ContactStore.h"
-#include "ContactsTestUtil.h"
-#include "Cp1256Codec.h"
-#include "IdNumber.h"
-#include "DataFiles.h"
-#include "RecordBuilder.h"
+#include "contacts/ContactImport.h"
+#include "contacts/RecordBuilder.h"
+#include "store/ContactStore.h"
+#include "store/Cp1256Codec.h"
+#include "store/IdNumber.h"
+#include "tests/contacts/ContactsTestUtil.h"
+#include "tests/support/DataFiles.h"
 
 using namespace contactstest;
 using datafiles::record;

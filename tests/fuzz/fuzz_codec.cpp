@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "Cp1256Codec.h"
-#include "FuzzCheck.h"
+#include "store/Cp1256Codec.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 namespace {
 

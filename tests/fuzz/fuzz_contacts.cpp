@@ -4,11 +4,11 @@
 // byte the format cannot carry was named.
 #include <cstdint>
 
-#include "ContactImport.h"
-#include "CsvWriter.h"
-#include "FuzzCheck.h"
-#include "RecordBuilder.h"
-#include "VcardWriter.h"
+#include "contacts/ContactImport.h"
+#include "contacts/CsvWriter.h"
+#include "contacts/RecordBuilder.h"
+#include "contacts/VcardWriter.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "FuzzCheck.h"
-#include "IdNumber.h"
+#include "store/IdNumber.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 
-#include "ContactRecord.h"
-#include "FuzzCheck.h"
+#include "store/ContactRecord.h"
+#include "tests/fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -13,11 +13,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "ContactStore.h"
-#include "FuzzCheck.h"
-#include "FaultyIo.h"
-#include "ReadRecord.h"
-#include "StoreIo.h"
+#include "store/ContactStore.h"
+#include "store/StoreIo.h"
+#include "tests/fuzz/FuzzCheck.h"
+#include "tests/support/FaultyIo.h"
+#include "tests/support/ReadRecord.h"
 
 namespace {
 

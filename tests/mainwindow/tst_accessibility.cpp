@@ -5,7 +5,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "MainWindowHarness.h"
+#include "tests/support/MainWindowHarness.h"
 
 // What a screen reader would say for each control the keyboard can reach.
 class TestAccessibility : public QObject, protected MainWindowHarness

@@ -5,8 +5,8 @@
 #include <QAccessible>
 #include <QPainter>
 
-#include "PBXPButton.h"
-#include "XPButton.h"
+#include "mainwindow/PBXPButton.h"
+#include "mainwindow/XPButton.h"
 
 namespace {
 

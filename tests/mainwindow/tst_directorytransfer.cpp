@@ -11,13 +11,13 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "BackgroundWork.h"
-#include "ContactExport.h"
-#include "ContactListModel.h"
-#include "DirectoryTransfer.h"
-#include "ImportDialog.h"
-#include "MainWindowHarness.h"
-#include "StoreIo.h"
+#include "contacts/ContactExport.h"
+#include "mainwindow/BackgroundWork.h"
+#include "mainwindow/ContactListModel.h"
+#include "mainwindow/DirectoryTransfer.h"
+#include "mainwindow/ImportDialog.h"
+#include "store/StoreIo.h"
+#include "tests/support/MainWindowHarness.h"
 
 namespace {
 

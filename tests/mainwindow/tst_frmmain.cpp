@@ -11,11 +11,11 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "ContactListModel.h"
-#include "LeftToRightDelegate.h"
-#include "frmAbout.h"
+#include "about/frmAbout.h"
+#include "mainwindow/ContactListModel.h"
+#include "mainwindow/LeftToRightDelegate.h"
 #include <QStyledItemDelegate>
-#include "MainWindowHarness.h"
+#include "tests/support/MainWindowHarness.h"
 
 using datafiles::numbered;
 using datafiles::record;

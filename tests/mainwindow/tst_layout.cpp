@@ -14,8 +14,8 @@
 #include <QTextEdit>
 #include <QTreeView>
 
-#include "PBXPButton.h"
-#include "XPButton.h"
+#include "mainwindow/PBXPButton.h"
+#include "mainwindow/XPButton.h"
 #include "ui_FrmMain.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QThread>
 
-#include "Fonts.h"
-#include "PhoneList.h"
+#include "mainwindow/PhoneList.h"
+#include "platform/Fonts.h"
 
 namespace {
 

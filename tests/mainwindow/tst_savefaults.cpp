@@ -5,9 +5,9 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "MainWindowHarness.h"
-#include "SearchPage.h"
-#include "StoreIo.h"
+#include "mainwindow/SearchPage.h"
+#include "store/StoreIo.h"
+#include "tests/support/MainWindowHarness.h"
 
 // Fails every write while armed, after putting down half of it.
 class FailingWrites : public StoreIo

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "MainWindowHarness.h"
-#include "SearchPage.h"
+#include "mainwindow/SearchPage.h"
+#include "tests/support/MainWindowHarness.h"
 
 using datafiles::numbered;
 using datafiles::record;

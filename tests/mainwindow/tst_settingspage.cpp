@@ -8,8 +8,8 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "FrmLogin.h"
-#include "MainWindowHarness.h"
+#include "app/FrmLogin.h"
+#include "tests/support/MainWindowHarness.h"
 
 namespace {
 

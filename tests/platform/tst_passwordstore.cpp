@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "SettingsPasswordStore.h"
+#include "platform/SettingsPasswordStore.h"
 
 class TestPasswordStore : public QObject
 {

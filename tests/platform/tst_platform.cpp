@@ -6,11 +6,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "DesktopLauncher.h"
-#include "JalaliTodayDate.h"
-#include "NoRegistry.h"
-#include "QtModalBoxes.h"
-#include "Translations.h"
+#include "platform/DesktopLauncher.h"
+#include "platform/JalaliTodayDate.h"
+#include "platform/NoRegistry.h"
+#include "platform/QtModalBoxes.h"
+#include "platform/Translations.h"
 
 class TestPlatform : public QObject
 {

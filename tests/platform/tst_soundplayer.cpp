@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <QtEndian>
 
-#include "QtSoundPlayer.h"
-#include "WaveFile.h"
+#include "platform/QtSoundPlayer.h"
+#include "platform/WaveFile.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "Skin.h"
-#include "SkinTestUtil.h"
+#include "tests/skin/SkinTestUtil.h"
 
 using SkinTest::picture;
 

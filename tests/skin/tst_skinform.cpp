@@ -2,7 +2,7 @@
 #include <QTest>
 
 #include "Skin.h"
-#include "SkinTestUtil.h"
+#include "tests/skin/SkinTestUtil.h"
 #include "ui_BareSkinForm.h"
 #include "ui_SkinForm.h"
 

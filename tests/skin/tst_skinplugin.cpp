@@ -9,7 +9,7 @@
 #endif
 
 #include "Skin.h"
-#include "SkinTestUtil.h"
+#include "tests/skin/SkinTestUtil.h"
 
 // The Designer plugin, loaded from the built file as Designer loads it.
 class TestSkinPlugin : public QObject

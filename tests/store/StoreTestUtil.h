@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "ContactRecord.h"
-#include "DataFiles.h"
+#include "store/ContactRecord.h"
+#include "tests/support/DataFiles.h"
 
 namespace storetest {
 

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "Cp1256Codec.h"
+#include "store/Cp1256Codec.h"
 
 class TestCodec : public QObject
 {

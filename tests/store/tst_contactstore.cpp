@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactStore.h"
-#include "ReadRecord.h"
-#include "StoreTestUtil.h"
+#include "store/ContactStore.h"
+#include "tests/store/StoreTestUtil.h"
+#include "tests/support/ReadRecord.h"
 
 using namespace storetest;
 

@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactStore.h"
-#include "DataLocation.h"
-#include "FaultyIo.h"
+#include "store/ContactStore.h"
+#include "store/DataLocation.h"
+#include "tests/support/FaultyIo.h"
 
 class TestDataLocation : public QObject
 {

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "ContactRecord.h"
-#include "IdNumber.h"
+#include "store/ContactRecord.h"
+#include "store/IdNumber.h"
 
 class TestRecord : public QObject
 {

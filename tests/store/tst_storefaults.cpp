@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactStore.h"
-#include "FaultyIo.h"
-#include "StoreTestUtil.h"
+#include "store/ContactStore.h"
+#include "tests/store/StoreTestUtil.h"
+#include "tests/support/FaultyIo.h"
 
 using namespace storetest;
 

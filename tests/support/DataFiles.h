@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QString>
 
-#include "ContactRecord.h"
+#include "store/ContactRecord.h"
 
 // Data files for window tests, built and read as raw bytes.
 namespace datafiles {

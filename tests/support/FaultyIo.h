@@ -8,7 +8,7 @@
 #include <QHash>
 #include <QStringList>
 
-#include "StoreIo.h"
+#include "store/StoreIo.h"
 
 // Fails the Nth of the calls it counts, by default writes, flushes and renames
 // together; a failing write first puts half its bytes down, as a full disk

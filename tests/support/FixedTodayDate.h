@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "TodayDate.h"
+#include "platform/TodayDate.h"
 
 // A date source that also records the order in which it was read.
 class FixedTodayDate : public TodayDate

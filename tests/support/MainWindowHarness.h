@@ -6,16 +6,16 @@
 #include <QTest>
 #include <QTimer>
 
-#include "DataFiles.h"
-#include "FixedTodayDate.h"
-#include "Fonts.h"
-#include "FrmMain.h"
-#include "MemoryPasswordStore.h"
-#include "NoRegistry.h"
-#include "RecordingLauncher.h"
-#include "RecordingSoundPlayer.h"
-#include "ScriptedBoxes.h"
-#include "ScriptedFileDialogs.h"
+#include "mainwindow/FrmMain.h"
+#include "platform/Fonts.h"
+#include "platform/NoRegistry.h"
+#include "tests/support/DataFiles.h"
+#include "tests/support/FixedTodayDate.h"
+#include "tests/support/MemoryPasswordStore.h"
+#include "tests/support/RecordingLauncher.h"
+#include "tests/support/RecordingSoundPlayer.h"
+#include "tests/support/ScriptedBoxes.h"
+#include "tests/support/ScriptedFileDialogs.h"
 
 // A main window on a data folder of its own, with scripted boxes, a fixed date
 // and a launcher that only records. Window tests inherit it beside QObject.

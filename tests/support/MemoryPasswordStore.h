@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PasswordStore.h"
+#include "platform/PasswordStore.h"
 
 // The password in memory; a read or a write can be made to fail, and both are counted.
 class MemoryPasswordStore : public PasswordStore

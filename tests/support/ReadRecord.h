@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactStore.h"
+#include "store/ContactStore.h"
 
 // One record by its number, through the store's own reading; the program
 // itself never needs a single record.

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QStringList>
 
-#include "Launcher.h"
+#include "platform/Launcher.h"
 
 class RecordingLauncher : public Launcher
 {

@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-#include "SoundPlayer.h"
+#include "platform/SoundPlayer.h"
 
 // Records each sound call as "once:FILE", "loop:FILE", "wait:FILE" or "beep".
 // whileWaiting runs inside the waited play, where the real player blocks input.

@@ -6,7 +6,7 @@
 #include <QList>
 #include <QString>
 
-#include "ModalBoxes.h"
+#include "platform/ModalBoxes.h"
 
 // Answers boxes from a script and records every box shown. An unscripted box
 // takes its default answer, so no test ever blocks.

@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include "FileDialogs.h"
+#include "platform/FileDialogs.h"
 
 // Answers file dialogs from a script (cancel when it runs out) and records
 // what each one was shown.

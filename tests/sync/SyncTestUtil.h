@@ -6,10 +6,10 @@
 #include <QByteArray>
 #include <QString>
 
-#include "CardText.h"
-#include "ContactRecord.h"
-#include "ContactStore.h"
-#include "RadicaleServer.h"
+#include "store/ContactRecord.h"
+#include "store/ContactStore.h"
+#include "sync/CardText.h"
+#include "tests/sync/RadicaleServer.h"
 
 namespace synctest {
 

@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "CardText.h"
-#include "SyncTestUtil.h"
+#include "sync/CardText.h"
+#include "tests/sync/SyncTestUtil.h"
 
 using namespace synctest;
 

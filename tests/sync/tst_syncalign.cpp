@@ -1,7 +1,7 @@
 #include <QTest>
 
-#include "RecordAlignment.h"
-#include "SyncTestUtil.h"
+#include "sync/RecordAlignment.h"
+#include "tests/sync/SyncTestUtil.h"
 
 using namespace synctest;
 

@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "DavClient.h"
-#include "RadicaleServer.h"
+#include "sync/DavClient.h"
+#include "tests/sync/RadicaleServer.h"
 
 // halvex-contacts sync as a user runs it: discovery, credentials, HTTPS and the
 // failures, each with its message and exit status.

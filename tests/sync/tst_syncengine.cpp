@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactStore.h"
-#include "DavClient.h"
-#include "RadicaleServer.h"
-#include "SyncEngine.h"
-#include "SyncState.h"
-#include "SyncTestUtil.h"
+#include "store/ContactStore.h"
+#include "sync/DavClient.h"
+#include "sync/SyncEngine.h"
+#include "sync/SyncState.h"
+#include "tests/sync/RadicaleServer.h"
+#include "tests/sync/SyncTestUtil.h"
 
 using namespace synctest;
 

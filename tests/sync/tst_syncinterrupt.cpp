@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactStore.h"
-#include "RadicaleServer.h"
-#include "SyncTestUtil.h"
+#include "store/ContactStore.h"
+#include "tests/sync/RadicaleServer.h"
+#include "tests/sync/SyncTestUtil.h"
 
 using namespace synctest;
 

@@ -3,10 +3,10 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "ContactsTool.h"
 #include "HalvexInfo.h"
-#include "SyncCommand.h"
-#include "Translations.h"
+#include "platform/Translations.h"
+#include "sync/SyncCommand.h"
+#include "tool/ContactsTool.h"
 
 int main(int argc, char *argv[])
 {

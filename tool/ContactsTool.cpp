@@ -1,4 +1,4 @@
-#include "ContactsTool.h"
+#include "tool/ContactsTool.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,18 +14,18 @@
 #include <QFileInfo>
 #include <QIODevice>
 
-#include "ContactExport.h"
-#include "ContactImport.h"
-#include "ContactStore.h"
-#include "ExportFile.h"
-#include "CsvColumns.h"
-#include "DataLocation.h"
-#include "FieldText.h"
+#include "contacts/ContactExport.h"
+#include "contacts/ContactImport.h"
+#include "contacts/CsvColumns.h"
+#include "contacts/ExportFile.h"
+#include "contacts/FieldText.h"
+#include "contacts/InputBuffer.h"
+#include "contacts/InputFile.h"
+#include "contacts/LossReport.h"
+#include "contacts/RecordBuilder.h"
 #include "HalvexInfo.h"
-#include "InputBuffer.h"
-#include "InputFile.h"
-#include "LossReport.h"
-#include "RecordBuilder.h"
+#include "store/ContactStore.h"
+#include "store/DataLocation.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "ContactsTestUtil.h"
-#include "DataFiles.h"
+#include "tests/contacts/ContactsTestUtil.h"
+#include "tests/support/DataFiles.h"
 
 using namespace contactstest;
 
