@@ -43,6 +43,7 @@ public:
     bool hasCredentials() const { return !m_auth.isEmpty(); }
     // Trusts the certificates in a PEM file besides the system's. False with why.
     bool addCaFile(const QString &path, QString &why);
+    void addCaCertificates(const QList<QSslCertificate> &certs) { m_extraCas += certs; }
 
     // HTTPS, or HTTP to a loopback address.
     static bool safeForPassword(const QUrl &url);
