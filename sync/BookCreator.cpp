@@ -2,7 +2,7 @@
 
 #include <QUuid>
 
-#include "sync/DavClient.h"
+#include "sync/DavTransport.h"
 #include "sync/DavResponse.h"
 
 namespace {
