@@ -20,6 +20,8 @@
 namespace {
 
 constexpr int kPasses = 5;
+// Writes go out this many at a time, so that a stop waits for few answers.
+constexpr size_t kWriteSlice = 24;
 
 // The state while the server is written and before the file is.
 SyncState between(const QString &book, const SyncPlan &plan)
@@ -94,7 +96,7 @@ bool SyncEngine::run(SyncReport &report, QString &why)
             ::close(held);
     });
     for (int i = 0; i < kPasses; ++i) {
-        const Outcome o = pass(report, why);
+        const Outcome o = stopped() ? Failed : pass(report, why);
         if (o != Again)
             return o == Done;
     }
@@ -157,6 +159,8 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
         why = refusal(plan);
         return Failed;
     }
+    if (stopped())
+        return Failed; // nothing written yet
     if (m_dryRun) {
         const QStringList skipped = report.skipped;
         report = plan.report;
@@ -171,32 +175,38 @@ QString SyncEngine::refusal(const SyncPlan &plan) const
     const QString book = m_book.toString(QUrl::RemoveUserInfo);
     switch (plan.refusal) {
     case SyncPlan::EmptiedHere:
-        return QStringLiteral("هیچ‌یک از %1 مخاطبی که با %2 همگام بود در فایل داده نمانده "
+        return QStringLiteral("هیچ‌یک از %1 مخاطبی که با %2 همگام بود در فایل داده "
+                              "نمانده "
                               "است "
                               "(فایل داده خالی یا عوض شده است)؛ برای همین چیزی از سرور حذف نشد. "
-                              "اگر به‌راستی می‌خواهید همه آنها از سرور هم حذف شوند، دوباره "
+                              "اگر به‌راستی می‌خواهید همه آنها از سرور هم حذف شوند، "
+                              "دوباره "
                               "با "
                               "--force-delete همگام کنید.")
             .arg(plan.count)
             .arg(book);
     case SyncPlan::EmptiedThere:
-        return QStringLiteral("هیچ‌یک از %1 کارتی که با فایل داده همگام بود در %2 نمانده "
+        return QStringLiteral("هیچ‌یک از %1 کارتی که با فایل داده همگام بود در %2 "
+                              "نمانده "
                               "است "
                               "(دفترچه خالی یا عوض شده است)؛ برای همین چیزی از فایل داده حذف "
-                              "نشد. اگر به‌راستی می‌خواهید همه آنها از فایل داده هم حذف "
+                              "نشد. اگر به‌راستی می‌خواهید همه آنها از فایل داده هم "
+                              "حذف "
                               "شوند، "
                               "دوباره با --force-delete همگام کنید.")
             .arg(plan.count)
             .arg(book);
     case SyncPlan::TooManyCards:
-        return QStringLiteral("%1 %2 کارت دارد، بیش از %3 رکوردی که فایل داده می‌گیرد؛ در "
+        return QStringLiteral("%1 %2 کارت دارد، بیش از %3 رکوردی که فایل داده می‌گیرد؛ "
+                              "در "
                               "هیچ "
                               "سو چیزی نوشته نشد.")
             .arg(book)
             .arg(plan.count)
             .arg(ContactStore::MaxRecords);
     case SyncPlan::TooManyRecords:
-        return QStringLiteral("پس از همگام‌سازی فایل داده %1 رکورد می‌داشت، بیش از %2 رکوردی "
+        return QStringLiteral("پس از همگام‌سازی فایل داده %1 رکورد می‌داشت، بیش از %2 "
+                              "رکوردی "
                               "که "
                               "می‌گیرد؛ در هیچ سو چیزی نوشته نشد.")
             .arg(plan.count)
@@ -290,11 +300,23 @@ bool SyncEngine::sendWrites(const std::vector<ContactRecord> &local, SyncPlan &p
             requests.push_back(
                 {"PUT", urlOf(w.path), w.body, {{"If-None-Match", "*"}, {"Content-Type", kVcard}}});
     }
-    const auto shown = [&](qsizetype n) {
-        progress(QStringLiteral("سرور: %1 از %2").arg(n).arg(requests.size()));
-    };
-    const std::vector<DavReply> replies =
-        requests.empty() ? std::vector<DavReply>() : m_client.sendAll(requests, shown);
+    std::vector<DavReply> replies;
+    replies.reserve(requests.size());
+    for (size_t from = 0; from < requests.size() && !stopped(); from += kWriteSlice) {
+        const std::vector<DavRequest> slice(
+            requests.begin() + qsizetype(from),
+            requests.begin() + qsizetype(std::min(from + kWriteSlice, requests.size())));
+        const auto shown = [&](qsizetype n) {
+            const qint64 done = qint64(from) + n;
+            progress(QStringLiteral("سرور: %1 از %2").arg(done).arg(requests.size()));
+            if (m_counts)
+                m_counts(done, qint64(requests.size()));
+        };
+        for (DavReply &r : m_client.sendAll(slice, shown))
+            replies.push_back(std::move(r));
+    }
+    // Those not sent fail as unanswered: the state keeps them for the next sync.
+    replies.resize(requests.size(), DavReply{0, QStringLiteral("متوقف شد"), {}, {}, {}});
     QSet<QString> deleted;
     for (size_t i = 0; i < plan.writes.size(); ++i) {
         const PlannedWrite &w = plan.writes[i];

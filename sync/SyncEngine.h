@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -31,6 +32,12 @@ public:
     // Lets a sync delete every paired contact of one side when the other was emptied.
     void setForceDelete(bool on) { m_forceDelete = on; }
     void setProgress(std::function<void(const QString &)> show) { m_progress = std::move(show); }
+    // The server's writes done and due, as they go.
+    void setCounts(std::function<void(qint64, qint64)> f) { m_counts = std::move(f); }
+    // Checked between requests: a stop leaves both sides whole, and the next
+    // sync finishes the job. run() then fails with stopped() true.
+    void setStop(const std::atomic_bool *stop) { m_stop = stop; }
+    bool stopped() const { return m_stop && m_stop->load(); }
     // For tests: what another client or the window does at those instants.
     void setBeforeServerWrites(std::function<void()> f) { m_beforeServer = std::move(f); }
     void setBeforeLocalWrite(std::function<void()> f) { m_beforeLocal = std::move(f); }
@@ -65,6 +72,8 @@ private:
     bool m_dryRun = false;
     bool m_forceDelete = false;
     std::function<void(const QString &)> m_progress;
+    std::function<void(qint64, qint64)> m_counts;
+    const std::atomic_bool *m_stop = nullptr;
     std::function<void()> m_beforeServer;
     std::function<void()> m_beforeLocal;
 };
