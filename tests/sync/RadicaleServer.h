@@ -27,7 +27,11 @@ public:
     static constexpr auto User = "alice";
     static constexpr auto Password = "secret";
 
-    explicit RadicaleServer(bool tls = false) : m_tls(tls) {}
+    // withBook false: the user has no address book yet.
+    explicit RadicaleServer(bool tls = false, bool withBook = true)
+        : m_tls(tls), m_withBook(withBook)
+    {
+    }
     ~RadicaleServer() { stop(); }
 
     // False with why; the address book /alice/book/ exists after it.
@@ -73,7 +77,7 @@ public:
             QTcpSocket s;
             s.connectToHost(QHostAddress::LocalHost, m_port);
             if (s.waitForConnected(100))
-                return makeBook("/alice/book/", why);
+                return !m_withBook || makeBook("/alice/book/", why);
             if (m_server.state() == QProcess::NotRunning)
                 break;
             QThread::msleep(50);
@@ -171,6 +175,7 @@ private:
     }
 
     bool m_tls;
+    bool m_withBook;
     QTemporaryDir m_dir;
     QProcess m_server;
     quint16 m_port = 0;
