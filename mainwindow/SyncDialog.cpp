@@ -86,7 +86,7 @@ bool SyncDialog::readFields(SyncAccount &account, QString &password)
     if (url.path().isEmpty())
         url.setPath(QStringLiteral("/"));
     if (const QListWidgetItem *chosen = m_ui->lstBooks->currentItem();
-        chosen && m_ui->lstBooks->isVisible())
+        chosen && !m_ui->lstBooks->isHidden())
         url = chosen->data(Qt::UserRole).toUrl();
     if (!user.isEmpty() && password.isEmpty())
         password = m_session.password(user, url);
@@ -119,19 +119,7 @@ void SyncDialog::syncClicked()
     m_ui->txtUrl->setText(m_account.url.toString());
     m_ui->txtUser->setText(m_account.user);
     m_session.remember(m_account.user, m_account.url, m_password);
-    if (m_ui->chkKeyring->isChecked() && !m_account.user.isEmpty() &&
-        !m_ui->txtPassword->text().isEmpty()) {
-        QString why;
-        if (!m_session.keyring().write(m_account.user, m_account.url, m_password, why)) {
-            m_ui->chkKeyring->setChecked(false);
-            m_session.boxes().message(
-                this,
-                QStringLiteral("کلیدستان میزکار در دسترس نیست، پس گذرواژه نگه داشته نمی‌شود و "
-                               "در "
-                               "هر همگام‌سازی پرسیده می‌شود."),
-                windowTitle(), ModalBoxes::Exclamation, ModalBoxes::Ok, ModalBoxes::AnswerOk);
-        }
-    }
+    m_typed = !m_ui->txtPassword->text().isEmpty();
     m_ui->txtPassword->clear();
     m_session.setAutomatic(m_account.autoSync);
     sync(false);
@@ -152,10 +140,31 @@ void SyncDialog::sync(bool create)
                   });
 }
 
+void SyncDialog::keepPassword()
+{
+    if (!std::exchange(m_typed, false) || !m_ui->chkKeyring->isChecked() ||
+        m_account.user.isEmpty())
+        return;
+    QString why;
+    if (m_session.keyring().write(m_account.user, m_account.url, m_password, why))
+        return;
+    m_ui->chkKeyring->setChecked(false);
+    m_session.boxes().message(
+        this,
+        QStringLiteral("کلیدستان میزکار در دسترس نیست، پس گذرواژه نگه داشته نمی‌شود و "
+                       "در "
+                       "هر همگام‌سازی پرسیده می‌شود."),
+        windowTitle(), ModalBoxes::Exclamation, ModalBoxes::Ok, ModalBoxes::AnswerOk);
+}
+
 void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
 {
     m_syncing = false;
     m_ui->cmdSync->setEnabled(true);
+    // A password the server took is worth keeping.
+    if (outcome.result == AccountSync::Synced || outcome.result == AccountSync::SeveralBooks ||
+        outcome.result == AccountSync::NoBook)
+        keepPassword();
     ModalBoxes &boxes = m_session.boxes();
     switch (outcome.result) {
     case AccountSync::Synced:
@@ -175,7 +184,8 @@ void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
         m_ui->lblSummary->setText(
             QStringLiteral("در این حساب دفترچهٔ نشانی‌ای نیست."));
         if (boxes.message(this,
-                          QStringLiteral("در این حساب دفترچهٔ نشانی‌ای نیست. دفترچه‌ای به "
+                          QStringLiteral("در این حساب دفترچهٔ نشانی‌ای نیست. دفترچه‌ای "
+                                         "به "
                                          "نام "
                                          "«%1» ساخته شود؟")
                               .arg(QString::fromLatin1(AccountSync::NewBookName)),
@@ -187,10 +197,11 @@ void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
         m_ui->lblSummary->setText(outcome.why);
         if (boxes.message(
                 this,
-                QStringLiteral("%1\nاثر انگشت SHA-256 گواهی:\n%2\nاگر این همان اثر "
-                               "انگشتی است که سرور شما نشان می‌دهد، به این "
-                               "گواهی "
-                               "اعتماد شود؟")
+                QStringLiteral(
+                    "%1\nاثر انگشت SHA-256 گواهی:\n%2\nاگر این همان اثر "
+                    "انگشتی است که سرور شما نشان می‌دهد، به این "
+                    "گواهی "
+                    "اعتماد شود؟")
                     .arg(outcome.why, ServerCertificate::fingerprint(outcome.certificate)),
                 windowTitle(), ModalBoxes::Exclamation, ModalBoxes::YesNo,
                 ModalBoxes::AnswerNo) == ModalBoxes::AnswerYes) {

@@ -43,10 +43,13 @@ private:
     void showBooks(const QList<AddressBook> &books);
     void fail(const QString &text);
     bool save();
+    // Into the keyring, when asked to and the password was typed.
+    void keepPassword();
 
     std::unique_ptr<Ui::SyncDialog> m_ui;
     SyncSession &m_session;
     SyncAccount m_account;
     QString m_password;
     bool m_syncing = false;
+    bool m_typed = false; // the password was typed for this sync
 };
