@@ -40,10 +40,11 @@ const QCommandLineOption kCaFile(QStringLiteral("ca-file"),
                                  QStringLiteral("FILE"));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("بگو چه مي شد ولي در هيچ سو چيزي ننويس."));
-const QCommandLineOption kForceDelete(QStringLiteral("force-delete"),
-                                      QStringLiteral("حتی اگر یک سو خالی شده باشد، همه مخاطبهای "
-                                                     "جفت‌شده را از سوی "
-                                                     "دیگر هم حذف کن."));
+// clang-format off
+const QCommandLineOption kForceDelete(
+    QStringLiteral("force-delete"),
+    QStringLiteral("حتی اگر یک سو خالی یا عوض شده باشد، همه مخاطبهای جفت‌شده را از سوی دیگر هم حذف کن."));
+// clang-format on
 const QCommandLineOption kRemember(QStringLiteral("remember"),
                                    QStringLiteral("رمز را در جاکليدي ميزکار نگه دار تا دفعه بعد "
                                                   "پرسيده نشود."));
@@ -57,9 +58,10 @@ const QString kDescription = QStringLiteral(
     "نمي شود.\n"
     "اگر مخاطبي در هر دو سو تغيير کرده باشد، نسخه سرور در رکورد مي ماند و نسخه اينجا رکورد و "
     "کارت تازه اي مي شود؛ اگر در يک سو حذف و در سوي ديگر تغيير کرده باشد، تغيير مي ماند.\n"
-    "اگر همه مخاطبهای جفت‌شده در یک سو نمانده باشند (فایل داده یا دفترچه خالی یا عوض "
-    "شده "
-    "باشد)، چیزی در سوی دیگر حذف نمی‌شود مگر با --force-delete.\n"
+    // clang-format off
+    "اگر هیچ مخاطب جفت‌شده‌ای در یک سو نمانده باشد (خالی یا عوض شده باشد)، چیزی در سوی دیگر "
+    "حذف نمی‌شود مگر با --force-delete.\n"
+    // clang-format on
     "وضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.");
 
 VcardWriter::Version versionFor(const AddressBook &book)

@@ -143,6 +143,14 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     BookContents contents;
     if (!listing.list(state, contents, why))
         return Failed;
+    if (contents.etags.size() > ContactStore::MaxRecords) {
+        // Refused before a single card is read.
+        SyncPlan tooMany;
+        tooMany.refusal = SyncPlan::TooManyCards;
+        tooMany.count = contents.etags.size();
+        why = refusal(tooMany);
+        return Failed;
+    }
     SyncPlanner planner(BookListing::bookPathOf(m_book), local, state.entries, m_version);
     planner.setForceDelete(m_forceDelete);
     const QStringList wanted = planner.wanted(contents);
@@ -169,38 +177,29 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
 QString SyncEngine::refusal(const SyncPlan &plan) const
 {
     const QString book = m_book.toString(QUrl::RemoveUserInfo);
+    // clang-format off
     switch (plan.refusal) {
     case SyncPlan::EmptiedHere:
-        return QStringLiteral("هیچ‌یک از %1 مخاطبی که با %2 همگام بود در فایل داده نمانده "
-                              "است "
+        return QStringLiteral("هیچ‌یک از %1 مخاطبی که با %2 همگام بود در فایل داده نمانده است "
                               "(فایل داده خالی یا عوض شده است)؛ برای همین چیزی از سرور حذف نشد. "
-                              "اگر به‌راستی می‌خواهید همه آنها از سرور هم حذف شوند، دوباره "
-                              "با "
-                              "--force-delete همگام کنید.")
-            .arg(plan.count)
-            .arg(book);
-    case SyncPlan::EmptiedThere:
-        return QStringLiteral("هیچ‌یک از %1 کارتی که با فایل داده همگام بود در %2 نمانده "
-                              "است "
-                              "(دفترچه خالی یا عوض شده است)؛ برای همین چیزی از فایل داده حذف "
-                              "نشد. اگر به‌راستی می‌خواهید همه آنها از فایل داده هم حذف "
-                              "شوند، "
+                              "اگر به‌راستی می‌خواهید همه آنها از سرور هم حذف شوند، "
                               "دوباره با --force-delete همگام کنید.")
-            .arg(plan.count)
-            .arg(book);
+            .arg(plan.count).arg(book);
+    case SyncPlan::EmptiedThere:
+        return QStringLiteral("هیچ‌یک از %1 کارتی که با فایل داده همگام بود در %2 نمانده است "
+                              "(دفترچه خالی یا عوض شده است)؛ برای همین چیزی از فایل داده حذف نشد. "
+                              "اگر به‌راستی می‌خواهید همه آنها از فایل داده هم حذف شوند، "
+                              "دوباره با --force-delete همگام کنید.")
+            .arg(plan.count).arg(book);
     case SyncPlan::TooManyCards:
-        return QStringLiteral("%1 %2 کارت دارد، بیش از %3 رکوردی که فایل داده می‌گیرد؛ در "
-                              "هیچ "
-                              "سو چیزی نوشته نشد.")
-            .arg(book)
-            .arg(plan.count)
-            .arg(ContactStore::MaxRecords);
+        return QStringLiteral("%1 %2 کارت دارد، بیش از %3 رکوردی که فایل داده می‌گیرد؛ "
+                              "در هیچ سو چیزی نوشته نشد.")
+            .arg(book).arg(plan.count).arg(ContactStore::MaxRecords);
     case SyncPlan::TooManyRecords:
-        return QStringLiteral("پس از همگام‌سازی فایل داده %1 رکورد می‌داشت، بیش از %2 رکوردی "
-                              "که "
+        return QStringLiteral("پس از همگام‌سازی فایل داده %1 رکورد می‌داشت، بیش از %2 رکوردی که "
                               "می‌گیرد؛ در هیچ سو چیزی نوشته نشد.")
-            .arg(plan.count)
-            .arg(ContactStore::MaxRecords);
+            .arg(plan.count).arg(ContactStore::MaxRecords);
+    // clang-format on
     case SyncPlan::None:
         break;
     }
