@@ -688,6 +688,19 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
     return {};
 }
 
+StoreError ContactStore::ReadAll(std::vector<ContactRecord> &records) const
+{
+    records.clear();
+    std::vector<ContactRecord> read;
+    const StoreError e = ReadAllRecords([&read](const ContactRecord &r, qint64) {
+        read.push_back(r);
+        return true;
+    });
+    if (!e)
+        records = std::move(read);
+    return e;
+}
+
 StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
                                        const ContactRecord *expected)
 {

@@ -74,6 +74,8 @@ public:
     StoreError AppendRecords(const std::vector<ContactRecord> &records,
                              qint64 *recordsAfter = nullptr);
     StoreError ReadAllRecords(const Visitor &visit) const;
+    // Every whole record in file order; records is empty on failure.
+    StoreError ReadAll(std::vector<ContactRecord> &records) const;
 
     // With expected set, the record is written only if it still holds exactly that.
     StoreError RewriteRecord(qint64 n, const ContactRecord &record,
