@@ -78,7 +78,7 @@ QUrl SyncEngine::urlOf(const QString &path) const
 bool SyncEngine::run(SyncReport &report, QString &why)
 {
     // A trial run writes nothing, and may look at a data folder not made yet.
-    int held = -1;
+    FileLock held;
     if (!m_dryRun) {
         if (StoreError e = m_store.LockForSync(held)) {
             why = e.kind() == StoreError::InUse
@@ -89,10 +89,6 @@ bool SyncEngine::run(SyncReport &report, QString &why)
             return false;
         }
     }
-    const auto release = qScopeGuard([held] {
-        if (held >= 0)
-            ::close(held);
-    });
     for (int i = 0; i < kPasses; ++i) {
         const Outcome o = pass(report, why);
         if (o != Again)
