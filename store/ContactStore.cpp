@@ -15,6 +15,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include "store/AtomicFile.h"
+#include "store/FileHandle.h"
+#include "store/FileLock.h"
 #include "store/StoreIo.h"
 
 namespace {
@@ -32,94 +35,7 @@ QByteArray native(const QString &path)
     return QFile::encodeName(path);
 }
 
-QString errnoText(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
-// Closes on every path out of a scope.
-class Fd
-{
-public:
-    Fd(StoreIo *io, int fd) : m_io(io), m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            m_io->close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset(int fd)
-    {
-        if (m_fd >= 0)
-            m_io->close(m_fd);
-        m_fd = fd;
-    }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    StoreIo *m_io;
-    int m_fd;
-};
-
 } // namespace
-
-class ContactStore::WriteLock
-{
-public:
-    // A kernel lock on a file beside the data file: it dies with its holder, so a
-    // killed copy of the program never leaves the next writer locked out.
-    WriteLock(StoreIo *io, const QString &dir, int timeoutMs)
-        : m_io(io), m_path(dir + u'/' + QLatin1String(kLockName))
-    {
-        m_fd = m_io->open(native(m_path), O_RDWR | O_CREAT | O_NOFOLLOW, kOwnerOnly);
-        if (m_fd < 0) {
-            m_error = errno;
-            return;
-        }
-        QElapsedTimer waited;
-        waited.start();
-        for (;;) {
-            if (m_io->flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
-                m_locked = true;
-                return;
-            }
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                m_error = errno;
-                return;
-            }
-            if (waited.elapsed() >= timeoutMs)
-                return;
-            ::usleep(5000);
-        }
-    }
-    ~WriteLock()
-    {
-        if (m_fd >= 0)
-            m_io->close(m_fd); // releases the lock
-    }
-    WriteLock(const WriteLock &) = delete;
-    WriteLock &operator=(const WriteLock &) = delete;
-    bool locked() const { return m_locked; }
-    int fd() const { return m_fd; }
-    // errno of a failure other than waiting too long; 0 when another holder kept it.
-    int error() const { return m_error; }
-    const QString &path() const { return m_path; }
-
-private:
-    StoreIo *m_io;
-    QString m_path;
-    int m_fd = -1;
-    int m_error = 0;
-    bool m_locked = false;
-};
 
 // One write in progress: the folder, its lock and the data file open for writing.
 class ContactStore::Writing
@@ -128,8 +44,8 @@ public:
     explicit Writing(StoreIo *io) : file(io, -1) {}
     QString dir;
     QString path;
-    std::optional<WriteLock> lock;
-    Fd file;
+    std::optional<FileLock> lock;
+    FileHandle file;
     qint64 size = 0;
     mode_t mode = 0;
     uid_t owner = 0;
@@ -190,7 +106,7 @@ StoreError ContactStore::findDataDir(QString &dir, bool *found) const
     if (m_io->listDir(native(m_baseFolder), names) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) // nothing to find; the caller names the folder
             return {};
-        return diskError(m_baseFolder, errno);
+        return StoreError::fromErrno(m_baseFolder, errno);
     }
     std::sort(names.begin(), names.end()); // the same one of several spellings every time
     for (const QByteArray &name : names) {
@@ -215,7 +131,7 @@ StoreError ContactStore::probe(const QString &path, struct stat &st, bool &found
     found = m_io->stat(native(path), st) == 0;
     if (found || errno == ENOENT || errno == ENOTDIR)
         return {};
-    return diskError(path, errno);
+    return StoreError::fromErrno(path, errno);
 }
 
 StoreError ContactStore::probeEntry(const QString &path, struct stat &st, bool &found) const
@@ -223,7 +139,7 @@ StoreError ContactStore::probeEntry(const QString &path, struct stat &st, bool &
     found = m_io->lstat(native(path), st) == 0;
     if (found || errno == ENOENT || errno == ENOTDIR)
         return {};
-    return readError(path, errno);
+    return StoreError::fromReadErrno(path, errno);
 }
 
 StoreError ContactStore::probeDir(const QString &path, bool &isDir) const
@@ -245,31 +161,15 @@ QString ContactStore::syncStatePath() const
     return dataFilePath() + QLatin1String(kSyncStateSuffix);
 }
 
-StoreError ContactStore::LockForSync(int &fd) const
+StoreError ContactStore::LockForSync(FileLock &lock) const
 {
-    fd = -1;
-    const QString path = syncStatePath() + QLatin1String(".lock");
-    Fd lock(m_io, m_io->open(native(path), O_RDWR | O_CREAT | O_NOFOLLOW, kOwnerOnly));
-    if (!lock.valid())
-        return openError(path, errno, false);
-    if (m_io->flock(lock.get(), LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK ? StoreError(StoreError::InUse, path) : diskError(path, errno);
-    fd = lock.release();
-    return {};
-}
-
-StoreError ContactStore::diskError(const QString &path, int err) const
-{
-    if (err == EACCES || err == EPERM || err == EROFS)
-        return StoreError(StoreError::PermissionDenied, path);
-    return StoreError(StoreError::DiskError, path, errnoText(err));
-}
-
-StoreError ContactStore::readError(const QString &path, int err) const
-{
-    if (err == EACCES || err == EPERM)
-        return StoreError(StoreError::ReadDenied, path);
-    return diskError(path, err);
+    lock = FileLock(syncStatePath() + QLatin1String(".lock"), 0, m_io);
+    if (lock.locked())
+        return {};
+    const StoreError e = lock.error() == 0 ? StoreError(StoreError::InUse, lock.path())
+                                           : openError(lock.path(), lock.error(), false);
+    lock.unlock();
+    return e;
 }
 
 StoreError ContactStore::openError(const QString &path, int err, bool reading) const
@@ -279,11 +179,12 @@ StoreError ContactStore::openError(const QString &path, int err, bool reading) c
     if (err == ENOENT)
         return StoreError(StoreError::FileNotFound, path);
     if (reading || (err != EACCES && err != EPERM))
-        return reading ? readError(path, err) : diskError(path, err);
+        return reading ? StoreError::fromReadErrno(path, err) : StoreError::fromErrno(path, err);
     // Refused for writing: say whether it could not even be read.
-    Fd probe(m_io, m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
-    return probe.valid() || (errno != EACCES && errno != EPERM) ? diskError(path, err)
-                                                                : readError(path, errno);
+    FileHandle probe(m_io, m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
+    return probe.valid() || (errno != EACCES && errno != EPERM)
+               ? StoreError::fromErrno(path, err)
+               : StoreError::fromReadErrno(path, errno);
 }
 
 bool ContactStore::ownerOfFolder(const QString &dir, uid_t &owner, gid_t &group) const
@@ -296,19 +197,7 @@ bool ContactStore::ownerOfFolder(const QString &dir, uid_t &owner, gid_t &group)
     return true;
 }
 
-bool ContactStore::keepOwner(int fd, uid_t owner, gid_t group) const
-{
-    if (::geteuid() != 0)
-        return true; // only root makes files for others
-    struct stat st;
-    if (m_io->fstat(fd, st) != 0)
-        return false;
-    if (st.st_uid == owner && st.st_gid == group)
-        return true;
-    return m_io->fchown(fd, owner, group) == 0;
-}
-
-StoreError ContactStore::lockError(const WriteLock &lock, const QString &dir) const
+StoreError ContactStore::lockError(const FileLock &lock, const QString &dir) const
 {
     if (lock.locked())
         return {};
@@ -320,13 +209,7 @@ StoreError ContactStore::lockError(const WriteLock &lock, const QString &dir) co
     struct stat st;
     bool exists = false;
     probe(lock.path(), st, exists);
-    return diskError(exists ? lock.path() : dir, lock.error());
-}
-
-bool ContactStore::syncDir(const QString &dir) const
-{
-    Fd fd(m_io, m_io->open(native(dir), O_RDONLY | O_DIRECTORY, 0));
-    return fd.valid() && m_io->fsync(fd.get()) == 0;
+    return StoreError::fromErrno(exists ? lock.path() : dir, lock.error());
 }
 
 StoreError ContactStore::statData(qint64 &size) const
@@ -355,7 +238,7 @@ StoreError ContactStore::statData(qint64 &size) const
     if (S_ISLNK(st.st_mode))
         return StoreError(StoreError::IsLink, path);
     if (!S_ISREG(st.st_mode))
-        return diskError(path, EISDIR);
+        return StoreError::fromErrno(path, EISDIR);
     size = st.st_size;
     return {};
 }
@@ -372,30 +255,31 @@ StoreError ContactStore::recover(const QString &dir, bool createEmpty) const
         if (!found)
             return {};
     }
-    WriteLock lock(m_io, dir, m_lockTimeoutMs);
+    FileLock lock(dir + u'/' + QLatin1String(kLockName), m_lockTimeoutMs, m_io);
     if (StoreError e = lockError(lock, dir))
         return e;
     uid_t owner = 0;
     gid_t group = 0;
     if (!ownerOfFolder(dir, owner, group))
-        return readError(dir, errno);
-    if (!keepOwner(lock.fd(), owner, group)) // so that its owner can lock it too
-        return diskError(lock.path(), errno);
+        return StoreError::fromReadErrno(dir, errno);
+    if (!AtomicFile::keepOwner(m_io, lock.fd(), owner, group)) // so that its owner can lock it too
+        return StoreError::fromErrno(lock.path(), errno);
     if (StoreError e = restoreLeftover(dir))
         return e;
     if (!createEmpty)
         return {};
     const QString path = dir + u'/' + QLatin1String(kDataName);
     // O_EXCL makes no file where a link, even a dangling one, stands.
-    Fd fd(m_io, m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, kOwnerOnly));
+    FileHandle fd(m_io,
+                  m_io->open(native(path), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, kOwnerOnly));
     if (!fd.valid()) {
         if (errno == EEXIST) // restored, or there all along
             return {};
-        return diskError(path, errno);
+        return StoreError::fromErrno(path, errno);
     }
-    if (!keepOwner(fd.get(), owner, group))
-        return diskError(path, errno);
-    syncDir(dir);
+    if (!AtomicFile::keepOwner(m_io, fd.get(), owner, group))
+        return StoreError::fromErrno(path, errno);
+    AtomicFile::syncFolder(dir, m_io);
     return {};
 }
 
@@ -424,7 +308,7 @@ StoreError ContactStore::restoreLeftover(const QString &dir) const
         return StoreError(StoreError::FileNotFound, path,
                           QStringLiteral("%1 يک پيوند است و دست نخورده ماند").arg(kTempName));
     if (!ownerOfFolder(dir, owner, group))
-        return readError(dir, errno);
+        return StoreError::fromReadErrno(dir, errno);
     if (st.st_uid != owner && st.st_uid != ::geteuid())
         return StoreError(
             StoreError::FileNotFound, path,
@@ -433,8 +317,8 @@ StoreError ContactStore::restoreLeftover(const QString &dir) const
         return StoreError(StoreError::FileNotFound, path,
                           QStringLiteral("%1 ناقص است و دست نخورده ماند").arg(kTempName));
     if (m_io->rename(native(temp), native(path)) != 0)
-        return diskError(path, errno);
-    syncDir(dir);
+        return StoreError::fromErrno(path, errno);
+    AtomicFile::syncFolder(dir, m_io);
     return {};
 }
 
@@ -448,7 +332,7 @@ StoreError ContactStore::beginWrite(Writing &w) const
         return e;
     if (!folder)
         return StoreError(StoreError::PathNotFound, w.dir);
-    w.lock.emplace(m_io, w.dir, m_lockTimeoutMs);
+    w.lock.emplace(w.dir + u'/' + QLatin1String(kLockName), m_lockTimeoutMs, m_io);
     if (StoreError e = lockError(*w.lock, w.dir))
         return e;
 
@@ -465,15 +349,16 @@ StoreError ContactStore::beginWrite(Writing &w) const
         return openError(w.path, errno, false);
     struct stat st;
     if (m_io->fstat(w.file.get(), st) != 0)
-        return diskError(w.path, errno);
+        return StoreError::fromErrno(w.path, errno);
     if (!S_ISREG(st.st_mode))
-        return diskError(w.path, EISDIR);
+        return StoreError::fromErrno(w.path, EISDIR);
     w.size = st.st_size;
     w.mode = st.st_mode;
     w.owner = st.st_uid;
     w.group = st.st_gid;
-    if (!keepOwner(w.lock->fd(), w.owner, w.group)) // so that its owner can lock it too
-        return diskError(w.lock->path(), errno);
+    if (!AtomicFile::keepOwner(m_io, w.lock->fd(), w.owner,
+                               w.group)) // so that its owner can lock it too
+        return StoreError::fromErrno(w.lock->path(), errno);
     return {};
 }
 
@@ -482,7 +367,7 @@ StoreError ContactStore::readWhole(const Writing &w, std::vector<ContactRecord> 
     // A trailing partial record is not a record: it is left out.
     records.resize(size_t(w.size / ContactRecord::Size));
     if (!m_io->readFully(w.file.get(), records.data(), records.size() * ContactRecord::Size, 0))
-        return diskError(w.path, errno);
+        return StoreError::fromErrno(w.path, errno);
     return {};
 }
 
@@ -498,55 +383,22 @@ StoreError ContactStore::writeInPlace(const Writing &w, qint64 at, QByteArrayVie
     if (!old.isEmpty())
         m_io->writeFully(fd, old.data(), size_t(old.size()), off_t(at));
     m_io->fsync(fd);
-    return diskError(w.path, err);
+    return StoreError::fromErrno(w.path, err);
 }
 
 StoreError ContactStore::replaceData(const Writing &w,
                                      std::initializer_list<QByteArrayView> pieces) const
 {
-    // The new content goes to a copy that is synced before it is renamed over the
-    // data file, so at every instant the data file is the whole old or new content.
-    const QString temp = w.dir + u'/' + QLatin1String(kTempName);
-    // A stale copy, or a link someone put in its place, is removed, never
-    // followed (the data file is there, so a copy is no longer needed); the
-    // copy is always a new file.
-    struct stat st;
-    bool stale = false;
-    if (StoreError e = probeEntry(temp, st, stale))
+    // The copy has the name a deletion's left-over is known by. The data file
+    // is there, so a stale copy is no longer needed.
+    AtomicFile file(w.path, m_io, w.dir + u'/' + QLatin1String(kTempName));
+    if (StoreError e = file.begin(AtomicFile::Owner{w.owner, w.group, mode_t(w.mode & 07777)}))
         return e;
-    if (stale && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && m_io->unlink(native(temp)) != 0 &&
-        errno != ENOENT)
-        return diskError(temp, errno);
-    Fd out(m_io, m_io->open(native(temp), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, kOwnerOnly));
-    if (!out.valid())
-        return diskError(temp, errno);
-    const auto fail = [&](const QString &path, int err) {
-        if (out.valid())
-            m_io->close(out.release());
-        m_io->unlink(native(temp));
-        return diskError(path, err);
-    };
-    // The rename gives the data file the copy's owner and mode: they must be the old ones.
-    if (!keepOwner(out.get(), w.owner, w.group))
-        return fail(temp, errno);
-    if (m_io->fchmod(out.get(), w.mode & 07777) != 0)
-        return fail(temp, errno);
-    off_t at = 0;
     for (const QByteArrayView piece : pieces) {
-        if (!piece.isEmpty() &&
-            !m_io->writeFully(out.get(), piece.data(), size_t(piece.size()), at))
-            return fail(temp, errno);
-        at += off_t(piece.size());
+        if (StoreError e = file.write(piece))
+            return e;
     }
-    if (m_io->fsync(out.get()) != 0)
-        return fail(temp, errno);
-    if (m_io->close(out.release()) != 0)
-        return fail(temp, errno);
-    if (m_io->rename(native(temp), native(w.path)) != 0)
-        return fail(w.path, errno);
-    if (!syncDir(w.dir))
-        return StoreError(StoreError::Unconfirmed, w.path, errnoText(errno));
-    return {};
+    return file.commit();
 }
 
 StoreError ContactStore::Open()
@@ -561,10 +413,10 @@ StoreError ContactStore::Open()
         if (m_io->mkdir(native(dir), 0700) != 0 && errno != EEXIST) {
             const int err = errno;
             if (err == EACCES || err == EPERM || err == EROFS)
-                return diskError(dir, err);
-            return StoreError(StoreError::PathNotFound, dir, errnoText(err));
+                return StoreError::fromErrno(dir, err);
+            return StoreError(StoreError::PathNotFound, dir, StoreError::errnoText(err));
         }
-        syncDir(QFileInfo(dir).path());
+        AtomicFile::syncFolder(QFileInfo(dir).path(), m_io);
     }
     struct stat st;
     bool found = false;
@@ -612,7 +464,7 @@ StoreError ContactStore::AppendRecord(const ContactRecord &record, qint64 *recor
     char tail[ContactRecord::Size];
     const qint64 tailLen = w.size - at;
     if (tailLen > 0 && !m_io->readFully(w.file.get(), tail, size_t(tailLen), off_t(at)))
-        return diskError(w.path, errno);
+        return StoreError::fromErrno(w.path, errno);
     if (StoreError e = writeInPlace(w, at, QByteArrayView(record.data(), ContactRecord::Size),
                                     QByteArrayView(tail, tailLen)))
         return e;
@@ -653,7 +505,7 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
     if (StoreError e = findDataDir(dir))
         return e;
     const QString path = dir + u'/' + QLatin1String(kDataName);
-    Fd fd(m_io, m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
+    FileHandle fd(m_io, m_io->open(native(path), O_RDONLY | O_NOFOLLOW, 0));
     if (!fd.valid() && errno == ENOENT) {
         bool folder = false;
         if (StoreError e = probeDir(dir, folder))
@@ -669,7 +521,7 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
         return openError(path, errno, true);
     struct stat st;
     if (m_io->fstat(fd.get(), st) != 0)
-        return diskError(path, errno);
+        return StoreError::fromErrno(path, errno);
     const qint64 total = st.st_size / ContactRecord::Size;
 
     std::vector<ContactRecord> chunk(static_cast<size_t>(std::min(total, kChunkRecords)));
@@ -678,7 +530,7 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
         const qint64 batch = std::min(total - n, kChunkRecords);
         if (!m_io->readFully(fd.get(), chunk.data(), size_t(batch * ContactRecord::Size),
                              off_t(n * ContactRecord::Size)))
-            return diskError(path, errno);
+            return StoreError::fromErrno(path, errno);
         for (qint64 i = 0; i < batch; ++i) {
             if (!visit(chunk[size_t(i)], n + i + 1))
                 return {};
@@ -686,6 +538,19 @@ StoreError ContactStore::ReadAllRecords(const Visitor &visit) const
         n += batch;
     }
     return {};
+}
+
+StoreError ContactStore::ReadAll(std::vector<ContactRecord> &records) const
+{
+    records.clear();
+    std::vector<ContactRecord> read;
+    const StoreError e = ReadAllRecords([&read](const ContactRecord &r, qint64) {
+        read.push_back(r);
+        return true;
+    });
+    if (!e)
+        records = std::move(read);
+    return e;
 }
 
 StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
@@ -703,7 +568,7 @@ StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
     const qint64 at = (n - 1) * ContactRecord::Size;
     ContactRecord old;
     if (!m_io->readFully(w.file.get(), old.data(), ContactRecord::Size, off_t(at)))
-        return diskError(w.path, errno);
+        return StoreError::fromErrno(w.path, errno);
     if (expected && !(old == *expected))
         return StoreError(StoreError::RecordChanged, w.path, QString::number(n));
     return writeInPlace(w, at, QByteArrayView(record.data(), ContactRecord::Size),

@@ -9,10 +9,10 @@
 #include <QString>
 
 #include "store/ContactRecord.h"
+#include "store/FileLock.h"
 #include "store/StoreError.h"
 
 class StoreIo;
-struct stat;
 struct stat;
 
 // The data file File/quorvel.dat under a base folder: the program's own folder,
@@ -49,8 +49,8 @@ public:
     // Held for a whole sync, so that two syncs of one data file (a timer's and
     // one started by hand) never run at once; InUse when another holds it. It is
     // apart from the write lock, which the sync takes only for its last write.
-    // Released by closing fd, or by the end of the process.
-    StoreError LockForSync(int &fd) const;
+    // Released with the lock, or by the end of the process.
+    StoreError LockForSync(FileLock &lock) const;
     // The base folder holds File in some letter case.
     bool hasDataFolder() const;
     // None when there is no left-over, or the folder cannot be read.
@@ -74,6 +74,8 @@ public:
     StoreError AppendRecords(const std::vector<ContactRecord> &records,
                              qint64 *recordsAfter = nullptr);
     StoreError ReadAllRecords(const Visitor &visit) const;
+    // Every whole record in file order; records is empty on failure.
+    StoreError ReadAll(std::vector<ContactRecord> &records) const;
 
     // With expected set, the record is written only if it still holds exactly that.
     StoreError RewriteRecord(qint64 n, const ContactRecord &record,
@@ -89,7 +91,6 @@ public:
                                  const std::vector<ContactRecord> &expected);
 
 private:
-    class WriteLock;
     class Writing;
 
     StoreError findDataDir(QString &dir, bool *found = nullptr) const;
@@ -99,17 +100,10 @@ private:
     // As probe, but a link is reported as itself, never followed.
     StoreError probeEntry(const QString &path, struct stat &st, bool &found) const;
 
-    StoreError diskError(const QString &path, int err) const;
-    // For a file that was to be read: a refusal says it cannot be read.
-    StoreError readError(const QString &path, int err) const;
     // For an open of a file of the data folder that may have met a link.
     StoreError openError(const QString &path, int err, bool reading) const;
-    // Running as root in another user's folder, a file made here gets that
-    // user as owner, so they keep working with it.
-    bool keepOwner(int fd, uid_t owner, gid_t group) const;
     bool ownerOfFolder(const QString &dir, uid_t &owner, gid_t &group) const;
-    StoreError lockError(const WriteLock &lock, const QString &dir) const;
-    bool syncDir(const QString &dir) const;
+    StoreError lockError(const FileLock &lock, const QString &dir) const;
 
     StoreError statData(qint64 &size) const;
     StoreError recover(const QString &dir, bool createEmpty) const;

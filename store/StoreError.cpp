@@ -1,5 +1,8 @@
 #include "store/StoreError.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 
 #include "store/ContactStore.h"
@@ -45,4 +48,23 @@ QString StoreError::message() const
         text += QStringLiteral(" (") + m_detail + QStringLiteral(")");
     text += QStringLiteral("\n") + QDir::toNativeSeparators(m_path);
     return text;
+}
+
+StoreError StoreError::fromErrno(const QString &path, int err)
+{
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return StoreError(PermissionDenied, path);
+    return StoreError(DiskError, path, errnoText(err));
+}
+
+StoreError StoreError::fromReadErrno(const QString &path, int err)
+{
+    if (err == EACCES || err == EPERM)
+        return StoreError(ReadDenied, path);
+    return fromErrno(path, err);
+}
+
+QString StoreError::errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
 }

@@ -40,6 +40,12 @@ public:
     QString message() const;
     static QString kindName(Kind kind);
 
+    // A failed call's errno on path: a refusal is PermissionDenied, the rest DiskError.
+    static StoreError fromErrno(const QString &path, int err);
+    // For a file that was to be read: a refusal says it cannot be read.
+    static StoreError fromReadErrno(const QString &path, int err);
+    static QString errnoText(int err);
+
 private:
     Kind m_kind = None;
     QString m_path;

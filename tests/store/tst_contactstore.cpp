@@ -220,6 +220,17 @@ void TestContactStore::readAll()
                 .ok());
     QVERIFY(inOrder);
     QCOMPARE(last, 5000);
+    std::vector<ContactRecord> all{contact(9)};
+    writeData(dir.path(), records(1, 5000) + "x");
+    QVERIFY(store.ReadAll(all).ok());
+    QCOMPARE(all.size(), size_t(5000));
+    QCOMPARE(all.front(), contact(1));
+    QCOMPARE(all.back(), contact(5000));
+    QVERIFY(QFile::remove(dataPath(dir.path())));
+    QVERIFY(QDir(dir.path()).rmdir("File"));
+    QCOMPARE(store.ReadAll(all).kind(), StoreError::PathNotFound);
+    QVERIFY(all.empty());
+    writeData(dir.path(), records(1, 5000));
 
     // Stopping early.
     calls = 0;
