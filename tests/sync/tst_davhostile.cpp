@@ -1,6 +1,10 @@
 #include <sys/resource.h>
 
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "sync/AddressBookFinder.h"
 #include "sync/DavClient.h"
@@ -209,6 +213,46 @@ private slots:
             for (const HostileServer::Request &r : server.requests())
                 QCOMPARE(r.target, path.toUtf8());
         }
+    }
+
+    // What a server names reaches the terminal with its control characters
+    // replaced: here an href that would retitle the window and ring the bell.
+    void serverTextIsDefused()
+    {
+        const QByteArray href = "/book/%1B%5D0;owned%07.vcf";
+        HostileServer server([&](const HostileServer::Request &r) {
+            const QByteArray self = "<d:response><d:href>/book/</d:href><d:propstat><d:prop>"
+                                    "<d:resourcetype><d:collection/><c:addressbook/>"
+                                    "</d:resourcetype></d:prop><d:status>HTTP/1.1 200 OK"
+                                    "</d:status></d:propstat></d:response>";
+            const QByteArray card = "<d:response><d:href>" + href +
+                                    "</d:href><d:propstat><d:prop><d:getetag>\"1\"</d:getetag>"
+                                    "<c:address-data>no card</c:address-data></d:prop><d:status>"
+                                    "HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+            const auto answer = [](const QByteArray &items) {
+                return multistatus("<d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:"
+                                   "ns:carddav\">" +
+                                   items + "</d:multistatus>");
+            };
+            if (r.body.contains("sync-collection"))
+                return Answer{"403 Forbidden", {}, {}, Send::Whole};
+            if (r.body.contains("addressbook-multiget"))
+                return answer(card);
+            return answer(r.headers.value("depth") == "1" ? self + card : self);
+        });
+        QTemporaryDir data;
+        QProcess tool;
+        tool.setStandardInputFile(QProcess::nullDevice());
+        QEventLoop loop; // the server lives in this thread
+        connect(&tool, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit); // only against a hang
+        tool.start(HALVEX_CONTACTS, {"sync", server.url(QStringLiteral("/book/")).toString(),
+                                     "--data", data.path()});
+        loop.exec();
+        QCOMPARE(tool.state(), QProcess::NotRunning);
+        const QByteArray out = tool.readAllStandardOutput() + tool.readAllStandardError();
+        QVERIFY2(out.contains("\xef\xbf\xbd]0;owned\xef\xbf\xbd.vcf"), out.constData());
+        QVERIFY(!out.contains('\x1b') && !out.contains('\x07'));
     }
 };
 
