@@ -14,6 +14,7 @@
 #include "sync/DavClient.h"
 #include "sync/Keyring.h"
 #include "sync/SyncEngine.h"
+#include "sync/TerminalText.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ SyncCommand::SyncCommand(QString programDir, QIODevice &out, QIODevice &err)
 
 void SyncCommand::say(QIODevice &device, const QString &line)
 {
-    device.write(line.toUtf8() + '\n');
+    device.write(TerminalText::clean(line, TerminalText::Kept).toUtf8() + '\n');
 }
 
 int SyncCommand::usage(const QString &message)
@@ -243,7 +244,8 @@ std::optional<int> SyncCommand::chooseBook(DavTransport &client, const Settings 
     for (qsizetype i = 0; i < books.size(); ++i)
         say(m_err, QStringLiteral("  %1. %2  %3")
                        .arg(i + 1)
-                       .arg(books[i].name, books[i].url.toString(QUrl::RemoveUserInfo)));
+                       .arg(TerminalText::clean(books[i].name),
+                            books[i].url.toString(QUrl::RemoveUserInfo)));
     if (!Credentials::onTerminal())
         return usage(QStringLiteral("نشاني يکي از آنها را بدهيد."));
     std::fputs("کدام؟ ", stderr);
@@ -259,9 +261,9 @@ int SyncCommand::tell(const SyncReport &report, const QString &failure, bool dry
                       const AddressBook &book)
 {
     for (const QString &line : report.skipped + report.losses)
-        say(m_err, line);
+        say(m_err, TerminalText::clean(line));
     for (const QString &line : std::as_const(report.conflicts))
-        say(m_out, QStringLiteral("ناسازگاري: %1").arg(line));
+        say(m_out, QStringLiteral("ناسازگاري: %1").arg(TerminalText::clean(line)));
     const QString counts =
         QStringLiteral("به سرور: %1 تازه، %2 تغيير، %3 حذف. از سرور: %4 تازه، %5 تغيير، %6 حذف. "
                        "ناسازگاري: %7.")

@@ -4,10 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include <unistd.h>
-
 #include <QHash>
-#include <QScopeGuard>
 #include <QSet>
 
 #include "store/ContactStore.h"
