@@ -290,9 +290,15 @@ class Editor
 public:
     Editor(const QByteArray &card, const ContactRecord &now) : m_lines(linesOf(card))
     {
-        for (const Line &l : m_lines)
+        // Only the first card is the contact; anything after it stays as it is.
+        bool ended = false;
+        for (Line &l : m_lines) {
+            if (ended)
+                l.name.clear();
+            ended = ended || l.name == "END";
             if (l.name == "VERSION" && m_version.isEmpty())
                 m_version = l.value.trimmed();
+        }
         QList<ExportWarning> lost;
         QByteArray written;
         VcardWriter::write(now, 1, m_version == "4.0" ? VcardWriter::V4 : VcardWriter::V3, written,

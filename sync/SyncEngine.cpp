@@ -232,8 +232,13 @@ SyncEngine::Outcome SyncEngine::write(const SyncState &state,
     if (plan.writes.empty())
         done.tag = contents.tag;
     // Our own writes come back in the next list of changes, with the ETags
-    // the entries now hold.
-    done.token = contents.token;
+    // the entries now hold; but a card made after the token and deleted
+    // before the next run may be left out of it (Xandikos does), so after
+    // making cards everything is listed once.
+    const bool made =
+        std::any_of(plan.writes.begin(), plan.writes.end(),
+                    [](const PlannedWrite &w) { return w.kind == PlannedWrite::Create; });
+    done.token = made ? QByteArray() : contents.token;
     if (m_beforeLocal)
         m_beforeLocal();
     std::vector<ContactRecord> records;
