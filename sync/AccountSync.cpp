@@ -1,10 +1,9 @@
 #include "sync/AccountSync.h"
 
-#include <unistd.h>
-
 #include <QThread>
 
 #include "store/ContactStore.h"
+#include "store/FileLock.h"
 #include "store/StoreError.h"
 #include "sync/BookCreator.h"
 #include "sync/DavClient.h"
@@ -54,11 +53,8 @@ VcardWriter::Version versionFor(const AddressBook &book)
 
 bool lockTaken(const ContactStore &store)
 {
-    int held = -1;
-    const StoreError e = store.LockForSync(held);
-    if (held >= 0)
-        ::close(held);
-    return e.kind() == StoreError::InUse;
+    FileLock held;
+    return store.LockForSync(held).kind() == StoreError::InUse;
 }
 
 } // namespace

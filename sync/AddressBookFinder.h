@@ -6,6 +6,8 @@
 #include <QUrl>
 
 class DavTransport;
+struct DavReply;
+struct DavResponse;
 
 struct AddressBook
 {
@@ -26,5 +28,7 @@ public:
     bool find(const QUrl &url, QList<AddressBook> &books, QString &why);
 
 private:
+    QString ask(const QUrl &at, int depth, QList<DavResponse> &out, DavReply &reply);
+
     DavTransport &m_client;
 };

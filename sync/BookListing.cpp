@@ -234,9 +234,10 @@ bool BookListing::listAll(std::vector<Listed> &out, QStringList &skipped, QStrin
         return false;
     }
     if (cutShort(items)) {
-        why = QStringLiteral("سرور فهرست کارت‌های %1 را نیمه‌کاره فرستاد "
-                             "(507).")
+        // clang-format off
+        why = QStringLiteral("سرور فهرست کارت‌های %1 را نیمه‌کاره فرستاد (507).")
                   .arg(m_book.toString(QUrl::RemoveUserInfo));
+        // clang-format on
         return false;
     }
     for (const DavResponse &r : std::as_const(items)) {
@@ -265,9 +266,9 @@ bool BookListing::fetch(const QStringList &paths, QHash<QString, FetchedCard> &o
             return false;
         }
         if (cutShort(got)) {
-            why = QStringLiteral(
-                      "سرور کارت‌های %1 را نیمه‌کاره فرستاد (507).")
-                      .arg(book);
+            // clang-format off
+            why = QStringLiteral("سرور کارت‌های %1 را نیمه‌کاره فرستاد (507).").arg(book);
+            // clang-format on
             return false;
         }
         for (DavResponse &g : got) {

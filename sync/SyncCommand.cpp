@@ -14,6 +14,7 @@
 #include "sync/DavClient.h"
 #include "sync/Keyring.h"
 #include "sync/SyncEngine.h"
+#include "sync/TerminalText.h"
 
 namespace {
 
@@ -40,10 +41,11 @@ const QCommandLineOption kCaFile(QStringLiteral("ca-file"),
                                  QStringLiteral("FILE"));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("بگو چه مي شد ولي در هيچ سو چيزي ننويس."));
-const QCommandLineOption kForceDelete(QStringLiteral("force-delete"),
-                                      QStringLiteral("حتی اگر یک سو خالی شده باشد، همه مخاطبهای "
-                                                     "جفت‌شده را از سوی "
-                                                     "دیگر هم حذف کن."));
+// clang-format off
+const QCommandLineOption kForceDelete(
+    QStringLiteral("force-delete"),
+    QStringLiteral("حتی اگر یک سو خالی یا عوض شده باشد، همه مخاطبهای جفت‌شده را از سوی دیگر هم حذف کن."));
+// clang-format on
 const QCommandLineOption kRemember(QStringLiteral("remember"),
                                    QStringLiteral("رمز را در جاکليدي ميزکار نگه دار تا دفعه بعد "
                                                   "پرسيده نشود."));
@@ -57,9 +59,10 @@ const QString kDescription = QStringLiteral(
     "نمي شود.\n"
     "اگر مخاطبي در هر دو سو تغيير کرده باشد، نسخه سرور در رکورد مي ماند و نسخه اينجا رکورد و "
     "کارت تازه اي مي شود؛ اگر در يک سو حذف و در سوي ديگر تغيير کرده باشد، تغيير مي ماند.\n"
-    "اگر همه مخاطبهای جفت‌شده در یک سو نمانده باشند (فایل داده یا دفترچه خالی یا عوض "
-    "شده "
-    "باشد)، چیزی در سوی دیگر حذف نمی‌شود مگر با --force-delete.\n"
+    // clang-format off
+    "اگر هیچ مخاطب جفت‌شده‌ای در یک سو نمانده باشد (خالی یا عوض شده باشد)، چیزی در سوی دیگر "
+    "حذف نمی‌شود مگر با --force-delete.\n"
+    // clang-format on
     "وضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.");
 
 VcardWriter::Version versionFor(const AddressBook &book)
@@ -82,7 +85,7 @@ SyncCommand::SyncCommand(QString programDir, QIODevice &out, QIODevice &err)
 
 void SyncCommand::say(QIODevice &device, const QString &line)
 {
-    device.write(line.toUtf8() + '\n');
+    device.write(TerminalText::clean(line, TerminalText::Kept).toUtf8() + '\n');
 }
 
 int SyncCommand::usage(const QString &message)
@@ -241,7 +244,8 @@ std::optional<int> SyncCommand::chooseBook(DavTransport &client, const Settings 
     for (qsizetype i = 0; i < books.size(); ++i)
         say(m_err, QStringLiteral("  %1. %2  %3")
                        .arg(i + 1)
-                       .arg(books[i].name, books[i].url.toString(QUrl::RemoveUserInfo)));
+                       .arg(TerminalText::clean(books[i].name),
+                            books[i].url.toString(QUrl::RemoveUserInfo)));
     if (!Credentials::onTerminal())
         return usage(QStringLiteral("نشاني يکي از آنها را بدهيد."));
     std::fputs("کدام؟ ", stderr);
@@ -257,9 +261,9 @@ int SyncCommand::tell(const SyncReport &report, const QString &failure, bool dry
                       const AddressBook &book)
 {
     for (const QString &line : report.skipped + report.losses)
-        say(m_err, line);
+        say(m_err, TerminalText::clean(line));
     for (const QString &line : std::as_const(report.conflicts))
-        say(m_out, QStringLiteral("ناسازگاري: %1").arg(line));
+        say(m_out, QStringLiteral("ناسازگاري: %1").arg(TerminalText::clean(line)));
     const QString counts =
         QStringLiteral("به سرور: %1 تازه، %2 تغيير، %3 حذف. از سرور: %4 تازه، %5 تغيير، %6 حذف. "
                        "ناسازگاري: %7.")

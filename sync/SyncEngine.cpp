@@ -4,10 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include <unistd.h>
-
 #include <QHash>
-#include <QScopeGuard>
 #include <QSet>
 
 #include "store/ContactStore.h"
@@ -80,7 +77,7 @@ QUrl SyncEngine::urlOf(const QString &path) const
 bool SyncEngine::run(SyncReport &report, QString &why)
 {
     // A trial run writes nothing, and may look at a data folder not made yet.
-    int held = -1;
+    FileLock held;
     if (!m_dryRun) {
         if (StoreError e = m_store.LockForSync(held)) {
             why = e.kind() == StoreError::InUse
@@ -91,10 +88,6 @@ bool SyncEngine::run(SyncReport &report, QString &why)
             return false;
         }
     }
-    const auto release = qScopeGuard([held] {
-        if (held >= 0)
-            ::close(held);
-    });
     for (int i = 0; i < kPasses; ++i) {
         const Outcome o = stopped() ? Failed : pass(report, why);
         if (o != Again)
@@ -145,6 +138,14 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     BookContents contents;
     if (!listing.list(state, contents, why))
         return Failed;
+    if (contents.etags.size() > ContactStore::MaxRecords) {
+        // Refused before a single card is read.
+        SyncPlan tooMany;
+        tooMany.refusal = SyncPlan::TooManyCards;
+        tooMany.count = contents.etags.size();
+        why = refusal(tooMany);
+        return Failed;
+    }
     SyncPlanner planner(BookListing::bookPathOf(m_book), local, state.entries, m_version);
     planner.setForceDelete(m_forceDelete);
     const QStringList wanted = planner.wanted(contents);
@@ -173,44 +174,29 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
 QString SyncEngine::refusal(const SyncPlan &plan) const
 {
     const QString book = m_book.toString(QUrl::RemoveUserInfo);
+    // clang-format off
     switch (plan.refusal) {
     case SyncPlan::EmptiedHere:
-        return QStringLiteral("هیچ‌یک از %1 مخاطبی که با %2 همگام بود در فایل داده "
-                              "نمانده "
-                              "است "
+        return QStringLiteral("هیچ‌یک از %1 مخاطبی که با %2 همگام بود در فایل داده نمانده است "
                               "(فایل داده خالی یا عوض شده است)؛ برای همین چیزی از سرور حذف نشد. "
                               "اگر به‌راستی می‌خواهید همه آنها از سرور هم حذف شوند، "
-                              "دوباره "
-                              "با "
-                              "--force-delete همگام کنید.")
-            .arg(plan.count)
-            .arg(book);
-    case SyncPlan::EmptiedThere:
-        return QStringLiteral("هیچ‌یک از %1 کارتی که با فایل داده همگام بود در %2 "
-                              "نمانده "
-                              "است "
-                              "(دفترچه خالی یا عوض شده است)؛ برای همین چیزی از فایل داده حذف "
-                              "نشد. اگر به‌راستی می‌خواهید همه آنها از فایل داده هم "
-                              "حذف "
-                              "شوند، "
                               "دوباره با --force-delete همگام کنید.")
-            .arg(plan.count)
-            .arg(book);
+            .arg(plan.count).arg(book);
+    case SyncPlan::EmptiedThere:
+        return QStringLiteral("هیچ‌یک از %1 کارتی که با فایل داده همگام بود در %2 نمانده است "
+                              "(دفترچه خالی یا عوض شده است)؛ برای همین چیزی از فایل داده حذف نشد. "
+                              "اگر به‌راستی می‌خواهید همه آنها از فایل داده هم حذف شوند، "
+                              "دوباره با --force-delete همگام کنید.")
+            .arg(plan.count).arg(book);
     case SyncPlan::TooManyCards:
         return QStringLiteral("%1 %2 کارت دارد، بیش از %3 رکوردی که فایل داده می‌گیرد؛ "
-                              "در "
-                              "هیچ "
-                              "سو چیزی نوشته نشد.")
-            .arg(book)
-            .arg(plan.count)
-            .arg(ContactStore::MaxRecords);
+                              "در هیچ سو چیزی نوشته نشد.")
+            .arg(book).arg(plan.count).arg(ContactStore::MaxRecords);
     case SyncPlan::TooManyRecords:
-        return QStringLiteral("پس از همگام‌سازی فایل داده %1 رکورد می‌داشت، بیش از %2 "
-                              "رکوردی "
-                              "که "
+        return QStringLiteral("پس از همگام‌سازی فایل داده %1 رکورد می‌داشت، بیش از %2 رکوردی که "
                               "می‌گیرد؛ در هیچ سو چیزی نوشته نشد.")
-            .arg(plan.count)
-            .arg(ContactStore::MaxRecords);
+            .arg(plan.count).arg(ContactStore::MaxRecords);
+    // clang-format on
     case SyncPlan::None:
         break;
     }
@@ -250,8 +236,13 @@ SyncEngine::Outcome SyncEngine::write(const SyncState &state,
     if (plan.writes.empty())
         done.tag = contents.tag;
     // Our own writes come back in the next list of changes, with the ETags
-    // the entries now hold.
-    done.token = contents.token;
+    // the entries now hold; but a card made after the token and deleted
+    // before the next run may be left out of it (Xandikos does), so after
+    // making cards everything is listed once.
+    const bool made =
+        std::any_of(plan.writes.begin(), plan.writes.end(),
+                    [](const PlannedWrite &w) { return w.kind == PlannedWrite::Create; });
+    done.token = made ? QByteArray() : contents.token;
     if (m_beforeLocal)
         m_beforeLocal();
     std::vector<ContactRecord> records;

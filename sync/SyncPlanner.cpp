@@ -371,15 +371,18 @@ void SyncPlanner::checkLimits()
         return refuse(SyncPlan::TooManyRecords, qsizetype(p.records.size()));
     if (m_forceDelete || m_entries.empty())
         return;
-    // One side emptied (or replaced) is more likely an accident than the
-    // user's wish: nothing is deleted on the other side for it unless asked.
-    const bool noneHere =
-        std::all_of(m_toLocal.begin(), m_toLocal.end(), [](int i) { return i < 0; });
-    if (noneHere && p.report.deletedThere > 0)
+    // One side emptied (or replaced by another) is more likely an accident
+    // than the user's wish: nothing is deleted on the other side for it
+    // unless asked. A side is taken as such when no paired contact is left
+    // there as it was.
+    bool keptHere = false, keptThere = false;
+    for (size_t k = 0; k < m_entries.size(); ++k) {
+        const SyncEntry &e = m_entries[k];
+        keptHere = keptHere || (m_toLocal[k] >= 0 && m_local[size_t(m_toLocal[k])] == e.base);
+        keptThere = keptThere || (!e.etag.isEmpty() && m_listing->etags.value(e.path) == e.etag);
+    }
+    if (!keptHere && p.report.deletedThere > 0)
         return refuse(SyncPlan::EmptiedHere, qsizetype(m_entries.size()));
-    const bool noneThere =
-        std::none_of(m_entries.begin(), m_entries.end(),
-                     [this](const SyncEntry &e) { return m_listing->etags.contains(e.path); });
-    if (noneThere && p.report.deletedHere > 0)
+    if (!keptThere && p.report.deletedHere > 0)
         refuse(SyncPlan::EmptiedThere, qsizetype(m_entries.size()));
 }

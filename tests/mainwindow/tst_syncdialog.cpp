@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +15,7 @@
 #include "mainwindow/SyncKeyring.h"
 #include "mainwindow/SyncSession.h"
 #include "store/ContactStore.h"
+#include "store/FileLock.h"
 #include "sync/ServerCertificate.h"
 #include "tests/support/ScriptedBoxes.h"
 #include "tests/sync/ScriptedAccount.h"
@@ -387,12 +386,12 @@ void TestSyncDialog::twoSyncsNeverAtOnce()
     addRecords(3);
     // Another sync (the timer's) holds the data file: the window waits its
     // turn without a word.
-    int held = -1;
+    FileLock held;
     QVERIFY(!m_store->LockForSync(held));
     int waits = 0;
     connect(&m_session->runner(), &SyncRunner::waiting, this, [&] {
         if (++waits == 2)
-            ::close(held);
+            held.unlock();
     });
     SyncDialog d(*m_session);
     fill(d, ScriptedDav::book().toString(), QStringLiteral("u"), QStringLiteral("p"));

@@ -29,6 +29,8 @@ public:
 
     // Answers a request instead of the book, when it returns one.
     std::function<std::optional<DavReply>(const DavRequest &)> script;
+    // Changes the book's own answer.
+    std::function<void(const DavRequest &, DavReply &)> alter;
     std::vector<DavRequest> requests;
 
     static QUrl book() { return QUrl(QString::fromLatin1(Origin) + BookPath); }
@@ -63,7 +65,10 @@ public:
     DavReply send(const DavRequest &request) override
     {
         requests.push_back(request);
-        DavReply r = script ? script(request).value_or(answer(request)) : answer(request);
+        std::optional<DavReply> scripted = script ? script(request) : std::nullopt;
+        DavReply r = scripted ? *scripted : answer(request);
+        if (!scripted && alter)
+            alter(request, r);
         r.url = request.url;
         return r;
     }

@@ -1,10 +1,9 @@
-#include <unistd.h>
-
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "store/ContactStore.h"
+#include "store/FileLock.h"
 #include "sync/AccountSync.h"
 #include "tests/sync/ScriptedAccount.h"
 #include "tests/sync/SyncTestUtil.h"
@@ -166,13 +165,13 @@ void TestAccountSync::stopsWholeAndTheNextSyncFinishes()
 void TestAccountSync::waitsItsTurnOnTheDataFile()
 {
     fill(1);
-    int held = -1;
+    FileLock held;
     QVERIFY(!m_store->LockForSync(held));
     int waits = 0;
     // The other sync ends after this one has waited twice.
     m_sync->setWaiting([&] {
         if (++waits == 2)
-            ::close(held);
+            held.unlock();
     });
     const AccountSync::Outcome o = run();
     QCOMPARE(o.result, AccountSync::Synced);
