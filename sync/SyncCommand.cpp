@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QCommandLineParser>
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QTextStream>
@@ -10,9 +12,11 @@
 #include "store/ContactStore.h"
 #include "store/DataLocation.h"
 #include "sync/AddressBookFinder.h"
+#include "sync/BookCreator.h"
 #include "sync/Credentials.h"
 #include "sync/DavClient.h"
 #include "sync/Keyring.h"
+#include "sync/SyncAccount.h"
 #include "sync/SyncEngine.h"
 #include "sync/TerminalText.h"
 
@@ -46,9 +50,17 @@ const QCommandLineOption kForceDelete(
     QStringLiteral("force-delete"),
     QStringLiteral("حتی اگر یک سو خالی یا عوض شده باشد، همه مخاطبهای جفت‌شده را از سوی دیگر هم حذف کن."));
 // clang-format on
-const QCommandLineOption kRemember(QStringLiteral("remember"),
-                                   QStringLiteral("رمز را در جاکليدي ميزکار نگه دار تا دفعه بعد "
-                                                  "پرسيده نشود."));
+const QCommandLineOption kRemember(
+    QStringLiteral("remember"),
+    QStringLiteral(
+        "نشانی، نام کاربر و گواهی را حساب همگام‌سازی "
+        "کن و رمز را در جاکليدي ميزکار نگه دار تا "
+        "دفعه بعد بی نشانی و بی رمز همگام شود."));
+const QCommandLineOption kCreate(
+    QStringLiteral("create"),
+    QStringLiteral(
+        "اگر حساب دفترچه نشانی ندارد، دفترچه‌ای به نام "
+        "Halvex بساز."));
 
 const QString kDescription = QStringLiteral(
     "مخاطبهاي فايل داده را با يک دفترچه نشاني CardDAV (مانند Radicale، Nextcloud، Baïkal) "
@@ -105,7 +117,7 @@ int SyncCommand::run(const QStringList &arguments)
     if (const std::optional<int> status = login(parser, client, settings))
         return *status;
     AddressBook book;
-    if (const std::optional<int> status = chooseBook(client, settings, book))
+    if (const std::optional<int> status = chooseBook(client, settings, parser.isSet(kCreate), book))
         return *status;
 
     const bool dryRun = parser.isSet(kDryRun);
@@ -136,6 +148,8 @@ int SyncCommand::run(const QStringList &arguments)
     if (terminal)
         std::fputs("\r\033[K", stderr);
     const int status = tell(report, ok ? QString() : why, dryRun, book);
+    if (!dryRun && settings.remember)
+        keep(settings, book, report, ok ? QString() : why);
     if (status == Success && !dryRun && parser.isSet(kRemember) && !settings.user.isEmpty() &&
         !settings.fromKeyring &&
         !Keyring::write(settings.user, settings.url, settings.password, why))
@@ -144,17 +158,38 @@ int SyncCommand::run(const QStringList &arguments)
     return status;
 }
 
+void SyncCommand::keep(const Settings &settings, const AddressBook &book, const SyncReport &report,
+                       const QString &failure)
+{
+    SyncAccount account;
+    QString why;
+    const QString path = SyncAccount::defaultPath();
+    if (!account.load(path, why)) {
+        say(m_err, why);
+        return;
+    }
+    // The book itself, so that the next run goes straight to it.
+    account.url = book.url;
+    account.user = settings.user;
+    account.certificate = settings.certificate;
+    account.record(report, failure, QDateTime::currentDateTime());
+    if (!account.save(path, why))
+        say(m_err, why);
+}
+
 std::optional<int> SyncCommand::parse(QCommandLineParser &parser, const QStringList &arguments,
                                       Settings &settings)
 {
     parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
     for (const QCommandLineOption &o :
-         {kData, kUser, kPasswordFile, kCaFile, kDryRun, kForceDelete, kRemember})
+         {kData, kUser, kPasswordFile, kCaFile, kDryRun, kForceDelete, kRemember, kCreate})
         parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("sync"), QStringLiteral("فرمان همگام سازي."));
-    parser.addPositionalArgument(QStringLiteral("URL"),
-                                 QStringLiteral("نشاني دفترچه نشاني يا سرور CardDAV."));
+    parser.addPositionalArgument(
+        QStringLiteral("[URL]"),
+        QStringLiteral("نشاني دفترچه نشاني يا سرور CardDAV؛ بی آن، "
+                       "حساب نگه‌داشته (از پنجره یا --remember)."));
     if (!parser.parse(arguments))
         return usage(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -167,10 +202,10 @@ std::optional<int> SyncCommand::parse(QCommandLineParser &parser, const QStringL
         return Success;
     }
     const QStringList rest = parser.positionalArguments().mid(1);
-    if (rest.size() != 1)
-        return usage(rest.isEmpty()
-                         ? QStringLiteral("نشاني سرور يا دفترچه را بدهيد: sync URL")
-                         : QStringLiteral("فقط يک نشاني: «%1» زيادي است.").arg(rest.value(1)));
+    if (rest.size() > 1)
+        return usage(QStringLiteral("فقط يک نشاني: «%1» زيادي است.").arg(rest.value(1)));
+    if (rest.isEmpty())
+        return saved(parser, settings);
     QUrl &url = settings.url;
     url = QUrl::fromUserInput(rest.front());
     if (!url.isValid() ||
@@ -180,6 +215,7 @@ std::optional<int> SyncCommand::parse(QCommandLineParser &parser, const QStringL
         return usage(QStringLiteral("رمز را در نشاني ننويسيد: خط فرمان را ديگران هم مي بينند. "
                                     "--password-file بدهيد يا بگذاريد پرسيده شود."));
     settings.user = parser.isSet(kUser) ? parser.value(kUser) : url.userName();
+    settings.remember = parser.isSet(kRemember);
     url.setUserInfo({});
     if (url.path().isEmpty())
         url.setPath(QStringLiteral("/"));
@@ -188,14 +224,57 @@ std::optional<int> SyncCommand::parse(QCommandLineParser &parser, const QStringL
     return std::nullopt;
 }
 
+std::optional<int> SyncCommand::saved(const QCommandLineParser &parser, Settings &settings)
+{
+    if (parser.isSet(kData) && parser.value(kData).isEmpty())
+        return usage(QStringLiteral("--data يک پوشه مي خواهد."));
+    SyncAccount account;
+    QString why;
+    if (!account.load(SyncAccount::defaultPath(), why)) {
+        say(m_err, why);
+        return Failure;
+    }
+    if (account.isSet()) {
+        settings.url = account.url;
+        settings.user = account.user;
+        settings.certificate = account.certificate;
+        settings.remember = true; // its outcome is the account's last result
+    } else {
+        // The timer's environment file, as it was before there were accounts.
+        settings.url = QUrl::fromUserInput(qEnvironmentVariable("HALVEX_SYNC_URL"));
+        settings.user = qEnvironmentVariable("HALVEX_SYNC_USER");
+    }
+    if (parser.isSet(kUser))
+        settings.user = parser.value(kUser);
+    if (!settings.url.isValid() || settings.url.isEmpty())
+        return usage(QStringLiteral(
+            "نشاني سرور يا دفترچه را بدهيد (sync URL)، يا حساب را يک بار "
+            "در پنجره همگام‌سازی يا با --remember نگه داريد."));
+    if (settings.url.path().isEmpty())
+        settings.url.setPath(QStringLiteral("/"));
+    return std::nullopt;
+}
+
 std::optional<int> SyncCommand::login(const QCommandLineParser &parser, DavClient &client,
                                       Settings &settings)
 {
     QString why;
-    if (parser.isSet(kCaFile) && !client.addCaFile(parser.value(kCaFile), why)) {
-        say(m_err, why);
-        return Failure;
+    if (parser.isSet(kCaFile)) {
+        if (!client.addCaFile(parser.value(kCaFile), why)) {
+            say(m_err, why);
+            return Failure;
+        }
+        QFile pem(parser.value(kCaFile));
+        if (pem.open(QIODevice::ReadOnly))
+            settings.certificate = pem.read(64 * 1024);
+    } else {
+        client.addCaCertificates(QSslCertificate::fromData(settings.certificate, QSsl::Pem));
     }
+    // The timer names a password file that may not be there: then the keyring.
+    QString passwordFile = parser.value(kPasswordFile);
+    if (passwordFile.isEmpty() &&
+        QFileInfo::exists(qEnvironmentVariable("HALVEX_SYNC_PASSWORD_FILE")))
+        passwordFile = qEnvironmentVariable("HALVEX_SYNC_PASSWORD_FILE");
     const QString &user = settings.user;
     if (!user.isEmpty()) {
         if (!DavClient::safeForPassword(settings.url)) {
@@ -203,8 +282,8 @@ std::optional<int> SyncCommand::login(const QCommandLineParser &parser, DavClien
                                       "رايانه: نشاني https بدهيد."));
             return Failure;
         }
-        if (parser.isSet(kPasswordFile)) {
-            if (!Credentials::fromFile(parser.value(kPasswordFile), settings.password, why)) {
+        if (!passwordFile.isEmpty()) {
+            if (!Credentials::fromFile(passwordFile, settings.password, why)) {
                 say(m_err, why);
                 return Failure;
             }
@@ -221,7 +300,7 @@ std::optional<int> SyncCommand::login(const QCommandLineParser &parser, DavClien
 }
 
 std::optional<int> SyncCommand::chooseBook(DavTransport &client, const Settings &settings,
-                                           AddressBook &book)
+                                           bool create, AddressBook &book)
 {
     QList<AddressBook> books;
     QString why;
@@ -232,9 +311,19 @@ std::optional<int> SyncCommand::chooseBook(DavTransport &client, const Settings 
                                       "رمز تازه را بدهيد."));
         return Failure;
     }
+    if (books.isEmpty() && create) {
+        if (!BookCreator(client).create(settings.url, QStringLiteral("Halvex"), book, why)) {
+            say(m_err, why);
+            return Failure;
+        }
+        say(m_out, QStringLiteral("دفترچه نشانی Halvex ساخته شد: %1")
+                       .arg(book.url.toString(QUrl::RemoveUserInfo)));
+        return std::nullopt;
+    }
     if (books.isEmpty()) {
         say(m_err, QStringLiteral("در %1 دفترچه نشاني اي پيدا نشد.")
                        .arg(settings.url.toString(QUrl::RemoveUserInfo)));
+        say(m_err, QStringLiteral("no address book; add --create to make one"));
         return Failure;
     }
     book = books.front();

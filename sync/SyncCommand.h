@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -31,15 +32,21 @@ private:
         QString user;
         QString password;
         bool fromKeyring = false;
+        QByteArray certificate; // trusted besides the system's (PEM)
+        bool remember = false;  // the outcome goes into the saved account
     };
 
     // Each step returns the exit status when the command ends there.
     std::optional<int> parse(QCommandLineParser &parser, const QStringList &arguments,
                              Settings &settings);
+    // No URL given: the saved account, else the timer's old environment.
+    std::optional<int> saved(const QCommandLineParser &parser, Settings &settings);
     std::optional<int> login(const QCommandLineParser &parser, DavClient &client,
                              Settings &settings);
-    std::optional<int> chooseBook(DavTransport &client, const Settings &settings,
+    std::optional<int> chooseBook(DavTransport &client, const Settings &settings, bool create,
                                   AddressBook &book);
+    void keep(const Settings &settings, const AddressBook &book, const SyncReport &report,
+              const QString &failure);
     // The report, and the exit status; failure is empty on success.
     int tell(const SyncReport &report, const QString &failure, bool dryRun,
              const AddressBook &book);

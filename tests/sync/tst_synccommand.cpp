@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "sync/DavClient.h"
+#include "sync/SyncAccount.h"
 #include "tests/sync/RadicaleServer.h"
 
 // halvex-contacts sync as a user runs it: discovery, credentials, HTTPS and the
@@ -23,9 +24,15 @@ private:
         QString err;
     };
 
-    Run run(const QStringList &args)
+    // The account lives in a config folder of the test's own.
+    Run run(const QStringList &args, const QMap<QString, QString> &env = {})
     {
         QProcess p;
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert("XDG_CONFIG_HOME", m_dir.path() + "/config");
+        for (auto it = env.cbegin(); it != env.cend(); ++it)
+            e.insert(it.key(), it.value());
+        p.setProcessEnvironment(e);
         p.setStandardInputFile(QProcess::nullDevice()); // no terminal to ask on
         p.start(HALVEX_CONTACTS,
                 QStringList{"sync"} + args + QStringList{"--data", m_dir.path() + "/data"});
@@ -136,6 +143,65 @@ private slots:
         QCOMPARE(m_server.request("DELETE", "/alice/office/").status, 200);
     }
 
+    void theSavedAccountServesTheToolAndTheTimer()
+    {
+        const QString config = m_dir.path() + "/config/halvex/sync.conf";
+        const QStringList login{"--user", "alice", "--password-file", m_server.passwordFile()};
+        // A URL is used as given, and kept only with --remember.
+        Run r = run(QStringList{m_server.root().toString()} + login);
+        QCOMPARE(r.status, 0);
+        QVERIFY(!QFile::exists(config));
+        r = run(QStringList{m_server.root().toString(), "--remember"} + login);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        SyncAccount account;
+        QString why;
+        QVERIFY(account.load(config, why));
+        QCOMPARE(account.url, m_server.book());
+        QCOMPARE(account.user, QStringLiteral("alice"));
+        QVERIFY(account.lastTime.isValid());
+        QFile kept(config);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(!kept.readAll().contains(RadicaleServer::Password));
+
+        // Without a URL: the account, its outcome kept with it.
+        r = run({"--password-file", m_server.passwordFile()});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(m_server.book().toString()));
+        // The timer names its password file in the environment; one that is
+        // not there is no password, and the run says what it needs.
+        r = run({}, {{"HALVEX_SYNC_PASSWORD_FILE", m_server.passwordFile()}});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        r = run({}, {{"HALVEX_SYNC_PASSWORD_FILE", m_dir.path() + "/none"}});
+        QCOMPARE(r.status, 1);
+        QVERIFY(r.err.contains("رمز لازم است"));
+
+        // An environment file from before accounts still works.
+        QFile::remove(config);
+        r = run({}, {{"HALVEX_SYNC_URL", m_server.book().toString()},
+                     {"HALVEX_SYNC_USER", "alice"},
+                     {"HALVEX_SYNC_PASSWORD_FILE", m_server.passwordFile()}});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(!QFile::exists(config));
+    }
+
+    void aFreshAccountGetsABookOnlyWhenAsked()
+    {
+        RadicaleServer fresh(false, false);
+        QString why;
+        QVERIFY2(fresh.start(why), qPrintable(why));
+        QDir(m_dir.path() + "/data").removeRecursively(); // paired with the other server
+        const QStringList args{fresh.root().toString(), "--user", "alice", "--password-file",
+                               fresh.passwordFile()};
+        Run r = run(args);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("no address book; add --create to make one"), qPrintable(r.err));
+        r = run(args + QStringList{"--create"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains("Halvex"));
+        r = run(args);
+        QCOMPARE(r.status, 0);
+    }
+
     void httpsWithASelfSignedCertificate()
     {
         QDir(m_dir.path() + "/data").removeRecursively(); // paired with the other server
@@ -148,6 +214,11 @@ private slots:
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains("--ca-file"), qPrintable(r.err));
         r = run(args + QStringList{"--ca-file", tls.caFile()});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        // Remembered, the certificate goes with the account.
+        r = run(args + QStringList{"--ca-file", tls.caFile(), "--remember"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        r = run({"--password-file", tls.passwordFile()});
         QVERIFY2(r.status == 0, qPrintable(r.err));
     }
 };
