@@ -9,33 +9,27 @@
 #include <QSaveFile>
 
 #include "contacts/ExportFile.h"
-#include "HalvexInfo.h"
 #include "mainwindow/BackgroundWork.h"
+#include "mainwindow/FrmMainServices.h"
+#include "mainwindow/LastFolder.h"
 #include "mainwindow/PhoneList.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/FileDialogs.h"
 #include "platform/ModalBoxes.h"
 #include "platform/TodayDate.h"
 #include "store/ContactStore.h"
 
-namespace {
-
-const QString kTitle = QLatin1String(HalvexInfo::Name);
-
-} // namespace
-
-DirectoryPrint::DirectoryPrint(const Services &services, QWidget *window)
+DirectoryPrint::DirectoryPrint(const FrmMainServices &services, LastFolder &folder,
+                               QWidget *window)
     : QObject(window), m_store(services.store), m_boxes(services.boxes),
       m_fileDialogs(services.fileDialogs), m_date(services.date), m_window(window),
-      m_folder(QDir::homePath())
+      m_folder(folder)
 {
 }
 
 bool DirectoryPrint::readRecords(std::vector<ContactRecord> &records)
 {
-    const StoreError e = m_store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
-        records.push_back(r);
-        return true;
-    });
+    const StoreError e = m_store.ReadAll(records);
     if (e)
         m_boxes.critical(m_window, e.message(), kTitle);
     return !e;
@@ -70,11 +64,11 @@ void DirectoryPrint::preview()
 void DirectoryPrint::savePdf()
 {
     const auto saved = m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره به صورت PDF"),
-                                              QDir(m_folder).filePath(QStringLiteral("halvex.pdf")),
+                                              m_folder.file(QStringLiteral("halvex.pdf")),
                                               {QStringLiteral("PDF (*.pdf)")});
     if (!saved)
         return;
-    m_folder = QFileInfo(saved->file).absolutePath();
+    m_folder.remember(saved->file);
     std::vector<ContactRecord> records;
     if (!readRecords(records))
         return;
