@@ -1,6 +1,7 @@
 #include "mainwindow/BidiText.h"
 
 #include <QChar>
+#include <QList>
 #include <QStringBuilder>
 
 namespace {

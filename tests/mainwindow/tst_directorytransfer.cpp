@@ -16,6 +16,7 @@
 #include "mainwindow/ContactListModel.h"
 #include "mainwindow/DirectoryTransfer.h"
 #include "mainwindow/ImportDialog.h"
+#include "mainwindow/ListMenu.h"
 #include "store/StoreIo.h"
 #include "tests/support/MainWindowHarness.h"
 
@@ -26,6 +27,9 @@ const QByteArray kCards = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:مريم احمدي\
                           "EMAIL:maryam@example.org\r\nEND:VCARD\r\n"
                           "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:علي رضايي\r\nN:رضايي;علي;;;\r\n"
                           "TEL:02144332211\r\nEND:VCARD\r\n";
+
+const QByteArray kOtherCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:کریمی;سارا;;;\r\n"
+                              "TEL;TYPE=CELL:09351112233\r\nEND:VCARD\r\n";
 
 // Writes every rename as failed: the disk refuses the new file.
 class RefusingRename : public StoreIo
@@ -75,14 +79,14 @@ private:
     }
     QAction *action(const char *name)
     {
-        return m_main->transfer()->menu()->findChild<QAction *>(name);
+        return m_main->listMenu()->menu()->findChild<QAction *>(name);
     }
 };
 
 void TestDirectoryTransfer::menuOnTheList()
 {
     makeWindow();
-    QMenu *menu = m_main->transfer()->menu();
+    QMenu *menu = m_main->listMenu()->menu();
     QStringList texts;
     for (QAction *a : menu->actions())
         if (!a->isSeparator())
@@ -90,7 +94,8 @@ void TestDirectoryTransfer::menuOnTheList()
     QCOMPARE(
         texts,
         QStringList({QStringLiteral("وارد کردن از فايل..."), QStringLiteral("ذخيره همه در فايل..."),
-                     QStringLiteral("پيش نمايش چاپ..."), QStringLiteral("ذخيره به صورت PDF...")}));
+                     QStringLiteral("پيش نمايش چاپ..."), QStringLiteral("ذخيره به صورت PDF..."),
+                     QStringLiteral("يافتن تکراري ها...")}));
     QCOMPARE(menu->layoutDirection(), Qt::RightToLeft);
 
     // The Menu key (a context menu request from the keyboard) and Shift+F10.
@@ -191,7 +196,7 @@ void TestDirectoryTransfer::importRefusalsWriteNothing()
     writeData(toolImport(kCards));
     const QByteArray two = data();
     m_boxes.onDialog = [](QDialog &d) { d.accept(); };
-    m_main->transfer()->importFiles({file(QStringLiteral("b.vcf"), kCards)});
+    m_main->transfer()->importFiles({file(QStringLiteral("b.vcf"), kOtherCard)});
     QCOMPARE(m_boxes.dialogs.size(), 1);
     QCOMPARE(m_boxes.shown.size(), 1);
     QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);

@@ -382,7 +382,8 @@ void TestFrmMain::listShowsTrimmedRowsOnce()
     const QStringList row0 = {"Ali", "Rezaei", "021", "0912", "-5", "Tehran, Azadi St"};
     for (int c = 0; c < 6; ++c)
         QCOMPARE(model->index(0, c).data().toString(), row0[c]);
-    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("علي"));
+    // Stored Arabic yeh shows as the Persian letter.
+    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("علی"));
     QCOMPARE(model->index(1, 4).data().toString(), QStringLiteral("300"));
     QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
     QVERIFY(child<QTreeView>("l1")->model() == model);
