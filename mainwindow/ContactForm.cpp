@@ -140,7 +140,8 @@ bool ContactForm::userAcceptsCuts(ContactRecord &record) const
             first = box;
             firstWidth = ContactRecord::width(t.field);
         }
-        cuts += quotedLine(t.box, withoutTrailingSpaces(record.text(t.field)));
+        cuts += quotedLine(t.box,
+                           PersianLetters::shown(withoutTrailingSpaces(record.text(t.field))));
     }
     if (!first && refitted.empty())
         return true;

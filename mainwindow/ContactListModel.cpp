@@ -101,6 +101,9 @@ QVariant ContactListModel::headerData(int section, Qt::Orientation orientation, 
         return FieldCaptions::of(section);
     if (role == Qt::DecorationRole)
         return m_images->icon(icons[section]);
+    // A first click on a heading sorts upwards, whatever the last column's order was.
+    if (role == Qt::InitialSortOrderRole)
+        return int(Qt::AscendingOrder);
     return {};
 }
 
