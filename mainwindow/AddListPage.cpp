@@ -17,8 +17,7 @@
 #include "store/ContactStore.h"
 #include "ui_FrmMain.h"
 
-AddListPage::AddListPage(Ui::FrmMain &ui, const FrmMainServices &services,
-                         QWidget *dialogParent)
+AddListPage::AddListPage(Ui::FrmMain &ui, const FrmMainServices &services, QWidget *dialogParent)
     : m_fields{ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text5, ui.Text6}, m_list(ui.l1),
       m_store(services.store), m_boxes(services.boxes), m_dialogParent(dialogParent),
       m_form(m_fields, services.boxes, dialogParent), m_images(std::make_unique<ImageList>())

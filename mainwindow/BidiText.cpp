@@ -68,8 +68,8 @@ QString BidiText::isolated(QStringView line)
         } else {
             out += kLri;
         }
-        out += QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData() + i),
-                                 end - i);
+        out +=
+            QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData() + i), end - i);
         out += kPdi;
         i = end;
     }

@@ -76,9 +76,9 @@ std::optional<PhoneNumber::Fit> fittedNumber(ContactRecord::Field field, const Q
 {
     if (field != ContactRecord::Phone && field != ContactRecord::Mobile)
         return std::nullopt;
-    PhoneNumber::Fit fit = PhoneNumber::fit(
-        typed, field == ContactRecord::Phone ? PhoneNumber::Field::Telephone
-                                             : PhoneNumber::Field::Mobile);
+    PhoneNumber::Fit fit =
+        PhoneNumber::fit(typed, field == ContactRecord::Phone ? PhoneNumber::Field::Telephone
+                                                              : PhoneNumber::Field::Mobile);
     if (!fit.fits || fit.number.isEmpty())
         return std::nullopt;
     return fit;
@@ -132,7 +132,8 @@ bool ContactForm::userAcceptsCuts(ContactRecord &record) const
             refitted.emplace_back(box, fit->number);
             refits += quotedLine(t.box, fit->number);
             if (!fit->areaCodeSetAside.isEmpty())
-                refits += QStringLiteral(" (کد شهر \u2068%1\u2069 کنار گذاشته می‌شود)")
+                refits += QStringLiteral(
+                              " (کد شهر \u2068%1\u2069 کنار گذاشته می‌شود)")
                               .arg(fit->areaCodeSetAside);
             continue;
         }
@@ -140,15 +141,16 @@ bool ContactForm::userAcceptsCuts(ContactRecord &record) const
             first = box;
             firstWidth = ContactRecord::width(t.field);
         }
-        cuts += quotedLine(t.box,
-                           PersianLetters::shown(withoutTrailingSpaces(record.text(t.field))));
+        cuts +=
+            quotedLine(t.box, PersianLetters::shown(withoutTrailingSpaces(record.text(t.field))));
     }
     if (!first && refitted.empty())
         return true;
 
     QString text;
     if (!refitted.empty())
-        text = QStringLiteral("این شماره‌ها به شکلی که نوشته شده‌اند جا نمی‌شوند و به این شکل "
+        text = QStringLiteral("این شماره‌ها به شکلی که نوشته شده‌اند جا نمی‌شوند و به این "
+                              "شکل "
                               "ذخیره می‌شوند:") +
                refits;
     if (first)

@@ -10,9 +10,8 @@
 
 DeletePage::DeletePage(Ui::FrmMain &ui, const FrmMainServices &services, bool &hintCleared,
                        QWidget *dialogParent)
-    : QObject(dialogParent),
-      m_search(new SearchPage(ui, SearchPage::Tab::Delete, services.store, services.boxes,
-                              hintCleared, dialogParent)),
+    : QObject(dialogParent), m_search(new SearchPage(ui, SearchPage::Tab::Delete, services.store,
+                                                     services.boxes, hintCleared, dialogParent)),
       m_store(services.store), m_boxes(services.boxes), m_dialogParent(dialogParent)
 {
     connect(ui.CmdDelete, &QAbstractButton::clicked, this, &DeletePage::CmdDelete_Click);
@@ -33,8 +32,8 @@ void DeletePage::CmdDelete_Click()
             m_boxes.critical(m_dialogParent, e.message(), kTitle);
             return;
         }
-        m_boxes.message(m_dialogParent, e.message(), kTitle,
-                        ModalBoxes::Exclamation, ModalBoxes::Ok, ModalBoxes::AnswerOk);
+        m_boxes.message(m_dialogParent, e.message(), kTitle, ModalBoxes::Exclamation,
+                        ModalBoxes::Ok, ModalBoxes::AnswerOk);
     }
     // The boxes keep the removed contact; the number now names its successor.
     m_search->clearSelection();

@@ -19,11 +19,9 @@
 #include "platform/TodayDate.h"
 #include "store/ContactStore.h"
 
-DirectoryPrint::DirectoryPrint(const FrmMainServices &services, LastFolder &folder,
-                               QWidget *window)
+DirectoryPrint::DirectoryPrint(const FrmMainServices &services, LastFolder &folder, QWidget *window)
     : QObject(window), m_store(services.store), m_boxes(services.boxes),
-      m_fileDialogs(services.fileDialogs), m_date(services.date), m_window(window),
-      m_folder(folder)
+      m_fileDialogs(services.fileDialogs), m_date(services.date), m_window(window), m_folder(folder)
 {
 }
 

@@ -183,9 +183,9 @@ void DirectoryTransfer::importFiles(const QStringList &files)
 
 void DirectoryTransfer::exportAll()
 {
-    const auto saved = m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره همه در فايل"),
-                                              m_folder.file(QStringLiteral("halvex.vcf")),
-                                              kExportFilters);
+    const auto saved =
+        m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره همه در فايل"),
+                               m_folder.file(QStringLiteral("halvex.vcf")), kExportFilters);
     if (!saved)
         return;
     m_folder.remember(saved->file);

@@ -26,18 +26,21 @@ DuplicatesDialog::DuplicatesDialog(const std::vector<ContactRecord> &records,
         captions << FieldCaptions::of(c);
     list->setHeaderLabels(captions);
     m_ui->lblGroups->setText(
-        QStringLiteral("%1 گروه مخاطب تکراری پیدا شد. هر گروه علامت‌خورده در مخاطب اول خود "
-                       "ادغام می‌شود و بقیهٔ آن گروه حذف می‌شوند.")
+        QStringLiteral(
+            "%1 گروه مخاطب تکراری پیدا شد. هر گروه علامت‌خورده در مخاطب اول "
+            "خود "
+            "ادغام می‌شود و بقیهٔ آن گروه حذف می‌شوند.")
             .arg(m_groups.size()));
 
     for (size_t g = 0; g < m_groups.size(); ++g) {
         const DuplicateGroup &group = m_groups[g];
         auto *item = new QTreeWidgetItem(list);
-        item->setText(0, group.mergeable
-                             ? QStringLiteral("گروه %1: %2 مخاطب").arg(g + 1).arg(group.positions.size())
-                             : QStringLiteral("گروه %1: %2 مخاطب، با اطلاعات ناسازگار")
-                                   .arg(g + 1)
-                                   .arg(group.positions.size()));
+        item->setText(
+            0, group.mergeable
+                   ? QStringLiteral("گروه %1: %2 مخاطب").arg(g + 1).arg(group.positions.size())
+                   : QStringLiteral("گروه %1: %2 مخاطب، با اطلاعات ناسازگار")
+                         .arg(g + 1)
+                         .arg(group.positions.size()));
         item->setFirstColumnSpanned(true);
         // A group that conflicts is shown, not offered.
         item->setFlags(group.mergeable ? Qt::ItemIsEnabled | Qt::ItemIsUserCheckable

@@ -10,9 +10,8 @@
 
 EditPage::EditPage(Ui::FrmMain &ui, const FrmMainServices &services, bool &hintCleared,
                    QWidget *dialogParent)
-    : QObject(dialogParent),
-      m_search(new SearchPage(ui, SearchPage::Tab::Edit, services.store, services.boxes,
-                              hintCleared, dialogParent)),
+    : QObject(dialogParent), m_search(new SearchPage(ui, SearchPage::Tab::Edit, services.store,
+                                                     services.boxes, hintCleared, dialogParent)),
       m_form(SearchPage::controls(ui, SearchPage::Tab::Edit).fields, services.boxes, dialogParent),
       m_store(services.store), m_boxes(services.boxes), m_dialogParent(dialogParent)
 {

@@ -117,8 +117,8 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     });
 
     m_addList = std::make_unique<AddListPage>(*m_ui, services, this);
-    m_searchPage = new SearchPage(*m_ui, SearchPage::Tab::Search, m_store, m_boxes, m_hintCleared,
-                                  this);
+    m_searchPage =
+        new SearchPage(*m_ui, SearchPage::Tab::Search, m_store, m_boxes, m_hintCleared, this);
     m_editPage = new EditPage(*m_ui, services, m_hintCleared, this);
     m_deletePage = new DeletePage(*m_ui, services, m_hintCleared, this);
     m_settingsPage = new SettingsPage(*m_ui, services, this);

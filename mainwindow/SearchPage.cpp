@@ -208,8 +208,8 @@ SearchPage::Outcome SearchPage::textSearch(Mode mode)
     qint64 matches = 0;
     qint64 lastMatch = 0;
     ContactRecord shown;
-    if (!findLast([&](const ContactRecord &r) { return r.fieldEquals(first, firstKey); },
-                  lastMatch, shown, &matches))
+    if (!findLast([&](const ContactRecord &r) { return r.fieldEquals(first, firstKey); }, lastMatch,
+                  shown, &matches))
         return Completed;
     if (matches == 0) {
         notFound(QStringLiteral("چنين فردي وجود ندارد"));

@@ -551,7 +551,8 @@ void TestFrmMain::headingClickSortsAndReverses()
     model->sort(-1);
     QCOMPARE(column(0), fileOrder);
     QCOMPARE(data(), datafiles::read(m_dir->path()));
-    QCOMPARE(data().left(ContactRecord::Size), record(QStringLiteral("كاوه"), "", "10", "", 100, ""));
+    QCOMPARE(data().left(ContactRecord::Size),
+             record(QStringLiteral("كاوه"), "", "10", "", 100, ""));
 }
 
 void TestFrmMain::typedNumbersAreProposedFitted()

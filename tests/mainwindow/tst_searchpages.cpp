@@ -652,8 +652,8 @@ QTEST_MAIN(TestSearchPages)
 void TestSearchPages::persianLettersShownAndStoredBack()
 {
     // Arabic yeh and kaf as older files and other programs stored them.
-    const QByteArray stored = record(QStringLiteral("يوسف"), QStringLiteral("كاظمي"), "021",
-                                     "0912", 5, QStringLiteral("كوي يك")) +
+    const QByteArray stored = record(QStringLiteral("يوسف"), QStringLiteral("كاظمي"), "021", "0912",
+                                     5, QStringLiteral("كوي يك")) +
                               record("B", "Other", "", "", 6, "");
     open(stored);
     for (const Page *page : {&kSearch, &kEdit, &kDelete}) {
