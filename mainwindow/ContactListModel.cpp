@@ -22,9 +22,22 @@ QString trimmedSpaces(const QString &s)
     return s.mid(b, e - b);
 }
 
-constexpr ContactRecord::Field kFields[] = {ContactRecord::Name,   ContactRecord::Family,
-                                            ContactRecord::Phone,  ContactRecord::Mobile,
-                                            ContactRecord::Family, ContactRecord::Address};
+// The field a text column shows; the ID column is a number, not a field.
+ContactRecord::Field fieldOf(int column)
+{
+    switch (column) {
+    case ContactListModel::NameColumn:
+        return ContactRecord::Name;
+    case ContactListModel::FamilyColumn:
+        return ContactRecord::Family;
+    case ContactListModel::PhoneColumn:
+        return ContactRecord::Phone;
+    case ContactListModel::MobileColumn:
+        return ContactRecord::Mobile;
+    default:
+        return ContactRecord::Address;
+    }
+}
 
 // A number's value for sorting: its digits without leading zeros; longer is
 // larger. A field without digits sorts after every number.
@@ -85,7 +98,7 @@ QVariant ContactListModel::data(const QModelIndex &index, int role) const
         if (index.column() == IdColumn)
             return QString::number(r.ID());
         if (index.column() >= 0 && index.column() < 6)
-            return shownText(r, kFields[index.column()]);
+            return shownText(r, fieldOf(index.column()));
     }
     if (role == Qt::DecorationRole && index.column() == NameColumn)
         return m_images->icon(1);
@@ -156,7 +169,7 @@ std::vector<int> ContactListModel::sortedOrder() const
         std::vector<QByteArray> keys;
         keys.reserve(m_records.size());
         for (const ContactRecord &r : m_records)
-            keys.push_back(numberKey(r.fieldBytes(kFields[m_sortColumn])));
+            keys.push_back(numberKey(r.fieldBytes(fieldOf(m_sortColumn))));
         sortBy(keys);
     } else {
         // Keys once per row: comparing with the collator costs a conversion each time.
@@ -164,7 +177,7 @@ std::vector<int> ContactListModel::sortedOrder() const
         std::vector<QCollatorSortKey> keys;
         keys.reserve(m_records.size());
         for (const ContactRecord &r : m_records)
-            keys.push_back(collator.sortKey(shownText(r, kFields[m_sortColumn])));
+            keys.push_back(collator.sortKey(shownText(r, fieldOf(m_sortColumn))));
         std::stable_sort(rows.begin(), rows.end(), [&](int a, int b) {
             const int c = keys[size_t(a)].compare(keys[size_t(b)]);
             return up ? c < 0 : c > 0;

@@ -85,36 +85,13 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     keyOutBlack(m_ui->CmdAddTab);
     keyOutBlack(m_ui->CmdDeleteTab);
 
-    // The tab headers are blank; a screen reader says what each page is.
-    QTabBar *tabs = m_ui->SSTab1->tabBar();
-    tabs->setAccessibleName(QStringLiteral("صفحه ها"));
-    const QAbstractButton *pageButtons[] = {
-        m_ui->CmdListTab,   m_ui->CmdAddTab,     m_ui->CmdEditTab, m_ui->CmdSearchTab,
-        m_ui->CmdDeleteTab, m_ui->CmdSettingTab, m_ui->CmdHelpTab};
-    for (int i = 0; i < tabs->count() && i < 7; ++i)
-        tabs->setAccessibleTabName(i, pageButtons[i]->text());
-
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(100);
     connect(m_timer, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
     m_timer->start();
 
-    const std::pair<QAbstractButton *, int> pages[] = {
-        {m_ui->CmdListTab, 0},   {m_ui->CmdAddTab, 1},    {m_ui->CmdEditTab, 2},
-        {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdHelpTab, 6},
-        {m_ui->CmdHelp, 6},
-    };
-    for (const auto &page : pages) {
-        const int index = page.second;
-        connect(page.first, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
-    }
-    connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
-    connect(m_ui->CmdAboutUsTab, &QAbstractButton::clicked, this, &FrmMain::CmdAboutUsTab_Click);
-    connect(m_ui->CmdSettingTab, &QAbstractButton::clicked, this, [this] {
-        showPage(5);
-        m_settingsPage->enter(); // from its page button only, not from the tab row
-    });
+    wirePageButtons();
 
     m_addList = std::make_unique<AddListPage>(*m_ui, services, this);
     m_searchPage =
@@ -144,6 +121,34 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
 }
 
 FrmMain::~FrmMain() = default;
+
+void FrmMain::wirePageButtons()
+{
+    // The tab headers are blank; a screen reader says what each page is.
+    QTabBar *tabs = m_ui->SSTab1->tabBar();
+    tabs->setAccessibleName(QStringLiteral("صفحه ها"));
+    const QAbstractButton *pageButtons[] = {
+        m_ui->CmdListTab,   m_ui->CmdAddTab,     m_ui->CmdEditTab, m_ui->CmdSearchTab,
+        m_ui->CmdDeleteTab, m_ui->CmdSettingTab, m_ui->CmdHelpTab};
+    for (int i = 0; i < tabs->count() && i < 7; ++i)
+        tabs->setAccessibleTabName(i, pageButtons[i]->text());
+
+    const std::pair<QAbstractButton *, int> pages[] = {
+        {m_ui->CmdListTab, 0},   {m_ui->CmdAddTab, 1},    {m_ui->CmdEditTab, 2},
+        {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdHelpTab, 6},
+        {m_ui->CmdHelp, 6},
+    };
+    for (const auto &page : pages) {
+        const int index = page.second;
+        connect(page.first, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
+    }
+    connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(m_ui->CmdAboutUsTab, &QAbstractButton::clicked, this, &FrmMain::CmdAboutUsTab_Click);
+    connect(m_ui->CmdSettingTab, &QAbstractButton::clicked, this, [this] {
+        showPage(5);
+        m_settingsPage->enter(); // from its page button only, not from the tab row
+    });
+}
 
 ContactListModel *FrmMain::listModel() const
 {

@@ -64,6 +64,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void wirePageButtons();
     void showPage(int index);
     void setWelcomeBold(bool bold);
     void CmdAboutUsTab_Click();
