@@ -125,10 +125,12 @@ QList<QPair<QString, int>> ContactImport::summaryOf(const Plan &plan)
          QStringLiteral("%1 شماره موبایل که به جای تلفن آمده بود در موبایل ذخیره شد"));
     line(n[RecordChanges::LinesJoined],
          QStringLiteral("%1 آدرس چندسطری در یک سطر ذخیره شد (سطرها با «، » از هم جدا شدند)"));
-    line(n[RecordChanges::NotKept], QStringLiteral("%1 شماره دیگر از خانه‌های چندشماره‌ای "
-                                                   "ذخیره نشد"));
-    line(n[RecordChanges::Replaced], QStringLiteral("%1 فیلد نویسه‌ای داشت که در Windows-1256 "
-                                                    "نیست و به صورت \"?\" ذخیره شد"));
+    line(n[RecordChanges::NotKept],
+         QStringLiteral("%1 شماره دیگر از خانه‌های چندشماره‌ای "
+                        "ذخیره نشد"));
+    line(n[RecordChanges::Replaced],
+         QStringLiteral("%1 فیلد نویسه‌ای داشت که در Windows-1256 "
+                        "نیست و به صورت \"?\" ذخیره شد"));
     return out;
 }
 
@@ -155,7 +157,8 @@ int ContactImport::commit(const Plan &plan)
 {
     if (plan.records.empty()) {
         m_summary(plan.duplicatesLeftOut > 0
-                      ? QStringLiteral("همه مخاطب‌های این فایل‌ها در دفتر تلفن بودند؛ "
+                      ? QStringLiteral("همه مخاطب‌های این فایل‌ها در دفتر تلفن "
+                                       "بودند؛ "
                                        "چیزی "
                                        "نوشته نشد.")
                       : QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));

@@ -216,8 +216,10 @@ QString RecordBuilder::idCaption()
 QString RecordBuilder::oneLine(const QString &address)
 {
     QStringList lines;
-    for (const QStringView line : QStringView(address).tokenize(u'\n')) {
-        const QStringView t = line.trimmed(); // a CR of CR LF too
+    QString text = address;
+    text.replace(u'\r', u'\n');
+    for (const QStringView line : QStringView(text).tokenize(u'\n')) {
+        const QStringView t = line.trimmed();
         if (!t.isEmpty())
             lines << t.toString();
     }
