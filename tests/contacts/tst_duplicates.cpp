@@ -1,8 +1,11 @@
+#include <random>
+
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "contacts/ContactImport.h"
+#include "contacts/DuplicateIndex.h"
 #include "contacts/Duplicates.h"
 #include "store/ContactStore.h"
 #include "tests/contacts/ContactsTestUtil.h"
@@ -55,6 +58,7 @@ private slots:
     void find_data();
     void find();
     void findScalesWithOneName();
+    void indexAgreesWithEveryPair();
     void mergeCommand();
     void mergeRefusedWhenTheFileChanged();
     void fixtures_data();
@@ -118,6 +122,29 @@ void TestDuplicates::findScalesWithOneName()
     QVERIFY(std::all_of(groups.begin(), groups.end(), [](const DuplicateGroup &g) {
         return g.mergeable && g.positions.size() == 2 && g.positions[1] == g.positions[0] + 1;
     }));
+}
+
+void TestDuplicates::indexAgreesWithEveryPair()
+{
+    // Few names and numbers, so that names repeat and numbers meet in every way.
+    std::mt19937 rng(22);
+    const QString names[] = {u"علي"_qs, u"علی"_qs, u"كاوه"_qs, u"کاوه "_qs, u"A"_qs};
+    const QString numbers[] = {{}, {}, u"1"_qs, u"2"_qs, u"3"_qs};
+    for (int round = 0; round < 200; ++round) {
+        DuplicateIndex index;
+        std::vector<ContactRecord> kept;
+        for (int i = 0; i < 30; ++i) {
+            const ContactRecord r = ContactRecord::fromBytes(
+                record(names[rng() % 5], {}, numbers[rng() % 5], numbers[rng() % 5]));
+            const bool duplicate = std::any_of(kept.begin(), kept.end(), [&](const auto &k) {
+                return Duplicates::isDuplicate(r, k);
+            });
+            QCOMPARE(index.contains(r), duplicate);
+            QCOMPARE(index.addIfNew(r), !duplicate);
+            if (!duplicate)
+                kept.push_back(r);
+        }
+    }
 }
 
 void TestDuplicates::mergeCommand()
