@@ -73,8 +73,15 @@ bool ContactImport::prepare(const QList<ImportSource> &sources, Format format, P
     qint64 count = 0;
     LossReport losses;
     DuplicateIndex index;
-    if (!m_addDuplicates && !readExisting(index))
-        return false;
+    if (!m_addDuplicates) {
+        // A contact takes some 150 bytes of a file or more.
+        qint64 input = 0;
+        for (const ImportSource &source : sources)
+            input += source.bytes.size();
+        index.reserve(std::min<qint64>(plan.existing + input / 150, ContactStore::MaxRecords));
+        if (!readExisting(index))
+            return false;
+    }
     for (const ImportSource &source : sources)
         if (!readSource(source, format, plan.existing, count, plan, losses,
                         m_addDuplicates ? nullptr : &index, stop))
@@ -125,10 +132,12 @@ QList<QPair<QString, int>> ContactImport::summaryOf(const Plan &plan)
          QStringLiteral("%1 شماره موبایل که به جای تلفن آمده بود در موبایل ذخیره شد"));
     line(n[RecordChanges::LinesJoined],
          QStringLiteral("%1 آدرس چندسطری در یک سطر ذخیره شد (سطرها با «، » از هم جدا شدند)"));
-    line(n[RecordChanges::NotKept], QStringLiteral("%1 شماره دیگر از خانه‌های چندشماره‌ای "
-                                                   "ذخیره نشد"));
-    line(n[RecordChanges::Replaced], QStringLiteral("%1 فیلد نویسه‌ای داشت که در Windows-1256 "
-                                                    "نیست و به صورت \"?\" ذخیره شد"));
+    line(n[RecordChanges::NotKept],
+         QStringLiteral("%1 شماره دیگر از خانه‌های چندشماره‌ای "
+                        "ذخیره نشد"));
+    line(n[RecordChanges::Replaced],
+         QStringLiteral("%1 فیلد نویسه‌ای داشت که در Windows-1256 "
+                        "نیست و به صورت \"?\" ذخیره شد"));
     return out;
 }
 
@@ -138,7 +147,6 @@ bool ContactImport::readExisting(DuplicateIndex &index)
     qint64 size = 0;
     if (StoreError e = m_store.DataFileSize(size); e || size == 0)
         return true; // a missing file is an empty directory; countExisting said the rest
-    index.reserve(size / ContactRecord::Size);
     const StoreError e = m_store.ReadAllRecords([&index](const ContactRecord &r, qint64) {
         index.add(r);
         return true;
@@ -154,11 +162,14 @@ bool ContactImport::readExisting(DuplicateIndex &index)
 int ContactImport::commit(const Plan &plan)
 {
     if (plan.records.empty()) {
-        m_summary(plan.duplicatesLeftOut > 0
-                      ? QStringLiteral("همه مخاطب‌های این فایل‌ها در دفتر تلفن بودند؛ "
-                                       "چیزی "
-                                       "نوشته نشد.")
-                      : QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
+        m_summary(
+            plan.duplicatesLeftOut > 0
+                ? QStringLiteral(
+                      "همه مخاطب‌های این فایل‌ها در دفتر تلفن "
+                      "بودند؛ "
+                      "چیزی "
+                      "نوشته نشد.")
+                : QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
         return 0;
     }
     // The records were numbered after the ones counted; another writer
@@ -220,12 +231,9 @@ bool ContactImport::readSource(const ImportSource &source, Format format, qint64
         const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
         RecordChanges changes;
         const ContactRecord record = RecordBuilder::build(draft, proposed, notes, &changes);
-        if (index) {
-            if (index->contains(record)) {
-                ++plan.duplicatesLeftOut;
-                return;
-            }
-            index->add(record);
+        if (index && !index->addIfNew(record)) {
+            ++plan.duplicatesLeftOut;
+            return;
         }
         records.push_back(record);
         ++count;

@@ -17,16 +17,6 @@ QByteArrayView value(const ContactRecord &r, ContactRecord::Field f)
     return DuplicateIndex::value(r, f);
 }
 
-QByteArray nameKey(const ContactRecord &r)
-{
-    return DuplicateIndex::nameKey(r);
-}
-
-void appendPiece(QByteArray &key, QByteArrayView piece)
-{
-    DuplicateIndex::appendPiece(key, piece);
-}
-
 bool compatible(QByteArrayView a, QByteArrayView b)
 {
     return a.isEmpty() || b.isEmpty() || a == b;
@@ -78,7 +68,7 @@ bool Duplicates::isDuplicate(const ContactRecord &a, const ContactRecord &b)
 {
     return compatible(value(a, ContactRecord::Phone), value(b, ContactRecord::Phone)) &&
            compatible(value(a, ContactRecord::Mobile), value(b, ContactRecord::Mobile)) &&
-           nameKey(a) == nameKey(b);
+           DuplicateIndex::sameName(a, b);
 }
 
 std::vector<DuplicateGroup> Duplicates::find(const std::vector<ContactRecord> &records)
@@ -86,7 +76,8 @@ std::vector<DuplicateGroup> Duplicates::find(const std::vector<ContactRecord> &r
     // Connects every pair of duplicates without comparing every pair of one
     // name: a record with no numbers joins its whole name; one with only a
     // phone joins every record with that phone, and every record with only
-    // one number when both kinds are there; two equal pairs join.
+    // one number when both kinds are there; two equal pairs join. Keys are
+    // hashes; a record found by one is checked, so a collision joins nothing.
     struct Name
     {
         qint64 first = -1, bothEmpty = -1, phoneOnly = -1, mobileOnly = -1;
@@ -96,73 +87,85 @@ std::vector<DuplicateGroup> Duplicates::find(const std::vector<ContactRecord> &r
         qint64 first = -1;
         bool alone = false; // a record has it and no other number
     };
+    struct Keys
+    {
+        quint64 name, phone, mobile;
+    };
     const size_t n = records.size();
-    std::vector<QByteArray> keys(n);
-    QHash<QByteArray, Name> names;
-    QHash<QByteArray, Number> numbers;
-    QHash<QByteArray, qint64> pairs;
+    std::vector<Keys> keys(n);
+    QHash<quint64, Name> names;
+    QHash<quint64, Number> numbers;
+    QHash<quint64, qint64> pairs;
     names.reserve(qsizetype(n));
     numbers.reserve(qsizetype(2 * n));
     pairs.reserve(qsizetype(n));
     UnionFind sets(n);
 
-    const auto numberKey = [](const QByteArray &name, char kind, QByteArrayView number) {
-        QByteArray k = name;
-        k += kind;
-        appendPiece(k, number);
-        return k;
+    const auto phoneOf = [&](size_t i) { return value(records[i], ContactRecord::Phone); };
+    const auto mobileOf = [&](size_t i) { return value(records[i], ContactRecord::Mobile); };
+    const auto same = [&](qint64 a, size_t b, bool phone, bool mobile) {
+        const size_t i = size_t(a);
+        return (!phone || phoneOf(i) == phoneOf(b)) && (!mobile || mobileOf(i) == mobileOf(b)) &&
+               DuplicateIndex::sameName(records[i], records[b]);
     };
     for (size_t i = 0; i < n; ++i) {
-        const ContactRecord &r = records[i];
-        keys[i] = nameKey(r);
-        const QByteArrayView phone = value(r, ContactRecord::Phone);
-        const QByteArrayView mobile = value(r, ContactRecord::Mobile);
-        Name &name = names[keys[i]];
-        if (name.first < 0)
-            name.first = qint64(i);
-        if (phone.isEmpty() && mobile.isEmpty() && name.bothEmpty < 0)
-            name.bothEmpty = qint64(i);
+        char folded[DuplicateIndex::NameRoom];
+        const QByteArrayView name(folded, DuplicateIndex::foldName(records[i], folded));
+        const QByteArrayView phone = phoneOf(i);
+        const QByteArrayView mobile = mobileOf(i);
+        keys[i] = {DuplicateIndex::hash('A', name, {}, {}),
+                   DuplicateIndex::hash('P', name, phone, {}),
+                   DuplicateIndex::hash('M', name, {}, mobile)};
+        Name &nm = names[keys[i].name];
+        if (nm.first < 0)
+            nm.first = qint64(i);
+        if (!same(nm.first, i, false, false))
+            continue; // another name of the same hash: left alone
+        if (phone.isEmpty() && mobile.isEmpty() && nm.bothEmpty < 0)
+            nm.bothEmpty = qint64(i);
         if (!phone.isEmpty()) {
-            Number &p = numbers[numberKey(keys[i], 'p', phone)];
+            Number &p = numbers[keys[i].phone];
             if (p.first < 0)
                 p.first = qint64(i);
-            if (mobile.isEmpty()) {
+            if (mobile.isEmpty() && same(p.first, i, true, false)) {
                 p.alone = true;
-                if (name.phoneOnly < 0)
-                    name.phoneOnly = qint64(i);
+                if (nm.phoneOnly < 0)
+                    nm.phoneOnly = qint64(i);
             }
         }
         if (!mobile.isEmpty()) {
-            Number &m = numbers[numberKey(keys[i], 'm', mobile)];
+            Number &m = numbers[keys[i].mobile];
             if (m.first < 0)
                 m.first = qint64(i);
-            if (phone.isEmpty()) {
+            if (phone.isEmpty() && same(m.first, i, false, true)) {
                 m.alone = true;
-                if (name.mobileOnly < 0)
-                    name.mobileOnly = qint64(i);
+                if (nm.mobileOnly < 0)
+                    nm.mobileOnly = qint64(i);
             }
         }
-        QByteArray pair = numberKey(keys[i], 'p', phone);
-        appendPiece(pair, mobile);
-        if (const auto it = pairs.constFind(pair); it != pairs.cend())
-            sets.join(qint64(i), *it);
-        else
+        const quint64 pair = DuplicateIndex::hash('X', name, phone, mobile);
+        if (const auto it = pairs.constFind(pair); it == pairs.cend())
             pairs.insert(pair, qint64(i));
+        else if (same(*it, i, true, true))
+            sets.join(qint64(i), *it);
     }
     for (size_t i = 0; i < n; ++i) {
-        const ContactRecord &r = records[i];
-        const QByteArrayView phone = value(r, ContactRecord::Phone);
-        const QByteArrayView mobile = value(r, ContactRecord::Mobile);
-        const Name &name = names[keys[i]];
+        const QByteArrayView phone = phoneOf(i);
+        const QByteArrayView mobile = mobileOf(i);
+        const Name &name = *names.constFind(keys[i].name);
+        if (!same(name.first, i, false, false))
+            continue;
         if (name.bothEmpty >= 0) {
             sets.join(qint64(i), name.first);
             continue;
         }
         if (!phone.isEmpty())
-            if (const Number &p = numbers[numberKey(keys[i], 'p', phone)]; p.alone)
+            if (const Number &p = *numbers.constFind(keys[i].phone);
+                p.alone && same(p.first, i, true, false))
                 sets.join(qint64(i), p.first);
         if (!mobile.isEmpty())
-            if (const Number &m = numbers[numberKey(keys[i], 'm', mobile)]; m.alone)
+            if (const Number &m = *numbers.constFind(keys[i].mobile);
+                m.alone && same(m.first, i, false, true))
                 sets.join(qint64(i), m.first);
         if (name.phoneOnly >= 0 && name.mobileOnly >= 0 && (phone.isEmpty() || mobile.isEmpty()))
             sets.join(qint64(i), name.phoneOnly);

@@ -216,8 +216,10 @@ QString RecordBuilder::idCaption()
 QString RecordBuilder::oneLine(const QString &address)
 {
     QStringList lines;
-    for (const QStringView line : QStringView(address).tokenize(u'\n')) {
-        const QStringView t = line.trimmed(); // a CR of CR LF too
+    QString text = address;
+    text.replace(u'\r', u'\n');
+    for (const QStringView line : QStringView(text).tokenize(u'\n')) {
+        const QStringView t = line.trimmed();
         if (!t.isEmpty())
             lines << t.toString();
     }
@@ -233,21 +235,33 @@ ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
     setField(record, ContactRecord::Name, draft.name, notes, changed);
     setField(record, ContactRecord::Family, draft.family, notes, changed);
 
+    // Most numbers fit as written and take the way of every other field.
+    const auto asWritten = [](const DraftText &t, ContactRecord::Field f) {
+        return t.isEmpty() || (t.isUtf8() && t.utf8View().size() <= ContactRecord::width(f) &&
+                               !t.utf8View().contains(':'));
+    };
+    const bool phoneAsWritten = asWritten(draft.phone, ContactRecord::Phone);
+    const bool mobileAsWritten = asWritten(draft.mobile, ContactRecord::Mobile);
     PhoneNumber::Fit phone;
     PhoneNumber::Fit mobile;
-    if (!draft.phone.isEmpty())
+    if (!phoneAsWritten)
         phone = fitNumber(draft.phone, PhoneNumber::Field::Telephone, changed, notes);
-    if (!draft.mobile.isEmpty())
+    if (!mobileAsWritten)
         mobile = fitNumber(draft.mobile, PhoneNumber::Field::Mobile, changed, notes);
-    if (mobile.number.isEmpty() && PhoneNumber::isIranianMobile(phone.number)) {
+    const bool noMobile = mobileAsWritten ? draft.mobile.isEmpty() : mobile.number.isEmpty();
+    if (!phoneAsWritten && noMobile && PhoneNumber::isIranianMobile(phone.number)) {
         // The only number, and a mobile one: the field it belongs in is free.
-        std::swap(phone, mobile);
+        setField(record, ContactRecord::Phone, DraftText(), notes, changed);
+        setField(record, ContactRecord::Mobile, phone.number, notes, changed);
         changed.add(RecordChanges::MovedToMobile);
+    } else {
+        if (!phone.areaCodeSetAside.isEmpty())
+            changed.setAside(phone.areaCodeSetAside);
+        setField(record, ContactRecord::Phone,
+                 phoneAsWritten ? draft.phone : DraftText(phone.number), notes, changed);
+        setField(record, ContactRecord::Mobile,
+                 mobileAsWritten ? draft.mobile : DraftText(mobile.number), notes, changed);
     }
-    if (!phone.areaCodeSetAside.isEmpty())
-        changed.setAside(phone.areaCodeSetAside);
-    setField(record, ContactRecord::Phone, phone.number, notes, changed);
-    setField(record, ContactRecord::Mobile, mobile.number, notes, changed);
 
     if (hasLineBreak(draft.address)) {
         changed.add(RecordChanges::LinesJoined);
