@@ -8,39 +8,48 @@
 #include <QScrollBar>
 #include <QTreeView>
 
-#include "HalvexInfo.h"
 #include "mainwindow/ContactListModel.h"
+#include "mainwindow/FrmMainServices.h"
 #include "mainwindow/ImageList.h"
 #include "mainwindow/LeftToRightDelegate.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/ModalBoxes.h"
 #include "store/ContactStore.h"
+#include "ui_FrmMain.h"
 
-AddListPage::AddListPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes,
-                         QWidget *dialogParent)
-    : m_c(controls), m_store(store), m_boxes(boxes), m_dialogParent(dialogParent),
-      m_form(controls.fields, boxes, dialogParent), m_images(std::make_unique<ImageList>())
+AddListPage::AddListPage(Ui::FrmMain &ui, const FrmMainServices &services, QWidget *dialogParent)
+    : m_fields{ui.Text1, ui.Text2, ui.Text3, ui.Text4, ui.Text5, ui.Text6}, m_list(ui.l1),
+      m_store(services.store), m_boxes(services.boxes), m_dialogParent(dialogParent),
+      m_form(m_fields, services.boxes, dialogParent), m_images(std::make_unique<ImageList>())
 {
     m_listModel = new ContactListModel(m_images.get(), this);
-    m_c.list->setModel(m_listModel);
-    auto *numbers = new LeftToRightDelegate(m_c.list);
+    m_list->setModel(m_listModel);
+    auto *numbers = new LeftToRightDelegate(m_list);
     for (int column : {ContactListModel::PhoneColumn, ContactListModel::MobileColumn,
                        ContactListModel::IdColumn})
-        m_c.list->setItemDelegateForColumn(column, numbers);
-    m_c.list->header()->setSectionResizeMode(QHeaderView::Interactive);
-    m_c.list->header()->setStretchLastSection(false);
+        m_list->setItemDelegateForColumn(column, numbers);
+    QHeaderView *header = m_list->header();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
     // Fitting reads the rows in sight only; Qt's default of 1000 rows costs
     // tens of milliseconds on a full directory.
-    m_c.list->header()->setResizeContentsPrecision(0);
+    header->setResizeContentsPrecision(0);
+    // A heading click sorts by its column, a second one reverses. Not the view's
+    // own sorting, which would sort at once: the list starts in file order.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setSortIndicatorShown(true);
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sortIndicatorChanged, m_listModel, &ContactListModel::sort);
 
-    connect(m_c.add, &QAbstractButton::clicked, this, &AddListPage::cmdAdd_Click);
-    connect(m_c.display, &QAbstractButton::clicked, this, &AddListPage::cmdDisplay_Click);
+    connect(ui.cmdAdd, &QAbstractButton::clicked, this, &AddListPage::cmdAdd_Click);
+    connect(ui.cmdDisplay, &QAbstractButton::clicked, this, &AddListPage::cmdDisplay_Click);
 }
 
 AddListPage::~AddListPage()
 {
     // The list draws its icons from m_images; closing the window would make
     // the header ask for them after they are gone.
-    m_c.list->setModel(nullptr);
+    m_list->setModel(nullptr);
 }
 
 bool AddListPage::countRecords()
@@ -58,14 +67,14 @@ void AddListPage::proposeNextId(qint64 recordCount)
 {
     // Past the last record number there is nothing to propose.
     if (recordCount >= ContactStore::MaxRecords)
-        m_c.fields[4]->clear();
+        m_fields[4]->clear();
     else
-        m_c.fields[4]->setText(QString::number(recordCount + 1));
+        m_fields[4]->setText(QString::number(recordCount + 1));
 }
 
 void AddListPage::showStoreError(const StoreError &error)
 {
-    m_boxes.critical(m_dialogParent, error.message(), QLatin1String(HalvexInfo::Name));
+    m_boxes.critical(m_dialogParent, error.message(), kTitle);
 }
 
 void AddListPage::tellFull()
@@ -73,7 +82,7 @@ void AddListPage::tellFull()
     m_boxes.critical(m_dialogParent,
                      QStringLiteral("دفترچه پر است: بيش از %1 شخص را نمي توان ذخيره کرد.")
                          .arg(ContactStore::MaxRecords),
-                     QLatin1String(HalvexInfo::Name));
+                     kTitle);
 }
 
 void AddListPage::cmdAdd_Click()
@@ -102,7 +111,7 @@ void AddListPage::cmdAdd_Click()
 
     m_form.clear();
     proposeNextId(recordsAfter);
-    m_c.fields[0]->setFocus();
+    m_fields[0]->setFocus();
 }
 
 void AddListPage::showImported(qint64 recordsAfter)
@@ -114,16 +123,10 @@ void AddListPage::showImported(qint64 recordsAfter)
 void AddListPage::cmdDisplay_Click()
 {
     std::vector<ContactRecord> records;
-    qint64 expected = 0;
-    if (m_store.CountWholeRecords(expected).ok())
-        records.reserve(size_t(expected));
-    const StoreError e = m_store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
-        records.push_back(r);
-        return true;
-    });
+    const StoreError e = m_store.ReadAll(records);
     // Columns show even when the file could not be read. A reset forgets the
     // widths the user gave the columns, so they are carried over.
-    QHeaderView *header = m_c.list->header();
+    QHeaderView *header = m_list->header();
     QList<int> widths;
     for (int c = 0; c < header->count(); ++c)
         widths << header->sectionSize(c);
@@ -144,14 +147,14 @@ void AddListPage::fitColumns()
     // Header and visible content, within reason; the user may resize them after.
     constexpr int kWidest = 220;
     for (int c = 0; c < m_listModel->columnCount(); ++c) {
-        m_c.list->resizeColumnToContents(c);
-        if (m_c.list->columnWidth(c) > kWidest)
-            m_c.list->setColumnWidth(c, kWidest);
+        m_list->resizeColumnToContents(c);
+        if (m_list->columnWidth(c) > kWidest)
+            m_list->setColumnWidth(c, kWidest);
     }
 }
 
 void AddListPage::showFirstColumn()
 {
-    QScrollBar *bar = m_c.list->horizontalScrollBar();
+    QScrollBar *bar = m_list->horizontalScrollBar();
     bar->setValue(bar->minimum());
 }

@@ -13,23 +13,19 @@ class ContactStore;
 class ImageList;
 class ModalBoxes;
 class StoreError;
+struct FrmMainServices;
+namespace Ui {
+class FrmMain;
+}
 
 // The add page, which writes a new contact at the end of the data file, and the
-// list page, which shows every contact in file order when asked.
+// list page, which shows every contact when asked, in file order or sorted by
+// the column whose heading was clicked.
 class AddListPage : public QObject
 {
     Q_OBJECT
 public:
-    struct Controls
-    {
-        ContactForm::Boxes fields{}; // Text1 to Text6
-        QAbstractButton *add = nullptr;
-        QTreeView *list = nullptr;
-        QAbstractButton *display = nullptr;
-    };
-
-    AddListPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes,
-                QWidget *dialogParent);
+    AddListPage(Ui::FrmMain &ui, const FrmMainServices &services, QWidget *dialogParent);
     ~AddListPage() override;
 
     // The window's load step: counts the records and proposes the next number.
@@ -48,7 +44,8 @@ private:
     void showStoreError(const StoreError &error);
     void tellFull();
 
-    Controls m_c;
+    ContactForm::Boxes m_fields; // Text1 to Text6
+    QTreeView *m_list;
     ContactStore &m_store;
     ModalBoxes &m_boxes;
     QWidget *m_dialogParent;

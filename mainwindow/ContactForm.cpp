@@ -1,9 +1,14 @@
 #include "mainwindow/ContactForm.h"
 
+#include <cstring>
+#include <vector>
+
 #include <QLineEdit>
 
-#include "HalvexInfo.h"
+#include "contacts/PhoneNumber.h"
 #include "mainwindow/FieldCaptions.h"
+#include "mainwindow/PersianLetters.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/ModalBoxes.h"
 #include "store/Cp1256Codec.h"
 #include "store/IdNumber.h"
@@ -59,6 +64,26 @@ QString withoutTrailingSpaces(QString s)
     return s;
 }
 
+// Isolated, so a Latin or numeric value keeps its order inside the Persian line.
+QString quotedLine(int box, const QString &value)
+{
+    return u'\n' + FieldCaptions::of(box) + QStringLiteral(": «\u2068") + value +
+           QStringLiteral("\u2069»");
+}
+
+// The number written so that it fits, when it does not fit as typed but would.
+std::optional<PhoneNumber::Fit> fittedNumber(ContactRecord::Field field, const QString &typed)
+{
+    if (field != ContactRecord::Phone && field != ContactRecord::Mobile)
+        return std::nullopt;
+    PhoneNumber::Fit fit =
+        PhoneNumber::fit(typed, field == ContactRecord::Phone ? PhoneNumber::Field::Telephone
+                                                              : PhoneNumber::Field::Mobile);
+    if (!fit.fits || fit.number.isEmpty())
+        return std::nullopt;
+    return fit;
+}
+
 } // namespace
 
 ContactForm::ContactForm(const Boxes &boxes, ModalBoxes &modal, QWidget *dialogParent)
@@ -66,53 +91,87 @@ ContactForm::ContactForm(const Boxes &boxes, ModalBoxes &modal, QWidget *dialogP
 {
 }
 
-std::optional<ContactRecord> ContactForm::record() const
+std::optional<ContactRecord> ContactForm::record(const ContactRecord *shown) const
 {
     QLineEdit *idBox = m_boxes[kIdBox];
     qint16 id = 0;
     if (const IdNumber::Result r = IdNumber::parse(idBox->text(), id); r != IdNumber::Ok) {
-        m_modal.critical(m_dialogParent, IdNumber::message(r), QLatin1String(HalvexInfo::Name));
+        m_modal.critical(m_dialogParent, IdNumber::message(r), kTitle);
         idBox->setFocus();
         idBox->selectAll();
         return std::nullopt;
     }
     ContactRecord record;
-    for (const TextBox &t : kTextBoxes)
-        record.setText(t.field, m_boxes[size_t(t.box)]->text());
+    for (const TextBox &t : kTextBoxes) {
+        const QString typed = m_boxes[size_t(t.box)]->text();
+        if (shown && typed == PersianLetters::shown(shown->text(t.field)))
+            std::memcpy(record.data() + ContactRecord::offset(t.field),
+                        shown->fieldBytes(t.field).data(), size_t(ContactRecord::width(t.field)));
+        else
+            record.setText(t.field, typed);
+    }
     record.setID(id);
     if (!userAcceptsCuts(record))
         return std::nullopt;
     return record;
 }
 
-bool ContactForm::userAcceptsCuts(const ContactRecord &record) const
+bool ContactForm::userAcceptsCuts(ContactRecord &record) const
 {
-    QString list;
+    QString cuts;
+    QString refits;
+    std::vector<std::pair<QLineEdit *, QString>> refitted;
     QLineEdit *first = nullptr;
     int firstWidth = 0;
     for (const TextBox &t : kTextBoxes) {
         QLineEdit *box = m_boxes[size_t(t.box)];
         if (!losesText(box->text(), ContactRecord::width(t.field)))
             continue;
+        if (const std::optional<PhoneNumber::Fit> fit = fittedNumber(t.field, box->text())) {
+            record.setText(t.field, fit->number);
+            refitted.emplace_back(box, fit->number);
+            refits += quotedLine(t.box, fit->number);
+            if (!fit->areaCodeSetAside.isEmpty())
+                refits += QStringLiteral(
+                              " (کد شهر \u2068%1\u2069 کنار گذاشته می‌شود)")
+                              .arg(fit->areaCodeSetAside);
+            continue;
+        }
         if (!first) {
             first = box;
             firstWidth = ContactRecord::width(t.field);
         }
-        // Isolated, so a Latin or numeric value keeps its order inside the Persian line.
-        list += u'\n' + FieldCaptions::of(t.box) + QStringLiteral(": «\u2068") +
-                withoutTrailingSpaces(record.text(t.field)) + QStringLiteral("\u2069»");
+        cuts +=
+            quotedLine(t.box, PersianLetters::shown(withoutTrailingSpaces(record.text(t.field))));
     }
-    if (!first)
+    if (!first && refitted.empty())
         return true;
 
-    const QString text = QStringLiteral("اين متن ها از جاي خود در فايل بلندترند و فقط تا اينجا "
-                                        "ذخيره مي شوند:") +
-                         list + QStringLiteral("\n\nآيا به همين صورت ذخيره شود؟");
+    QString text;
+    if (!refitted.empty())
+        text = QStringLiteral("این شماره‌ها به شکلی که نوشته شده‌اند جا نمی‌شوند و به این "
+                              "شکل "
+                              "ذخیره می‌شوند:") +
+               refits;
+    if (first)
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                QStringLiteral("اين متن ها از جاي خود در فايل بلندترند و فقط تا اينجا "
+                               "ذخيره مي شوند:") +
+                cuts;
+    text += QStringLiteral("\n\nآيا به همين صورت ذخيره شود؟");
     const ModalBoxes::Answer answer =
-        m_modal.message(m_dialogParent, text, QLatin1String(HalvexInfo::Name),
-                        ModalBoxes::Exclamation, ModalBoxes::YesNo, ModalBoxes::AnswerNo);
-    if (answer == ModalBoxes::AnswerYes)
+        m_modal.message(m_dialogParent, text, kTitle, ModalBoxes::Exclamation, ModalBoxes::YesNo,
+                        ModalBoxes::AnswerNo);
+    if (answer == ModalBoxes::AnswerYes) {
+        // The boxes show what was stored.
+        for (const auto &[box, number] : refitted)
+            box->setText(number);
         return true;
+    }
+    if (!first) {
+        refitted.front().first->setFocus();
+        return false;
+    }
     // Show what would have been lost, so it can be shortened by hand.
     const qsizetype fits = fittingLength(first->text(), firstWidth);
     first->setFocus();

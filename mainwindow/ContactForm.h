@@ -19,13 +19,16 @@ public:
     ContactForm(const Boxes &boxes, ModalBoxes &modal, QWidget *dialogParent);
 
     // Nothing when the number is bad, or when asked whether to store a text
-    // cut to its field the user says No; the boxes stay as they were typed.
-    std::optional<ContactRecord> record() const;
+    // cut to its field (or a number in its fitted form) the user says No; the
+    // boxes stay as they were typed. A box that still shows its field of
+    // `shown` keeps that field's stored bytes.
+    std::optional<ContactRecord> record(const ContactRecord *shown = nullptr) const;
 
     void clear();
 
 private:
-    bool userAcceptsCuts(const ContactRecord &record) const;
+    // Numbers that fit once written the usual way go in that form if the user agrees.
+    bool userAcceptsCuts(ContactRecord &record) const;
 
     Boxes m_boxes;
     ModalBoxes &m_modal;

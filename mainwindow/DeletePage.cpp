@@ -2,18 +2,19 @@
 
 #include <QAbstractButton>
 
-#include "HalvexInfo.h"
+#include "mainwindow/FrmMainServices.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/ModalBoxes.h"
 #include "store/ContactStore.h"
+#include "ui_FrmMain.h"
 
-DeletePage::DeletePage(const SearchPage::Controls &controls, QAbstractButton *remove,
-                       ContactStore &store, ModalBoxes &boxes, bool &hintCleared,
+DeletePage::DeletePage(Ui::FrmMain &ui, const FrmMainServices &services, bool &hintCleared,
                        QWidget *dialogParent)
-    : QObject(dialogParent),
-      m_search(new SearchPage(controls, store, boxes, hintCleared, dialogParent)), m_store(store),
-      m_boxes(boxes), m_dialogParent(dialogParent)
+    : QObject(dialogParent), m_search(new SearchPage(ui, SearchPage::Tab::Delete, services.store,
+                                                     services.boxes, hintCleared, dialogParent)),
+      m_store(services.store), m_boxes(services.boxes), m_dialogParent(dialogParent)
 {
-    connect(remove, &QAbstractButton::clicked, this, &DeletePage::CmdDelete_Click);
+    connect(ui.CmdDelete, &QAbstractButton::clicked, this, &DeletePage::CmdDelete_Click);
 }
 
 void DeletePage::CmdDelete_Click()
@@ -28,11 +29,11 @@ void DeletePage::CmdDelete_Click()
     const ContactRecord seen = m_search->selectedBytes();
     if (StoreError e = m_store.DeleteRecord(m_search->SelectedRecord(), &seen)) {
         if (!e.tookEffect()) {
-            m_boxes.critical(m_dialogParent, e.message(), QLatin1String(HalvexInfo::Name));
+            m_boxes.critical(m_dialogParent, e.message(), kTitle);
             return;
         }
-        m_boxes.message(m_dialogParent, e.message(), QLatin1String(HalvexInfo::Name),
-                        ModalBoxes::Exclamation, ModalBoxes::Ok, ModalBoxes::AnswerOk);
+        m_boxes.message(m_dialogParent, e.message(), kTitle, ModalBoxes::Exclamation,
+                        ModalBoxes::Ok, ModalBoxes::AnswerOk);
     }
     // The boxes keep the removed contact; the number now names its successor.
     m_search->clearSelection();

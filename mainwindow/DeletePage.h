@@ -4,8 +4,7 @@
 
 #include "mainwindow/SearchPage.h"
 
-class ContactStore;
-class ModalBoxes;
+struct FrmMainServices;
 
 // The delete page: its own search selects a contact, and the delete button
 // removes that record after the user confirms.
@@ -13,8 +12,8 @@ class DeletePage : public QObject
 {
     Q_OBJECT
 public:
-    DeletePage(const SearchPage::Controls &controls, QAbstractButton *remove, ContactStore &store,
-               ModalBoxes &boxes, bool &hintCleared, QWidget *dialogParent);
+    DeletePage(Ui::FrmMain &ui, const FrmMainServices &services, bool &hintCleared,
+               QWidget *dialogParent);
 
     SearchPage *search() const { return m_search; }
 

@@ -9,33 +9,25 @@
 #include <QSaveFile>
 
 #include "contacts/ExportFile.h"
-#include "HalvexInfo.h"
 #include "mainwindow/BackgroundWork.h"
+#include "mainwindow/FrmMainServices.h"
+#include "mainwindow/LastFolder.h"
 #include "mainwindow/PhoneList.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/FileDialogs.h"
 #include "platform/ModalBoxes.h"
 #include "platform/TodayDate.h"
 #include "store/ContactStore.h"
 
-namespace {
-
-const QString kTitle = QLatin1String(HalvexInfo::Name);
-
-} // namespace
-
-DirectoryPrint::DirectoryPrint(const Services &services, QWidget *window)
+DirectoryPrint::DirectoryPrint(const FrmMainServices &services, LastFolder &folder, QWidget *window)
     : QObject(window), m_store(services.store), m_boxes(services.boxes),
-      m_fileDialogs(services.fileDialogs), m_date(services.date), m_window(window),
-      m_folder(QDir::homePath())
+      m_fileDialogs(services.fileDialogs), m_date(services.date), m_window(window), m_folder(folder)
 {
 }
 
 bool DirectoryPrint::readRecords(std::vector<ContactRecord> &records)
 {
-    const StoreError e = m_store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
-        records.push_back(r);
-        return true;
-    });
+    const StoreError e = m_store.ReadAll(records);
     if (e)
         m_boxes.critical(m_window, e.message(), kTitle);
     return !e;
@@ -46,8 +38,9 @@ bool DirectoryPrint::print(QPrinter &printer)
     std::vector<ContactRecord> records;
     if (!readRecords(records))
         return false;
-    PhoneList list(kTitle, m_date.dateLine(), std::move(records));
-    BackgroundWork::Foreground progress(m_window, QStringLiteral("آماده کردن صفحه ها..."));
+    PhoneList list(PhoneList::dateLine(m_date), records);
+    BackgroundWork::Foreground progress(m_window,
+                                        QStringLiteral("آماده کردن صفحه‌ها..."));
     return list.paint(
         printer, [&progress](qint64 done, qint64 total) { return progress.step(done, total); });
 }
@@ -57,7 +50,7 @@ void DirectoryPrint::preview()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-    printer.setDocName(kTitle);
+    printer.setDocName(PhoneList::title());
     QPrintPreviewDialog dialog(&printer, m_window);
     dialog.setObjectName(QStringLiteral("preview"));
     dialog.setWindowTitle(QStringLiteral("پيش نمايش چاپ"));
@@ -70,19 +63,20 @@ void DirectoryPrint::preview()
 void DirectoryPrint::savePdf()
 {
     const auto saved = m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره به صورت PDF"),
-                                              QDir(m_folder).filePath(QStringLiteral("halvex.pdf")),
+                                              m_folder.file(QStringLiteral("halvex.pdf")),
                                               {QStringLiteral("PDF (*.pdf)")});
     if (!saved)
         return;
-    m_folder = QFileInfo(saved->file).absolutePath();
+    m_folder.remember(saved->file);
     std::vector<ContactRecord> records;
     if (!readRecords(records))
         return;
-    PhoneList list(kTitle, m_date.dateLine(), std::move(records));
+    PhoneList list(PhoneList::dateLine(m_date), records);
+    records.clear();
     QString why;
     bool written = false;
     const bool finished = BackgroundWork::run(
-        m_window, QStringLiteral("ذخيره PDF..."), [&](BackgroundWork::Control &control) {
+        m_window, QStringLiteral("ذخیره PDF..."), [&](BackgroundWork::Control &control) {
             // Written beside the old file and renamed over it once whole.
             QSaveFile file(saved->file);
             if (!ExportFile::openPrivate(file, why))
@@ -96,7 +90,7 @@ void DirectoryPrint::savePdf()
         });
     if (finished && !written)
         m_boxes.critical(m_window,
-                         QStringLiteral("ذخيره PDF در «%1» ناموفق بود: %2\nفايل پيشين، اگر بود، "
+                         QStringLiteral("ذخیره PDF در «%1» ناموفق بود: %2\nفایل پیشین، اگر بود، "
                                         "دست نخورد.")
                              .arg(QDir::toNativeSeparators(saved->file), why),
                          kTitle);

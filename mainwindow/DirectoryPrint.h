@@ -8,9 +8,11 @@
 
 class ContactStore;
 class FileDialogs;
+class LastFolder;
 class ModalBoxes;
 class QPrinter;
 class TodayDate;
+struct FrmMainServices;
 
 // The printed phone list from the window: a print preview, from which the
 // system's print dialog prints, and a PDF file.
@@ -18,15 +20,7 @@ class DirectoryPrint : public QObject
 {
     Q_OBJECT
 public:
-    struct Services
-    {
-        ContactStore &store;
-        ModalBoxes &boxes;
-        FileDialogs &fileDialogs;
-        TodayDate &date;
-    };
-
-    DirectoryPrint(const Services &services, QWidget *window);
+    DirectoryPrint(const FrmMainServices &services, LastFolder &folder, QWidget *window);
 
     void preview();
     void savePdf();
@@ -43,5 +37,5 @@ private:
     FileDialogs &m_fileDialogs;
     TodayDate &m_date;
     QWidget *m_window;
-    QString m_folder;
+    LastFolder &m_folder;
 };

@@ -3,26 +3,23 @@
 #include <memory>
 #include <vector>
 
-#include <QAbstractItemView>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
 #include <QMimeData>
-#include <QKeyEvent>
 
 #include "contacts/ExportFile.h"
 #include "contacts/InputBuffer.h"
 #include "contacts/InputFile.h"
-#include "HalvexInfo.h"
 #include "mainwindow/BackgroundWork.h"
+#include "mainwindow/FrmMainServices.h"
 #include "mainwindow/ImportDialog.h"
+#include "mainwindow/LastFolder.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/FileDialogs.h"
 #include "platform/ModalBoxes.h"
 #include "store/ContactStore.h"
 
 namespace {
-
-const QString kTitle = QLatin1String(HalvexInfo::Name);
 
 const QStringList kExportFilters = {QStringLiteral("vCard 4.0 (*.vcf *.vcard)"),
                                     QStringLiteral("vCard 3.0 (*.vcf *.vcard)"),
@@ -39,60 +36,22 @@ bool importable(const QString &file)
 
 } // namespace
 
-DirectoryTransfer::DirectoryTransfer(QAbstractItemView *list, const Services &services,
+DirectoryTransfer::DirectoryTransfer(const FrmMainServices &services, LastFolder &folder,
                                      Imported imported, QWidget *window)
-    : QObject(window), m_list(list), m_store(services.store), m_boxes(services.boxes),
+    : QObject(window), m_store(services.store), m_boxes(services.boxes),
       m_fileDialogs(services.fileDialogs), m_imported(std::move(imported)), m_window(window),
-      m_folder(QDir::homePath())
+      m_folder(folder)
 {
-    m_menu = new QMenu(list);
-    m_menu->setObjectName(QStringLiteral("mnuList"));
-    m_menu->setLayoutDirection(Qt::RightToLeft);
-    const auto add = [this](const char *name, const QString &text) {
-        QAction *action = m_menu->addAction(text);
-        action->setObjectName(QLatin1String(name));
-        return action;
-    };
-    connect(add("mnuImport", QStringLiteral("وارد کردن از فايل...")), &QAction::triggered, this,
-            [this] {
-                const QStringList files = m_fileDialogs.openFiles(
-                    m_window, QStringLiteral("وارد کردن از فايل"), m_folder,
-                    QStringLiteral("vCard و CSV (*.vcf *.vcard *.csv);;vCard (*.vcf *.vcard);;"
-                                   "CSV (*.csv)"));
-                if (!files.isEmpty())
-                    importFiles(files);
-            });
-    connect(add("mnuExport", QStringLiteral("ذخيره همه در فايل...")), &QAction::triggered, this,
-            &DirectoryTransfer::exportAll);
-    m_menu->addSeparator();
-    m_preview = add("mnuPreview", QStringLiteral("پيش نمايش چاپ..."));
-    m_pdf = add("mnuPdf", QStringLiteral("ذخيره به صورت PDF..."));
-
-    // The right button and the Menu key come as a context menu request;
-    // Shift+F10 is the other key for it.
-    list->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { showMenu(m_list->viewport()->mapToGlobal(at)); });
-    list->installEventFilter(this);
 }
 
-bool DirectoryTransfer::eventFilter(QObject *watched, QEvent *event)
+void DirectoryTransfer::chooseAndImport()
 {
-    if (watched == m_list && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
-            const QRect item = m_list->visualRect(m_list->currentIndex());
-            const QPoint at = item.isValid() ? item.center() : m_list->viewport()->rect().center();
-            showMenu(m_list->viewport()->mapToGlobal(at));
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void DirectoryTransfer::showMenu(const QPoint &at)
-{
-    m_menu->popup(at);
+    const QStringList files =
+        m_fileDialogs.openFiles(m_window, QStringLiteral("وارد کردن از فايل"), m_folder.path(),
+                                QStringLiteral("vCard و CSV (*.vcf *.vcard *.csv);;vCard (*.vcf "
+                                               "*.vcard);;CSV (*.csv)"));
+    if (!files.isEmpty())
+        importFiles(files);
 }
 
 void DirectoryTransfer::fail(const QString &text)
@@ -129,7 +88,8 @@ void DirectoryTransfer::drop(const QList<QUrl> &urls)
         importFiles(files);
 }
 
-DirectoryTransfer::Prepared DirectoryTransfer::prepareImport(const QStringList &files)
+DirectoryTransfer::Prepared DirectoryTransfer::prepareImport(const QStringList &files,
+                                                             bool addDuplicates)
 {
     Prepared prepared;
     const bool finished = BackgroundWork::run(
@@ -153,6 +113,7 @@ DirectoryTransfer::Prepared DirectoryTransfer::prepareImport(const QStringList &
             ContactImport job(
                 m_store, [&](const QString &line) { prepared.report << line; },
                 [](const QString &) {});
+            job.setAddDuplicates(addDuplicates);
             prepared.ok = job.prepare(sources, ContactImport::Auto, prepared.plan, &control.stop);
         });
     prepared.stopped = !finished;
@@ -188,8 +149,8 @@ bool DirectoryTransfer::commitImport(const Prepared &prepared)
 
 void DirectoryTransfer::importFiles(const QStringList &files)
 {
-    m_folder = QFileInfo(files.constFirst()).absolutePath();
-    const Prepared prepared = prepareImport(files);
+    m_folder.remember(files.constFirst());
+    Prepared prepared = prepareImport(files);
     if (prepared.stopped)
         return;
     if (!prepared.ok) {
@@ -197,26 +158,37 @@ void DirectoryTransfer::importFiles(const QStringList &files)
              prepared.report.join(u'\n'));
         return;
     }
-    if (prepared.plan.records.empty()) {
+    if (prepared.plan.records.empty() && prepared.plan.duplicatesLeftOut == 0) {
         m_boxes.message(m_window, QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."),
                         kTitle, ModalBoxes::Information, ModalBoxes::Ok, ModalBoxes::AnswerOk);
         return;
     }
-    ImportDialog dialog(qint64(prepared.plan.records.size()), prepared.plan.total(),
-                        prepared.report, m_window);
+    ImportDialog dialog(prepared.plan, prepared.report, m_window);
     if (m_boxes.exec(dialog) != QDialog::Accepted)
         return;
-    commitImport(prepared);
+    if (dialog.addsDuplicates()) {
+        // Read again with the duplicates kept, so they are numbered in order.
+        prepared = prepareImport(files, true);
+        if (prepared.stopped)
+            return;
+        if (!prepared.ok) {
+            fail(QStringLiteral("وارد کردن انجام نشد؛ چيزي نوشته نشد.\n") +
+                 prepared.report.join(u'\n'));
+            return;
+        }
+    }
+    if (!prepared.plan.records.empty())
+        commitImport(prepared);
 }
 
 void DirectoryTransfer::exportAll()
 {
-    const auto saved = m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره همه در فايل"),
-                                              QDir(m_folder).filePath(QStringLiteral("halvex.vcf")),
-                                              kExportFilters);
+    const auto saved =
+        m_fileDialogs.saveFile(m_window, QStringLiteral("ذخيره همه در فايل"),
+                               m_folder.file(QStringLiteral("halvex.vcf")), kExportFilters);
     if (!saved)
         return;
-    m_folder = QFileInfo(saved->file).absolutePath();
+    m_folder.remember(saved->file);
     const ContactExport::Format format =
         kExportFormats[std::clamp(saved->filter, 0, int(std::size(kExportFormats)) - 1)];
     ExportFile::Outcome outcome = ExportFile::Written;

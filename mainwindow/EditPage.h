@@ -5,8 +5,7 @@
 #include "mainwindow/ContactForm.h"
 #include "mainwindow/SearchPage.h"
 
-class ContactStore;
-class ModalBoxes;
+struct FrmMainServices;
 
 // The edit page: its own search selects a contact, and the save button
 // rewrites that record from the page's boxes.
@@ -14,8 +13,8 @@ class EditPage : public QObject
 {
     Q_OBJECT
 public:
-    EditPage(const SearchPage::Controls &controls, QAbstractButton *save, ContactStore &store,
-             ModalBoxes &boxes, bool &hintCleared, QWidget *dialogParent);
+    EditPage(Ui::FrmMain &ui, const FrmMainServices &services, bool &hintCleared,
+             QWidget *dialogParent);
 
     SearchPage *search() const { return m_search; }
 

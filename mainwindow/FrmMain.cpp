@@ -1,10 +1,9 @@
 #include "mainwindow/FrmMain.h"
 
-#include <QAction>
 #include <QDropEvent>
 #include <QEvent>
-#include <QMimeData>
 #include <QFile>
+#include <QMimeData>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QRegularExpression>
@@ -16,11 +15,12 @@
 #include "HalvexInfo.h"
 #include "mainwindow/AddListPage.h"
 #include "mainwindow/DeletePage.h"
-#include "mainwindow/DirectoryPrint.h"
 #include "mainwindow/DirectoryTransfer.h"
 #include "mainwindow/EditPage.h"
+#include "mainwindow/ListMenu.h"
 #include "mainwindow/SearchPage.h"
 #include "mainwindow/SettingsPage.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/Fonts.h"
 #include "platform/Launcher.h"
 #include "platform/ModalBoxes.h"
@@ -29,8 +29,6 @@
 #include "ui_FrmMain.h"
 
 namespace {
-
-const QString kTitle = QLatin1String(HalvexInfo::Name);
 
 QString helpText(const QString &name)
 {
@@ -87,97 +85,27 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
     keyOutBlack(m_ui->CmdAddTab);
     keyOutBlack(m_ui->CmdDeleteTab);
 
-    // The tab headers are blank; a screen reader says what each page is.
-    QTabBar *tabs = m_ui->SSTab1->tabBar();
-    tabs->setAccessibleName(QStringLiteral("صفحه ها"));
-    const QAbstractButton *pageButtons[] = {
-        m_ui->CmdListTab,   m_ui->CmdAddTab,     m_ui->CmdEditTab, m_ui->CmdSearchTab,
-        m_ui->CmdDeleteTab, m_ui->CmdSettingTab, m_ui->CmdHelpTab};
-    for (int i = 0; i < tabs->count() && i < 7; ++i)
-        tabs->setAccessibleTabName(i, pageButtons[i]->text());
-
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(100);
     connect(m_timer, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
     m_timer->start();
 
-    const std::pair<QAbstractButton *, int> pages[] = {
-        {m_ui->CmdListTab, 0},   {m_ui->CmdAddTab, 1},    {m_ui->CmdEditTab, 2},
-        {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdHelpTab, 6},
-        {m_ui->CmdHelp, 6},
-    };
-    for (const auto &page : pages) {
-        const int index = page.second;
-        connect(page.first, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
-    }
-    connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
-    connect(m_ui->CmdAboutUsTab, &QAbstractButton::clicked, this, &FrmMain::CmdAboutUsTab_Click);
-    connect(m_ui->CmdSettingTab, &QAbstractButton::clicked, this, [this] {
-        showPage(5);
-        m_settingsPage->enter(); // from its page button only, not from the tab row
-    });
+    wirePageButtons();
 
-    m_addList =
-        std::make_unique<AddListPage>(AddListPage::Controls{{m_ui->Text1, m_ui->Text2, m_ui->Text3,
-                                                             m_ui->Text4, m_ui->Text5, m_ui->Text6},
-                                                            m_ui->cmdAdd,
-                                                            m_ui->l1,
-                                                            m_ui->cmdDisplay},
-                                      m_store, m_boxes, this);
-
-    // One search procedure, given each page's controls.
-    m_searchPage = new SearchPage(
-        {m_ui->cmdsearch,
-         m_ui->Text7,
-         m_ui->Label7,
-         m_ui->optname,
-         m_ui->optfamily,
-         m_ui->optid,
-         {m_ui->Text11, m_ui->Text12, m_ui->Text13, m_ui->Text14, m_ui->Text15, m_ui->Text16},
-         /*keepsSelection=*/false,
-         /*focusKeyAfterSearch=*/false},
-        m_store, m_boxes, m_hintCleared, this);
-    m_editPage = new EditPage(
-        {m_ui->CmdSearch2,
-         m_ui->Text17,
-         m_ui->Label17,
-         m_ui->OptName2,
-         m_ui->OptFamily2,
-         m_ui->OptID2,
-         {m_ui->Text21, m_ui->Text22, m_ui->Text23, m_ui->Text24, m_ui->Text25, m_ui->Text26},
-         /*keepsSelection=*/true,
-         /*focusKeyAfterSearch=*/false},
-        m_ui->CmdSave, m_store, m_boxes, m_hintCleared, this);
-    m_deletePage = new DeletePage(
-        {m_ui->CmdSearch3,
-         m_ui->Text27,
-         m_ui->Label27,
-         m_ui->OptName3,
-         m_ui->OptFamily3,
-         m_ui->OptID3,
-         {m_ui->Text31, m_ui->Text32, m_ui->Text33, m_ui->Text34, m_ui->Text35, m_ui->Text36},
-         /*keepsSelection=*/true,
-         /*focusKeyAfterSearch=*/true},
-        m_ui->CmdDelete, m_store, m_boxes, m_hintCleared, this);
-
-    m_settingsPage = new SettingsPage(
-        {m_ui->CmdBrowse, m_ui->CmdPlay, m_ui->CmdStop, m_ui->Check1, m_ui->TxtOldPass,
-         m_ui->Txtpass2, m_ui->CmdPass},
-        {m_store, m_boxes, services.passwords, services.player, services.fileDialogs}, this);
-
-    m_transfer = new DirectoryTransfer(
-        m_ui->l1, {m_store, m_boxes, services.fileDialogs},
+    m_addList = std::make_unique<AddListPage>(*m_ui, services, this);
+    m_searchPage =
+        new SearchPage(*m_ui, SearchPage::Tab::Search, m_store, m_boxes, m_hintCleared, this);
+    m_editPage = new EditPage(*m_ui, services, m_hintCleared, this);
+    m_deletePage = new DeletePage(*m_ui, services, m_hintCleared, this);
+    m_settingsPage = new SettingsPage(*m_ui, services, this);
+    m_listMenu = new ListMenu(
+        m_ui->l1, services,
         [this](qint64 recordsAfter) {
             showPage(0);
             m_addList->showImported(recordsAfter);
         },
         this);
-
-    auto *printing = new DirectoryPrint({m_store, m_boxes, services.fileDialogs, m_date}, this);
-    connect(m_transfer->printPreviewAction(), &QAction::triggered, printing,
-            &DirectoryPrint::preview);
-    connect(m_transfer->pdfAction(), &QAction::triggered, printing, &DirectoryPrint::savePdf);
 
     // Files dropped anywhere on the window are imported; the boxes that take
     // drops of their own still take text.
@@ -194,9 +122,42 @@ FrmMain::FrmMain(const FrmMainServices &services, QWidget *parent)
 
 FrmMain::~FrmMain() = default;
 
+void FrmMain::wirePageButtons()
+{
+    // The tab headers are blank; a screen reader says what each page is.
+    QTabBar *tabs = m_ui->SSTab1->tabBar();
+    tabs->setAccessibleName(QStringLiteral("صفحه ها"));
+    const QAbstractButton *pageButtons[] = {
+        m_ui->CmdListTab,   m_ui->CmdAddTab,     m_ui->CmdEditTab, m_ui->CmdSearchTab,
+        m_ui->CmdDeleteTab, m_ui->CmdSettingTab, m_ui->CmdHelpTab};
+    for (int i = 0; i < tabs->count() && i < 7; ++i)
+        tabs->setAccessibleTabName(i, pageButtons[i]->text());
+
+    const std::pair<QAbstractButton *, int> pages[] = {
+        {m_ui->CmdListTab, 0},   {m_ui->CmdAddTab, 1},    {m_ui->CmdEditTab, 2},
+        {m_ui->CmdSearchTab, 3}, {m_ui->CmdDeleteTab, 4}, {m_ui->CmdHelpTab, 6},
+        {m_ui->CmdHelp, 6},
+    };
+    for (const auto &page : pages) {
+        const int index = page.second;
+        connect(page.first, &QAbstractButton::clicked, this, [this, index] { showPage(index); });
+    }
+    connect(m_ui->CmdExitTab, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(m_ui->CmdAboutUsTab, &QAbstractButton::clicked, this, &FrmMain::CmdAboutUsTab_Click);
+    connect(m_ui->CmdSettingTab, &QAbstractButton::clicked, this, [this] {
+        showPage(5);
+        m_settingsPage->enter(); // from its page button only, not from the tab row
+    });
+}
+
 ContactListModel *FrmMain::listModel() const
 {
     return m_addList->listModel();
+}
+
+DirectoryTransfer *FrmMain::transfer() const
+{
+    return m_listMenu->transfer();
 }
 
 SearchPage *FrmMain::editPage() const
@@ -286,7 +247,7 @@ bool FrmMain::fileDrag(QEvent *event)
         // The file manager waits for the drop to end; the import asks questions.
         const QList<QUrl> urls = drop->mimeData()->urls();
         QMetaObject::invokeMethod(
-            this, [this, urls] { m_transfer->drop(urls); }, Qt::QueuedConnection);
+            this, [this, urls] { transfer()->drop(urls); }, Qt::QueuedConnection);
         return true;
     }
     default:

@@ -14,10 +14,10 @@ class QTimer;
 class AddListPage;
 class ContactListModel;
 class DeletePage;
-class DirectoryPrint;
 class DirectoryTransfer;
 class EditPage;
 class Launcher;
+class ListMenu;
 class ModalBoxes;
 class Registry;
 class SearchPage;
@@ -47,7 +47,8 @@ public:
     SearchPage *searchPage() const { return m_searchPage; }
     SearchPage *editPage() const;
     SearchPage *deletePage() const;
-    DirectoryTransfer *transfer() const { return m_transfer; }
+    ListMenu *listMenu() const { return m_listMenu; }
+    DirectoryTransfer *transfer() const;
     bool HintCleared() const { return m_hintCleared; }
     QString dateLine();
 
@@ -63,6 +64,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    void wirePageButtons();
     void showPage(int index);
     void setWelcomeBold(bool bold);
     void CmdAboutUsTab_Click();
@@ -82,5 +84,5 @@ private:
     EditPage *m_editPage = nullptr;
     DeletePage *m_deletePage = nullptr;
     SettingsPage *m_settingsPage = nullptr;
-    DirectoryTransfer *m_transfer = nullptr;
+    ListMenu *m_listMenu = nullptr;
 };

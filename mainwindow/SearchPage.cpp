@@ -6,19 +6,57 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "HalvexInfo.h"
+#include "mainwindow/PersianLetters.h"
+#include "mainwindow/WindowTitle.h"
 #include "platform/ModalBoxes.h"
 #include "store/ContactStore.h"
 #include "store/Cp1256Codec.h"
 #include "store/IdNumber.h"
+#include "ui_FrmMain.h"
 
 namespace {
 
-const QString kTitle = QLatin1String(HalvexInfo::Name);
 const QString kSearchTitle = kTitle + QStringLiteral(" Search");
 const QString kDefaultsToLast = QStringLiteral("برنامه به صورت پيش فرض آخرين شخص را انتخاب ميکند");
 
 } // namespace
+
+SearchPage::Controls SearchPage::controls(Ui::FrmMain &ui, Tab tab)
+{
+    switch (tab) {
+    case Tab::Search:
+        return {ui.cmdsearch,
+                ui.Text7,
+                ui.Label7,
+                ui.optname,
+                ui.optfamily,
+                ui.optid,
+                {ui.Text11, ui.Text12, ui.Text13, ui.Text14, ui.Text15, ui.Text16},
+                /*keepsSelection=*/false,
+                /*focusKeyAfterSearch=*/false};
+    case Tab::Edit:
+        return {ui.CmdSearch2,
+                ui.Text17,
+                ui.Label17,
+                ui.OptName2,
+                ui.OptFamily2,
+                ui.OptID2,
+                {ui.Text21, ui.Text22, ui.Text23, ui.Text24, ui.Text25, ui.Text26},
+                /*keepsSelection=*/true,
+                /*focusKeyAfterSearch=*/false};
+    case Tab::Delete:
+        break;
+    }
+    return {ui.CmdSearch3,
+            ui.Text27,
+            ui.Label27,
+            ui.OptName3,
+            ui.OptFamily3,
+            ui.OptID3,
+            {ui.Text31, ui.Text32, ui.Text33, ui.Text34, ui.Text35, ui.Text36},
+            /*keepsSelection=*/true,
+            /*focusKeyAfterSearch=*/true};
+}
 
 SearchPage::SearchPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes,
                        bool &hintCleared, QWidget *dialogParent)
@@ -83,12 +121,12 @@ bool SearchPage::eventFilter(QObject *watched, QEvent *event)
 
 void SearchPage::show(const ContactRecord &record)
 {
-    m_c.fields[0]->setText(record.text(ContactRecord::Name));
-    m_c.fields[1]->setText(record.text(ContactRecord::Family));
-    m_c.fields[2]->setText(record.text(ContactRecord::Phone));
-    m_c.fields[3]->setText(record.text(ContactRecord::Mobile));
+    m_c.fields[0]->setText(PersianLetters::shown(record.text(ContactRecord::Name)));
+    m_c.fields[1]->setText(PersianLetters::shown(record.text(ContactRecord::Family)));
+    m_c.fields[2]->setText(PersianLetters::shown(record.text(ContactRecord::Phone)));
+    m_c.fields[3]->setText(PersianLetters::shown(record.text(ContactRecord::Mobile)));
     m_c.fields[4]->setText(QString::number(record.ID()));
-    m_c.fields[5]->setText(record.text(ContactRecord::Address));
+    m_c.fields[5]->setText(PersianLetters::shown(record.text(ContactRecord::Address)));
     // Fields carry their padding; keep the start of each in view.
     for (QLineEdit *box : m_c.fields)
         box->setCursorPosition(0);
@@ -141,92 +179,96 @@ void SearchPage::search()
         focusKey();
 }
 
+template <typename Match>
+bool SearchPage::findLast(const Match &match, qint64 &last, ContactRecord &found, qint64 *count)
+{
+    last = 0;
+    const StoreError e = m_store.ReadAllRecords([&](const ContactRecord &r, qint64 n) {
+        if (scanLimitReached(n))
+            return false;
+        if (match(r)) {
+            last = n;
+            found = r;
+            if (count)
+                ++*count;
+        }
+        return true;
+    });
+    if (e)
+        m_boxes.critical(m_dialogParent, e.message(), kSearchTitle);
+    return !e;
+}
+
 SearchPage::Outcome SearchPage::textSearch(Mode mode)
 {
     const ContactRecord::Field first = mode == ByName ? ContactRecord::Name : ContactRecord::Family;
-    const ContactRecord::Field second =
-        mode == ByName ? ContactRecord::Family : ContactRecord::Name;
     const QByteArray firstKey = ContactRecord::key(first, m_c.key->text());
 
     // Only the last match stays shown, so it is enough to show it once.
     qint64 matches = 0;
     qint64 lastMatch = 0;
     ContactRecord shown;
-    StoreError e = m_store.ReadAllRecords([&](const ContactRecord &r, qint64 n) {
-        if (scanLimitReached(n))
-            return false;
-        if (r.fieldEquals(first, firstKey)) {
-            ++matches;
-            lastMatch = n;
-            shown = r;
-        }
-        return true;
-    });
-    if (e) {
-        m_boxes.critical(m_dialogParent, e.message(), kSearchTitle);
+    if (!findLast([&](const ContactRecord &r) { return r.fieldEquals(first, firstKey); }, lastMatch,
+                  shown, &matches))
+        return Completed;
+    if (matches == 0) {
+        notFound(QStringLiteral("چنين فردي وجود ندارد"));
         return Completed;
     }
-    if (matches > 0) {
-        show(shown);
-        if (m_c.keepsSelection)
-            select(lastMatch, shown);
-    }
+    show(shown);
+    if (m_c.keepsSelection)
+        select(lastMatch, shown);
+    return matches > 1 ? narrowDown(mode, firstKey, matches) : Completed;
+}
 
-    if (matches > 1) {
-        const QString text =
-            QStringLiteral("There are ") + QString::number(matches) +
-            (mode == ByName ? QStringLiteral(" Person with name of  ")
-                            : QStringLiteral(" Person with Family of  ")) +
-            Cp1256Codec::decode(firstKey) + QStringLiteral("\r\n") + kDefaultsToLast +
-            (mode == ByName
-                 ? QStringLiteral("اگر مي خواهيد جستجو را بر اساس نام خانوادگي ادامه دهيد بر روي "
-                                  "بله کليک کنيد")
-                 : QStringLiteral(
-                       "اگر مي خواهيد جستجو را بر اساس نام  ادامه دهيد بر روي بله کليک کنيد"));
-        const ModalBoxes::Answer answer =
-            m_boxes.message(m_dialogParent, text, QStringLiteral("Halvo"), ModalBoxes::Exclamation,
-                            ModalBoxes::YesNo, ModalBoxes::AnswerYes);
-        if (answer != ModalBoxes::AnswerYes)
-            return EndedByNo;
+SearchPage::Outcome SearchPage::narrowDown(Mode mode, const QByteArray &firstKey, qint64 matches)
+{
+    const ContactRecord::Field first = mode == ByName ? ContactRecord::Name : ContactRecord::Family;
+    const ContactRecord::Field second =
+        mode == ByName ? ContactRecord::Family : ContactRecord::Name;
+    const QString text =
+        QStringLiteral("There are ") + QString::number(matches) +
+        (mode == ByName ? QStringLiteral(" Person with name of  ")
+                        : QStringLiteral(" Person with Family of  ")) +
+        Cp1256Codec::decode(firstKey) + QStringLiteral("\r\n") + kDefaultsToLast +
+        (mode == ByName
+             ? QStringLiteral("اگر مي خواهيد جستجو را بر اساس نام خانوادگي ادامه دهيد بر روي "
+                              "بله کليک کنيد")
+             : QStringLiteral(
+                   "اگر مي خواهيد جستجو را بر اساس نام  ادامه دهيد بر روي بله کليک کنيد"));
+    const ModalBoxes::Answer answer =
+        m_boxes.message(m_dialogParent, text, QStringLiteral("Halvo"), ModalBoxes::Exclamation,
+                        ModalBoxes::YesNo, ModalBoxes::AnswerYes);
+    if (answer != ModalBoxes::AnswerYes)
+        return EndedByNo;
 
-        const std::optional<QString> typed = m_boxes.input(
-            m_dialogParent,
-            mode == ByName ? QStringLiteral("ENTER FAMILY") : QStringLiteral("ENTER Name"), kTitle,
-            QString());
-        const QByteArray secondKey = ContactRecord::key(second, typed.value_or(QString()));
-        if (m_c.keepsSelection)
-            m_selected = 0;
-        qint64 last = 0;
-        ContactRecord found;
-        e = m_store.ReadAllRecords([&](const ContactRecord &r, qint64 n) {
-            if (scanLimitReached(n))
-                return false;
-            if (r.fieldEquals(first, firstKey) && r.fieldEquals(second, secondKey)) {
-                last = n;
-                found = r;
-            }
-            return true;
-        });
-        if (e) {
-            m_boxes.critical(m_dialogParent, e.message(), kSearchTitle);
-            return Completed;
-        }
-        if (last == 0 && typed) {
-            // The first scan's last match is not the answer; show nothing as if it were.
-            for (QLineEdit *box : m_c.fields)
-                box->clear();
-            notFound(QStringLiteral("چنين فردي وجود ندارد"));
-            return Completed;
-        }
-        if (last > 0) {
-            show(found);
-            if (m_c.keepsSelection)
-                select(last, found);
-        }
-    }
-
-    if (matches == 0)
+    const std::optional<QString> typed = m_boxes.input(
+        m_dialogParent,
+        mode == ByName ? QStringLiteral("ENTER FAMILY") : QStringLiteral("ENTER Name"), kTitle,
+        QString());
+    const QByteArray secondKey = ContactRecord::key(second, typed.value_or(QString()));
+    if (m_c.keepsSelection)
+        m_selected = 0;
+    qint64 last = 0;
+    ContactRecord found;
+    if (!findLast(
+            [&](const ContactRecord &r) {
+                return r.fieldEquals(first, firstKey) && r.fieldEquals(second, secondKey);
+            },
+            last, found))
+        return Completed;
+    if (last == 0 && typed) {
+        // The first scan's last match is not the answer; show nothing as if it were.
+        for (QLineEdit *box : m_c.fields)
+            box->clear();
         notFound(QStringLiteral("چنين فردي وجود ندارد"));
+        return Completed;
+    }
+    if (last > 0) {
+        show(found);
+        if (m_c.keepsSelection)
+            select(last, found);
+    }
     return Completed;
 }
 
@@ -240,19 +282,8 @@ void SearchPage::idSearch()
     }
     qint64 last = 0;
     ContactRecord found;
-    const StoreError e = m_store.ReadAllRecords([&](const ContactRecord &r, qint64 n) {
-        if (scanLimitReached(n))
-            return false;
-        if (r.ID() == key) {
-            last = n;
-            found = r;
-        }
-        return true;
-    });
-    if (e) {
-        m_boxes.critical(m_dialogParent, e.message(), kSearchTitle);
+    if (!findLast([key](const ContactRecord &r) { return r.ID() == key; }, last, found))
         return;
-    }
     if (last == 0) {
         notFound(QStringLiteral("چنين شماره اي وجود ندارد"));
         return;

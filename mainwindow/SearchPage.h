@@ -13,6 +13,9 @@ class QRadioButton;
 class QWidget;
 class ContactStore;
 class ModalBoxes;
+namespace Ui {
+class FrmMain;
+}
 
 // The one search procedure, given the controls of the search, edit or delete
 // page. Edit and delete pages each keep their own selection, with the exact
@@ -34,8 +37,22 @@ public:
         bool focusKeyAfterSearch = false;
     };
 
+    // The three pages that search, each with its own controls on the window.
+    enum class Tab
+    {
+        Search,
+        Edit,
+        Delete
+    };
+    static Controls controls(Ui::FrmMain &ui, Tab tab);
+
     SearchPage(const Controls &controls, ContactStore &store, ModalBoxes &boxes, bool &hintCleared,
                QWidget *dialogParent);
+    SearchPage(Ui::FrmMain &ui, Tab tab, ContactStore &store, ModalBoxes &boxes, bool &hintCleared,
+               QWidget *dialogParent)
+        : SearchPage(controls(ui, tab), store, boxes, hintCleared, dialogParent)
+    {
+    }
 
     void search();
 
@@ -62,6 +79,12 @@ private:
     };
 
     Outcome textSearch(Mode mode);
+    // The second question after several matches: the other name narrows them.
+    Outcome narrowDown(Mode mode, const QByteArray &firstKey, qint64 matches);
+    // The last record that matches, within the page's limit; false after an
+    // error, which has been shown.
+    template <typename Match>
+    bool findLast(const Match &match, qint64 &last, ContactRecord &found, qint64 *count = nullptr);
     void idSearch();
     void show(const ContactRecord &record);
     void notFound(const QString &text);

@@ -6,18 +6,20 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include "mainwindow/FrmMainServices.h"
 #include "platform/FileDialogs.h"
 #include "platform/ModalBoxes.h"
 #include "platform/PasswordStore.h"
 #include "platform/SoundPlayer.h"
 #include "store/ContactStore.h"
+#include "ui_FrmMain.h"
 
-SettingsPage::SettingsPage(const Controls &controls, const Services &services,
-                           QWidget *dialogParent)
-    : QObject(dialogParent), m_c(controls), m_store(services.store), m_boxes(services.boxes),
-      m_passwords(services.passwords), m_player(services.player),
-      m_fileDialogs(services.fileDialogs), m_dialogParent(dialogParent),
-      m_oldPassSheet(controls.oldPass->styleSheet())
+SettingsPage::SettingsPage(Ui::FrmMain &ui, const FrmMainServices &services, QWidget *dialogParent)
+    : QObject(dialogParent), m_c{ui.CmdBrowse,  ui.CmdPlay,  ui.CmdStop, ui.Check1,
+                                 ui.TxtOldPass, ui.Txtpass2, ui.CmdPass},
+      m_store(services.store), m_boxes(services.boxes), m_passwords(services.passwords),
+      m_player(services.player), m_fileDialogs(services.fileDialogs), m_dialogParent(dialogParent),
+      m_oldPassSheet(ui.TxtOldPass->styleSheet())
 {
     connect(m_c.browse, &QAbstractButton::clicked, this, &SettingsPage::CmdBrowse_Click);
     connect(m_c.play, &QAbstractButton::clicked, this, &SettingsPage::CmdPlay_Click);

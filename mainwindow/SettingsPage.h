@@ -12,6 +12,10 @@ class FileDialogs;
 class ModalBoxes;
 class PasswordStore;
 class SoundPlayer;
+struct FrmMainServices;
+namespace Ui {
+class FrmMain;
+}
 
 // The settings page: a small player for a chosen wave file, and the change of
 // the login password.
@@ -30,16 +34,7 @@ public:
         QAbstractButton *pass = nullptr;
     };
 
-    struct Services
-    {
-        const ContactStore &store; // only where the file dialog starts
-        ModalBoxes &boxes;
-        PasswordStore &passwords;
-        SoundPlayer &player;
-        FileDialogs &fileDialogs;
-    };
-
-    SettingsPage(const Controls &controls, const Services &services, QWidget *dialogParent);
+    SettingsPage(Ui::FrmMain &ui, const FrmMainServices &services, QWidget *dialogParent);
 
     // Run when the page button shows the page, not when its tab does.
     void enter();
@@ -51,7 +46,7 @@ private:
     void CmdPass_Click();
 
     Controls m_c;
-    const ContactStore &m_store;
+    const ContactStore &m_store; // only where the file dialog starts
     ModalBoxes &m_boxes;
     PasswordStore &m_passwords;
     SoundPlayer &m_player;

@@ -1,6 +1,10 @@
 #include <cerrno>
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,11 +17,16 @@
 
 #include "contacts/ContactExport.h"
 #include "mainwindow/BackgroundWork.h"
+#include "mainwindow/BidiText.h"
 #include "mainwindow/ContactListModel.h"
 #include "mainwindow/DirectoryTransfer.h"
+#include "mainwindow/DuplicatesDialog.h"
 #include "mainwindow/ImportDialog.h"
+#include "mainwindow/ListMenu.h"
 #include "store/StoreIo.h"
 #include "tests/support/MainWindowHarness.h"
+
+using datafiles::record;
 
 namespace {
 
@@ -26,6 +35,9 @@ const QByteArray kCards = "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:مريم احمدي\
                           "EMAIL:maryam@example.org\r\nEND:VCARD\r\n"
                           "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:علي رضايي\r\nN:رضايي;علي;;;\r\n"
                           "TEL:02144332211\r\nEND:VCARD\r\n";
+
+const QByteArray kOtherCard = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:کریمی;سارا;;;\r\n"
+                              "TEL;TYPE=CELL:09351112233\r\nEND:VCARD\r\n";
 
 // Writes every rename as failed: the disk refuses the new file.
 class RefusingRename : public StoreIo
@@ -53,6 +65,9 @@ private slots:
     void exportWritesTheToolsText();
     void printPreviewAndPdf();
     void longWorkShowsAProgressThatStops();
+    void importQuestionSummarisesAndIsolates();
+    void importLeavesDuplicatesOutUnlessAsked();
+    void duplicatesDialogMergesChosenGroups();
 
 private:
     QString file(const QString &name, const QByteArray &bytes)
@@ -75,14 +90,14 @@ private:
     }
     QAction *action(const char *name)
     {
-        return m_main->transfer()->menu()->findChild<QAction *>(name);
+        return m_main->listMenu()->menu()->findChild<QAction *>(name);
     }
 };
 
 void TestDirectoryTransfer::menuOnTheList()
 {
     makeWindow();
-    QMenu *menu = m_main->transfer()->menu();
+    QMenu *menu = m_main->listMenu()->menu();
     QStringList texts;
     for (QAction *a : menu->actions())
         if (!a->isSeparator())
@@ -90,7 +105,8 @@ void TestDirectoryTransfer::menuOnTheList()
     QCOMPARE(
         texts,
         QStringList({QStringLiteral("وارد کردن از فايل..."), QStringLiteral("ذخيره همه در فايل..."),
-                     QStringLiteral("پيش نمايش چاپ..."), QStringLiteral("ذخيره به صورت PDF...")}));
+                     QStringLiteral("پيش نمايش چاپ..."), QStringLiteral("ذخيره به صورت PDF..."),
+                     QStringLiteral("يافتن تکراري ها...")}));
     QCOMPARE(menu->layoutDirection(), Qt::RightToLeft);
 
     // The Menu key (a context menu request from the keyboard) and Shift+F10.
@@ -191,7 +207,7 @@ void TestDirectoryTransfer::importRefusalsWriteNothing()
     writeData(toolImport(kCards));
     const QByteArray two = data();
     m_boxes.onDialog = [](QDialog &d) { d.accept(); };
-    m_main->transfer()->importFiles({file(QStringLiteral("b.vcf"), kCards)});
+    m_main->transfer()->importFiles({file(QStringLiteral("b.vcf"), kOtherCard)});
     QCOMPARE(m_boxes.dialogs.size(), 1);
     QCOMPARE(m_boxes.shown.size(), 1);
     QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
@@ -333,3 +349,141 @@ void TestDirectoryTransfer::longWorkShowsAProgressThatStops()
 
 QTEST_MAIN(TestDirectoryTransfer)
 #include "tst_directorytransfer.moc"
+
+void TestDirectoryTransfer::importQuestionSummarisesAndIsolates()
+{
+    makeWindow();
+    // A phone's export: an international mobile, a telephone with its area
+    // code, and a name carrying a right-to-left override and an isolate that
+    // is never closed.
+    const QByteArray cards =
+        QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nN:\u202Eنادری\u2067;سارا;;;\r\n"
+                       "TEL;TYPE=CELL:+98 912 765 4321\r\nTEL;TYPE=HOME:021-6601 2345\r\n"
+                       "NOTE:دفتر 021-6601 داخلی 5\r\nEND:VCARD\r\n")
+            .toUtf8();
+    QString summary, report;
+    bool foldedAtFirst = false, unfoldedOnClick = false;
+    m_boxes.onDialog = [&](QDialog &d) {
+        auto &dialog = static_cast<ImportDialog &>(d);
+        summary = dialog.summaryText();
+        report = dialog.reportText();
+        auto *details = dialog.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"));
+        foldedAtFirst = !dialog.detailsShown() && details->isHidden();
+        dialog.findChild<QToolButton *>(QStringLiteral("cmdDetails"))->click();
+        unfoldedOnClick = dialog.detailsShown() && !details->isHidden();
+        d.reject();
+    };
+    m_main->transfer()->importFiles({file(QStringLiteral("phone.vcf"), cards)});
+    QVERIFY(foldedAtFirst);
+    QVERIFY(unfoldedOnClick);
+
+    // The summary counts by kind; its numbers read in their own order.
+    QVERIFY2(summary.contains(QStringLiteral("\u20660098\u2069")) &&
+                 summary.contains(QStringLiteral("\u2066021\u2069")),
+             qPrintable(summary));
+    QCOMPARE(BidiText::isolated(QStringLiteral("تلفن: 021-6601 و 0912")),
+             QStringLiteral("تلفن: \u2066021-6601\u2069 و \u20660912\u2069"));
+
+    // The imported controls are shown, not obeyed.
+    for (const QString &text : {summary, report}) {
+        QVERIFY(!text.contains(u'\u202E') && !text.contains(u'\u2067'));
+        for (const QString &line : text.split(u'\n')) {
+            int open = 0;
+            for (const QChar c : line) {
+                if (c == u'\u2066' || c == u'\u2068')
+                    ++open;
+                else if (c == u'\u2069')
+                    QVERIFY2(--open >= 0, qPrintable(line));
+            }
+            QVERIFY2(open == 0, qPrintable(line));
+        }
+    }
+    QVERIFY2(report.contains(QLatin1String("U+202E")) && report.contains(QLatin1String("U+2067")),
+             qPrintable(report));
+}
+
+void TestDirectoryTransfer::importLeavesDuplicatesOutUnlessAsked()
+{
+    makeWindow();
+    const QString cards = file(QStringLiteral("phone.vcf"), kCards);
+    m_boxes.onDialog = [](QDialog &d) { d.accept(); };
+    m_main->transfer()->importFiles({cards});
+    const QByteArray once = data();
+    QCOMPARE(once, toolImport(kCards));
+
+    // Again: nothing to add, and the question says why and offers the box.
+    QString count, summary;
+    bool offered = false;
+    m_boxes.onDialog = [&](QDialog &d) {
+        auto &dialog = static_cast<ImportDialog &>(d);
+        auto *box = dialog.findChild<QCheckBox *>(QStringLiteral("chkDuplicates"));
+        offered = !box->isHidden() && !box->isChecked();
+        count = dialog.countText();
+        summary = dialog.summaryText();
+        d.accept();
+    };
+    m_main->transfer()->importFiles({cards});
+    QVERIFY(offered);
+    QVERIFY2(count.startsWith(QStringLiteral("0 مخاطب")), qPrintable(count));
+    QVERIFY2(summary.contains(QStringLiteral("\u20662\u2069 مخاطب")), qPrintable(summary));
+    QCOMPARE(data(), once);
+
+    // Asked for: the duplicates go in after all, counted in the question.
+    m_boxes.onDialog = [&](QDialog &d) {
+        auto &dialog = static_cast<ImportDialog &>(d);
+        dialog.findChild<QCheckBox *>(QStringLiteral("chkDuplicates"))->setChecked(true);
+        count = dialog.countText();
+        d.accept();
+    };
+    m_main->transfer()->importFiles({cards});
+    QVERIFY2(count.startsWith(QStringLiteral("2 مخاطب")), qPrintable(count));
+    QCOMPARE(data().size(), 4 * ContactRecord::Size);
+    QCOMPARE(data().left(2 * ContactRecord::Size), once);
+    QCOMPARE(m_main->listModel()->rowCount(), 4);
+}
+
+void TestDirectoryTransfer::duplicatesDialogMergesChosenGroups()
+{
+    // One group that merges, one whose mobiles conflict.
+    const QByteArray file =
+        record("Ali", "Rezaei", "", "09121111111", 1) + record("Sara", "Karimi", "0211", "", 2) +
+        record(" Ali", "Rezaei", "021234", "", 3) + record("Sara", "Karimi", "", "09122222222", 4) +
+        record("Sara", "Karimi", "", "09123333333", 5);
+    writeData(file);
+    makeWindow();
+    QList<std::pair<Qt::CheckState, bool>> groups; // shown state, can be chosen
+    m_boxes.onDialog = [&](QDialog &d) {
+        groups.clear();
+        auto *list = d.findChild<QTreeWidget *>(QStringLiteral("lstGroups"));
+        for (int g = 0; g < list->topLevelItemCount(); ++g) {
+            const QTreeWidgetItem *item = list->topLevelItem(g);
+            groups.append({item->checkState(0), bool(item->flags() & Qt::ItemIsUserCheckable)});
+        }
+        d.reject();
+    };
+    action("mnuDuplicates")->trigger();
+    QCOMPARE(groups.size(), 2);
+    QCOMPARE(groups[0], std::make_pair(Qt::Checked, true));
+    QCOMPARE(groups[1], std::make_pair(Qt::Unchecked, false));
+    QCOMPARE(data(), file); // cancelled
+
+    // Another writer in between: the merge is refused and its change stays.
+    const QByteArray changed = file + record("New", "", "", "", 6);
+    m_boxes.onDialog = [&](QDialog &d) {
+        writeData(changed);
+        d.accept();
+    };
+    action("mnuDuplicates")->trigger();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QCOMPARE(m_boxes.shown[0].icon, ModalBoxes::Critical);
+    QCOMPARE(data(), changed);
+
+    // Merged: the first record filled from the second, which goes; the
+    // conflicting group untouched; the list rebuilt.
+    writeData(file);
+    m_boxes.onDialog = [](QDialog &d) { d.accept(); };
+    action("mnuDuplicates")->trigger();
+    QCOMPARE(data(), record("Ali", "Rezaei", "021234", "09121111111", 1) + file.mid(156, 156) +
+                         file.mid(3 * 156));
+    QCOMPARE(m_main->listModel()->rowCount(), 4);
+}

@@ -51,6 +51,11 @@ private slots:
     void listReadsNumbersLeftToRight();
     void aboutButtonOpensOneDialog();
     void listColumnsFitAndKeepTheirWidths();
+    void headingClickSortsAndReverses();
+    void typedNumbersAreProposedFitted();
+
+private:
+    void clickHeading(int column);
 };
 
 void TestFrmMain::init()
@@ -382,7 +387,8 @@ void TestFrmMain::listShowsTrimmedRowsOnce()
     const QStringList row0 = {"Ali", "Rezaei", "021", "0912", "-5", "Tehran, Azadi St"};
     for (int c = 0; c < 6; ++c)
         QCOMPARE(model->index(0, c).data().toString(), row0[c]);
-    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("علي"));
+    // Stored Arabic yeh shows as the Persian letter.
+    QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("علی"));
     QCOMPARE(model->index(1, 4).data().toString(), QStringLiteral("300"));
     QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
     QVERIFY(child<QTreeView>("l1")->model() == model);
@@ -491,3 +497,98 @@ void TestFrmMain::aboutButtonOpensOneDialog()
 
 QTEST_MAIN(TestFrmMain)
 #include "tst_frmmain.moc"
+
+void TestFrmMain::clickHeading(int column)
+{
+    auto *list = child<QTreeView>("l1");
+    list->scrollTo(list->model()->index(0, column));
+    QHeaderView *header = list->header();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+}
+
+void TestFrmMain::headingClickSortsAndReverses()
+{
+    // Persian alphabet order differs from code points (ب < پ < ک), and the
+    // Arabic kaf sorts as the Persian one. Numbers by value, not as text.
+    writeData(record(QStringLiteral("كاوه"), "", "10", "", 100, "") +
+              record(QStringLiteral("پرویز"), "", "9", "", 2, "") +
+              record(QStringLiteral("آرش"), "", "", "", -5, "") +
+              record(QStringLiteral("کامران"), "", "0021", "", 10, "") +
+              record(QStringLiteral("بابک"), "", "9", "", 2, ""));
+    makeWindow();
+    m_main->show();
+    child<QAbstractButton>("CmdListTab")->click();
+    ContactListModel *model = m_main->listModel();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    child<QAbstractButton>("cmdDisplay")->click();
+    const auto column = [model](int c) {
+        QStringList out;
+        for (int row = 0; row < model->rowCount(); ++row)
+            out << model->index(row, c).data().toString();
+        return out;
+    };
+    const QStringList fileOrder = column(0);
+
+    clickHeading(ContactListModel::NameColumn);
+    QCOMPARE(column(0), QStringList({"آرش", "بابک", "پرویز", "کامران", "کاوه"}));
+    clickHeading(ContactListModel::NameColumn);
+    QCOMPARE(column(0), QStringList({"کاوه", "کامران", "پرویز", "بابک", "آرش"}));
+
+    clickHeading(ContactListModel::IdColumn);
+    QCOMPARE(column(4), QStringList({"-5", "2", "2", "10", "100"}));
+    // Equal values keep their file order.
+    QCOMPARE(column(0).mid(1, 2), QStringList({"پرویز", "بابک"}));
+
+    // A number without digits sorts after every number.
+    clickHeading(ContactListModel::PhoneColumn);
+    QCOMPARE(column(2), QStringList({"9", "9", "10", "0021", ""}));
+    clickHeading(ContactListModel::PhoneColumn);
+    QCOMPARE(column(2), QStringList({"", "0021", "10", "9", "9"}));
+
+    // Sorting is the list's alone: the file keeps its order.
+    model->sort(-1);
+    QCOMPARE(column(0), fileOrder);
+    QCOMPARE(data(), datafiles::read(m_dir->path()));
+    QCOMPARE(data().left(ContactRecord::Size),
+             record(QStringLiteral("كاوه"), "", "10", "", 100, ""));
+}
+
+void TestFrmMain::typedNumbersAreProposedFitted()
+{
+    writeData({});
+    makeWindow();
+    child<QLineEdit>("Text1")->setText("Sara");
+    child<QLineEdit>("Text4")->setText("+98 912 765 4321");
+    m_boxes.answers = {ModalBoxes::AnswerNo, ModalBoxes::AnswerYes};
+
+    // No: nothing written, the box as typed.
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    QVERIFY2(m_boxes.shown[0].text.contains(QStringLiteral("«\u206809127654321\u2069»")),
+             qPrintable(m_boxes.shown[0].text));
+    QCOMPARE(m_boxes.shown[0].defaultAnswer, ModalBoxes::AnswerNo);
+    QCOMPARE(data(), QByteArray());
+    QCOMPARE(child<QLineEdit>("Text4")->text(), QStringLiteral("+98 912 765 4321"));
+
+    // Yes: the whole number, not a stub.
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(data(), record("Sara", "", "", "09127654321", 1, ""));
+
+    // A telephone with its area code keeps the subscriber number and says which
+    // code was left out; a text that only fits cut is still asked about as a cut.
+    m_boxes.reset();
+    m_boxes.answers = {ModalBoxes::AnswerYes};
+    child<QLineEdit>("Text2")->setText(QStringLiteral("نام خانوادگی بسیار بسیار بلند"));
+    child<QLineEdit>("Text3")->setText("021-6601 2345");
+    child<QAbstractButton>("cmdAdd")->click();
+    QCOMPARE(m_boxes.shown.size(), 1);
+    const QString asked = m_boxes.shown[0].text;
+    QVERIFY2(asked.contains(QStringLiteral("\u206866012345\u2069")) &&
+                 asked.contains(QStringLiteral("021")) &&
+                 asked.contains(QStringLiteral("«\u2068نام خانوادگی بسیار ب\u2069»")),
+             qPrintable(asked));
+    const ContactRecord stored = ContactRecord::fromBytes(data().mid(ContactRecord::Size));
+    QCOMPARE(stored.text(ContactRecord::Phone), QStringLiteral("66012345"));
+}

@@ -1,13 +1,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include "mainwindow/SearchPage.h"
+#include "mainwindow/ContactListModel.h"
 #include "tests/support/MainWindowHarness.h"
 
 using datafiles::numbered;
@@ -89,6 +92,8 @@ private slots:
     void deleteAsksAndOnlyYesDeletes();
     void deleteClearsSelectionButKeepsBoxes();
     void deleteLastAndOnlyRecord();
+    void persianLettersShownAndStoredBack();
+    void sortedListLeavesPagesOnTheirRecords();
 
 private:
     void open(const QByteArray &file);
@@ -295,7 +300,7 @@ void TestSearchPages::persianKeyboardTextIsFound()
         m_boxes.reset();
         search(kSearch, 0, typed);
         QVERIFY2(m_boxes.shown.isEmpty(), qPrintable(typed));
-        QCOMPARE(field(kSearch, 0).trimmed(), QStringLiteral("علي"));
+        QCOMPARE(field(kSearch, 0).trimmed(), QStringLiteral("علی"));
     }
     m_boxes.reset();
     search(kSearch, 1, QStringLiteral("کریمی"));
@@ -643,3 +648,65 @@ void TestSearchPages::deleteLastAndOnlyRecord()
 
 QTEST_MAIN(TestSearchPages)
 #include "tst_searchpages.moc"
+
+void TestSearchPages::persianLettersShownAndStoredBack()
+{
+    // Arabic yeh and kaf as older files and other programs stored them.
+    const QByteArray stored = record(QStringLiteral("يوسف"), QStringLiteral("كاظمي"), "021", "0912",
+                                     5, QStringLiteral("كوي يك")) +
+                              record("B", "Other", "", "", 6, "");
+    open(stored);
+    for (const Page *page : {&kSearch, &kEdit, &kDelete}) {
+        search(*page, 2, "5");
+        QCOMPARE(field(*page, 0).trimmed(), QStringLiteral("یوسف"));
+        QCOMPARE(field(*page, 1).trimmed(), QStringLiteral("کاظمی"));
+        QCOMPARE(field(*page, 5).trimmed(), QStringLiteral("کوی یک"));
+    }
+
+    // Saved unchanged: not one byte differs, the Arabic kaf included.
+    child<QAbstractButton>("CmdSave")->click();
+    QVERIFY(m_boxes.shown.isEmpty());
+    QCOMPARE(data().toHex(' '), stored.toHex(' '));
+
+    // An edit of one box leaves the others' bytes as they were.
+    child<QLineEdit>(kEdit.fields[2])->setText("0217");
+    child<QAbstractButton>("CmdSave")->click();
+    QByteArray expected = stored;
+    expected.replace(ContactRecord::offset(ContactRecord::Phone), 8, "0217    ");
+    QCOMPARE(data().toHex(' '), expected.toHex(' '));
+
+    // A box the user retyped stores what was typed: ی as the code page's yeh,
+    // ک as its own letter.
+    child<QLineEdit>(kEdit.fields[1])->setText(QStringLiteral("کاظمی"));
+    child<QAbstractButton>("CmdSave")->click();
+    QCOMPARE(data().mid(ContactRecord::offset(ContactRecord::Family), 5),
+             QByteArray("\x98\xC7\xD9\xE3\xED"));
+}
+
+void TestSearchPages::sortedListLeavesPagesOnTheirRecords()
+{
+    open(record("Zed", "", "", "", 1, "") + record("Amy", "", "", "", 2, "") +
+         record("Max", "", "", "", 3, ""));
+    m_main->show();
+    child<QAbstractButton>("cmdDisplay")->click();
+    auto *list = child<QTreeView>("l1");
+    list->header()->setSortIndicator(ContactListModel::NameColumn, Qt::AscendingOrder);
+    QCOMPARE(m_main->listModel()->index(0, 0).data().toString(), QStringLiteral("Amy"));
+    QCOMPARE(m_main->listModel()->recordPosition(0), 1);
+
+    // The pages still find and change the record at its place in the file.
+    search(kEdit, 0, "Max");
+    QCOMPARE(m_main->editPage()->SelectedRecord(), 3);
+    child<QLineEdit>(kEdit.fields[1])->setText("Edited");
+    child<QAbstractButton>("CmdSave")->click();
+    search(kDelete, 0, "Zed");
+    QCOMPARE(m_main->deletePage()->SelectedRecord(), 1);
+    m_boxes.answers = {ModalBoxes::AnswerYes};
+    child<QAbstractButton>("CmdDelete")->click();
+    QCOMPARE(data(), record("Amy", "", "", "", 2, "") + record("Max", "Edited", "", "", 3, ""));
+
+    // The list shown again keeps the order chosen.
+    child<QAbstractButton>("cmdDisplay")->click();
+    QCOMPARE(m_main->listModel()->index(1, 1).data().toString(), QStringLiteral("Edited"));
+    QCOMPARE(m_main->listModel()->recordPosition(1), 1);
+}
