@@ -183,6 +183,7 @@ private slots:
         QVERIFY(!why.isEmpty());
         QVERIFY(CardText::read(card("u", "FN:Ali\r\n" + note.right(1000).prepend("NOTE:")), 1, took,
                                why));
+    }
 
     void arrivalFitsNumbersWithoutALocalChange()
     {
