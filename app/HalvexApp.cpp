@@ -4,9 +4,12 @@
 
 #include "app/Startup.h"
 #include "HalvexInfo.h"
+#include "mainwindow/SyncKeyring.h"
+#include "mainwindow/SyncSession.h"
 #include "platform/Fonts.h"
 #include "platform/Translations.h"
 #include "store/DataLocation.h"
+#include "sync/SyncAccount.h"
 
 HalvexApp::HalvexApp()
 {
@@ -20,8 +23,12 @@ HalvexApp::HalvexApp()
     if (DataLocation::kind(QCoreApplication::applicationDirPath()) == DataLocation::UserFolder)
         DataLocation::prepare(base);
     m_store = std::make_unique<ContactStore>(base);
-    m_startup = std::make_unique<Startup>(FrmMainServices{
-        *m_store, m_boxes, m_today, m_launcher, m_passwords, m_registry, m_player, m_fileDialogs});
+    m_keyring = SyncKeyring::desktop();
+    m_sync =
+        std::make_unique<SyncSession>(*m_store, m_boxes, *m_keyring, SyncAccount::defaultPath());
+    m_startup = std::make_unique<Startup>(FrmMainServices{*m_store, m_boxes, m_today, m_launcher,
+                                                          m_passwords, m_registry, m_player,
+                                                          m_fileDialogs, m_sync.get()});
 }
 
 HalvexApp::~HalvexApp() = default;

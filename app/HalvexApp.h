@@ -12,6 +12,8 @@
 #include "store/ContactStore.h"
 
 class Startup;
+class SyncKeyring;
+class SyncSession;
 
 // The program's services, made once, and the windows opened in their order.
 class HalvexApp
@@ -32,5 +34,7 @@ private:
     QtSoundPlayer m_player;
     QtFileDialogs m_fileDialogs;
     std::unique_ptr<ContactStore> m_store;
+    std::unique_ptr<SyncKeyring> m_keyring;
+    std::unique_ptr<SyncSession> m_sync;
     std::unique_ptr<Startup> m_startup;
 };

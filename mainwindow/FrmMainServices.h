@@ -7,6 +7,7 @@ class ModalBoxes;
 class PasswordStore;
 class Registry;
 class SoundPlayer;
+class SyncSession;
 class TodayDate;
 
 // What the main window works with, owned by whoever opens it.
@@ -20,4 +21,6 @@ struct FrmMainServices
     Registry &registry;
     SoundPlayer &player;
     FileDialogs &fileDialogs;
+    // The sync account's side in the window; none: the list's menu offers no sync.
+    SyncSession *sync = nullptr;
 };

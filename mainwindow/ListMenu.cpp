@@ -5,12 +5,16 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QTimer>
 
 #include "contacts/Duplicates.h"
 #include "mainwindow/DirectoryPrint.h"
 #include "mainwindow/DirectoryTransfer.h"
 #include "mainwindow/DuplicatesDialog.h"
+#include "mainwindow/SyncDialog.h"
+#include "mainwindow/SyncSession.h"
 #include "mainwindow/WindowTitle.h"
 #include "platform/ModalBoxes.h"
 #include "store/ContactStore.h"
@@ -41,6 +45,26 @@ ListMenu::ListMenu(QAbstractItemView *list, const FrmMainServices &services, Cha
     add("mnuPdf", QStringLiteral("ذخيره به صورت PDF..."), m_print, &DirectoryPrint::savePdf);
     m_menu->addSeparator();
     add("mnuDuplicates", QStringLiteral("يافتن تکراري ها..."), this, &ListMenu::findDuplicates);
+    if (SyncSession *sync = services.sync) {
+        m_menu->addSeparator();
+        add("mnuSync", QStringLiteral("همگام سازي با سرور..."), this, &ListMenu::openSync);
+        // The last sync's outcome, under the list.
+        m_syncStatus = new QLabel(list->parentWidget());
+        m_syncStatus->setObjectName(QStringLiteral("lblSync"));
+        m_syncStatus->setLayoutDirection(Qt::RightToLeft);
+        m_syncStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_syncStatus->setGeometry(list->x(), list->geometry().bottom() + 6, list->width(), 18);
+        m_syncStatus->setText(sync->status());
+        connect(sync, &SyncSession::statusChanged, m_syncStatus, &QLabel::setText);
+        connect(sync, &SyncSession::synced, this, [this] {
+            qint64 after = 0;
+            // A quiet sync leaves the list alone unless it is in sight.
+            if ((syncDialog() || m_list->isVisible()) &&
+                m_services.store.CountWholeRecords(after).ok())
+                m_changed(after);
+        });
+        QTimer::singleShot(0, sync, [sync, window] { sync->start(window); });
+    }
 
     // The right button and the Menu key come as a context menu request;
     // Shift+F10 is the other key for it.
@@ -103,4 +127,21 @@ void ListMenu::findDuplicates()
     qint64 after = 0;
     if (store.CountWholeRecords(after).ok())
         m_changed(after);
+}
+
+SyncDialog *ListMenu::syncDialog() const
+{
+    return m_window->findChild<SyncDialog *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+void ListMenu::openSync()
+{
+    SyncDialog *dialog = syncDialog();
+    if (!dialog) {
+        dialog = new SyncDialog(*m_services.sync, m_window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
 }

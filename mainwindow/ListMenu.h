@@ -8,13 +8,15 @@
 #include "mainwindow/LastFolder.h"
 
 class QAbstractItemView;
+class QLabel;
 class QMenu;
 class QPoint;
 class DirectoryPrint;
 class DirectoryTransfer;
+class SyncDialog;
 
-// The list's context menu: import, export, the printed list and the search
-// for duplicates, opened by the right button, the Menu key or Shift+F10.
+// The list's context menu: import, export, the printed list, the search for
+// duplicates and the sync, opened by the right button, the Menu key or Shift+F10.
 class ListMenu : public QObject
 {
     Q_OBJECT
@@ -30,6 +32,9 @@ public:
     DirectoryPrint *print() const { return m_print; }
 
     void findDuplicates();
+    // Not modal: the window stays usable while the sync runs.
+    void openSync();
+    SyncDialog *syncDialog() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -45,4 +50,5 @@ private:
     QMenu *m_menu = nullptr;
     DirectoryTransfer *m_transfer = nullptr;
     DirectoryPrint *m_print = nullptr;
+    QLabel *m_syncStatus = nullptr;
 };

@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QTreeView>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSemaphore>
@@ -11,13 +14,21 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "mainwindow/FrmMain.h"
 #include "mainwindow/SyncDialog.h"
 #include "mainwindow/SyncKeyring.h"
 #include "mainwindow/SyncSession.h"
 #include "store/ContactStore.h"
 #include "store/FileLock.h"
 #include "sync/ServerCertificate.h"
+#include "platform/NoRegistry.h"
+#include "tests/support/DataFiles.h"
+#include "tests/support/FixedTodayDate.h"
+#include "tests/support/MemoryPasswordStore.h"
+#include "tests/support/RecordingLauncher.h"
+#include "tests/support/RecordingSoundPlayer.h"
 #include "tests/support/ScriptedBoxes.h"
+#include "tests/support/ScriptedFileDialogs.h"
 #include "tests/sync/ScriptedAccount.h"
 #include "tests/sync/SyncTestUtil.h"
 
@@ -78,6 +89,7 @@ private slots:
     void twoSyncsNeverAtOnce();
     void automaticSync();
     void selfSignedCertificate();
+    void fromTheListMenu();
 
 private:
     std::unique_ptr<SyncSession> newSession();
@@ -152,7 +164,8 @@ void TestSyncDialog::addRecords(int n)
 {
     std::vector<ContactRecord> rs;
     for (int i = 1; i <= n; ++i)
-        rs.push_back(record(QStringLiteral("نام%1").arg(i), QStringLiteral("F"), {}, {}, qint16(i)));
+        rs.push_back(
+            record(QStringLiteral("نام%1").arg(i), QStringLiteral("F"), {}, {}, qint16(i)));
     QVERIFY(!m_store->AppendRecords(rs));
 }
 
@@ -247,10 +260,10 @@ void TestSyncDialog::reportSummaryFirstDetailsFolded()
     const QStringList summary = d.summaryText().split(u'\n');
     QCOMPARE(summary.size(), 6);
     QVERIFY(summary[0].contains(ScriptedDav::book().toString()));
-    QCOMPARE(summary.mid(1), (QStringList{QStringLiteral("• فرستاده به سرور: 2"),
-                                          QStringLiteral("• دریافت از سرور: 1"),
-                                          QStringLiteral("• تغییر: 0"), QStringLiteral("• حذف: 0"),
-                                          QStringLiteral("• ناسازگاری: 0")}));
+    QCOMPARE(summary.mid(1),
+             (QStringList{QStringLiteral("• فرستاده به سرور: 2"),
+                          QStringLiteral("• دریافت از سرور: 1"), QStringLiteral("• تغییر: 0"),
+                          QStringLiteral("• حذف: 0"), QStringLiteral("• ناسازگاری: 0")}));
     QVERIFY2(d.reportText().contains(QStringLiteral("/u/book/x.vcf")), qPrintable(d.reportText()));
     auto *details = child<QToolButton>(d, "cmdDetails");
     auto *report = child<QWidget>(d, "txtReport");
@@ -354,10 +367,11 @@ void TestSyncDialog::progressAndCancel()
     fill(d, ScriptedDav::book().toString(), QStringLiteral("u"), QStringLiteral("p"));
     child<QPushButton>(d, "cmdSync")->click();
     QProgressDialog *progress = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((progress = d.findChild<QProgressDialog *>(QStringLiteral("progress"))),
-                             kHang);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (progress = d.findChild<QProgressDialog *>(QStringLiteral("progress"))), kHang);
     QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible(), kHang);
-    QTRY_COMPARE_WITH_TIMEOUT(progress->labelText(), QStringLiteral("همگام‌سازی با سرور: 24 از 60"),
+    QTRY_COMPARE_WITH_TIMEOUT(progress->labelText(),
+                              QStringLiteral("همگام‌سازی با سرور: 24 از 60"),
                               kHang);
     // The window stays usable meanwhile.
     QCOMPARE(progress->windowModality(), Qt::NonModal);
@@ -481,9 +495,55 @@ void TestSyncDialog::selfSignedCertificate()
     QTRY_COMPARE_WITH_TIMEOUT(server.cards().size(), 1, kHang);
     QTRY_VERIFY_WITH_TIMEOUT(!d.syncing(), kHang);
     QCOMPARE(m_boxes.shown.size(), 1);
-    QCOMPARE(ServerCertificate::fingerprint(
-                 QSslCertificate::fromData(saved().certificate).value(0)),
-             fingerprint);
+    QCOMPARE(
+        ServerCertificate::fingerprint(QSslCertificate::fromData(saved().certificate).value(0)),
+        fingerprint);
+}
+
+void TestSyncDialog::fromTheListMenu()
+{
+    QTemporaryDir dir;
+    QByteArray two;
+    for (int i = 1; i <= 2; ++i)
+        two += record(QStringLiteral("N%1").arg(i), {}, {}, {}, qint16(i)).toByteArray();
+    QVERIFY(datafiles::write(dir.path(), two));
+    ContactStore store(dir.path());
+    SyncSession session(store, m_boxes, m_keyring, dir.filePath(QStringLiteral("sync.conf")));
+    session.runner().setTransport(m_server->transport());
+    m_server->dav.put(QStringLiteral("x.vcf"),
+                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Reza\r\nN:;Reza;;;\r\nEND:VCARD\r\n");
+    FixedTodayDate date;
+    RecordingLauncher launcher;
+    MemoryPasswordStore passwords;
+    NoRegistry registry;
+    RecordingSoundPlayer player;
+    ScriptedFileDialogs fileDialogs;
+    FrmMain main(FrmMainServices{store, m_boxes, date, launcher, passwords, registry, player,
+                                 fileDialogs, &session});
+    main.timer()->stop();
+    QVERIFY(main.Form_Load());
+
+    // The last item, after the others.
+    const QList<QAction *> actions = child<QMenu>(main, "mnuList")->actions();
+    QCOMPARE(actions.back()->objectName(), QStringLiteral("mnuSync"));
+    QCOMPARE(actions.back()->text(), QStringLiteral("همگام سازي با سرور..."));
+    QVERIFY(actions[actions.size() - 2]->isSeparator());
+    QCOMPARE(actions[actions.size() - 3]->objectName(), QStringLiteral("mnuDuplicates"));
+
+    actions.back()->trigger();
+    actions.back()->trigger();
+    const QList<SyncDialog *> open = main.findChildren<SyncDialog *>();
+    QCOMPARE(open.size(), 1);
+    SyncDialog &d = *open.front();
+    QVERIFY(d.isVisible());
+    QVERIFY(!d.isModal());
+    fill(d, ScriptedDav::book().toString(), QStringLiteral("u"), QStringLiteral("p"));
+    syncAndWait(d);
+    QVERIFY2(m_boxes.shown.isEmpty(), qPrintable(m_boxes.shown.value(0).text));
+    // The status line and the list follow.
+    QVERIFY(
+        child<QLabel>(main, "lblSync")->text().startsWith(QStringLiteral("آخرين همگام سازي: ")));
+    QCOMPARE(child<QTreeView>(main, "l1")->model()->rowCount(), 3);
 }
 
 QTEST_MAIN(TestSyncDialog)

@@ -42,10 +42,7 @@ private:
     {
     public:
         explicit Link(ScriptedAccount &account) : m_account(account) {}
-        DavReply send(const DavRequest &request) override
-        {
-            return sendAll({request}, {}).front();
-        }
+        DavReply send(const DavRequest &request) override { return sendAll({request}, {}).front(); }
         std::vector<DavReply> sendAll(const std::vector<DavRequest> &requests,
                                       const std::function<void(qsizetype)> &done) override
         {

@@ -62,7 +62,8 @@ void TestAccountSync::fill(int n)
 {
     std::vector<ContactRecord> rs;
     for (int i = 1; i <= n; ++i)
-        rs.push_back(record(QStringLiteral("نام%1").arg(i), QStringLiteral("F"), {}, {}, qint16(i)));
+        rs.push_back(
+            record(QStringLiteral("نام%1").arg(i), QStringLiteral("F"), {}, {}, qint16(i)));
     QVERIFY(!m_store->AppendRecords(rs));
 }
 
