@@ -6,6 +6,7 @@
 #include <QTextDocument>
 #include <QTextOption>
 
+#include "mainwindow/BidiText.h"
 #include "mainwindow/SyncKeyring.h"
 #include "mainwindow/SyncSession.h"
 #include "platform/ModalBoxes.h"
@@ -119,7 +120,7 @@ void SyncDialog::syncClicked()
     m_ui->txtUrl->setText(m_account.url.toString());
     m_ui->txtUser->setText(m_account.user);
     m_session.remember(m_account.user, m_account.url, m_password);
-    m_typed = !m_ui->txtPassword->text().isEmpty();
+    m_typed = m_typed || !m_ui->txtPassword->text().isEmpty();
     m_ui->txtPassword->clear();
     m_session.setAutomatic(m_account.autoSync);
     sync(false);
@@ -151,7 +152,9 @@ void SyncDialog::keepPassword()
     m_ui->chkKeyring->setChecked(false);
     m_session.boxes().message(
         this,
-        QStringLiteral("کلیدستان میزکار در دسترس نیست، پس گذرواژه نگه داشته نمی‌شود و "
+        QStringLiteral("کلیدستان میزکار در دسترس نیست، پس گذرواژه نگه داشته "
+                       "نمی‌شود "
+                       "و "
                        "در "
                        "هر همگام‌سازی پرسیده می‌شود."),
         windowTitle(), ModalBoxes::Exclamation, ModalBoxes::Ok, ModalBoxes::AnswerOk);
@@ -161,10 +164,6 @@ void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
 {
     m_syncing = false;
     m_ui->cmdSync->setEnabled(true);
-    // A password the server took is worth keeping.
-    if (outcome.result == AccountSync::Synced || outcome.result == AccountSync::SeveralBooks ||
-        outcome.result == AccountSync::NoBook)
-        keepPassword();
     ModalBoxes &boxes = m_session.boxes();
     switch (outcome.result) {
     case AccountSync::Synced:
@@ -183,14 +182,16 @@ void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
     case AccountSync::NoBook:
         m_ui->lblSummary->setText(
             QStringLiteral("در این حساب دفترچهٔ نشانی‌ای نیست."));
-        if (boxes.message(this,
-                          QStringLiteral("در این حساب دفترچهٔ نشانی‌ای نیست. دفترچه‌ای "
-                                         "به "
-                                         "نام "
-                                         "«%1» ساخته شود؟")
-                              .arg(QString::fromLatin1(AccountSync::NewBookName)),
-                          windowTitle(), ModalBoxes::Question, ModalBoxes::YesNo,
-                          ModalBoxes::AnswerYes) == ModalBoxes::AnswerYes)
+        if (boxes.message(
+                this,
+                QStringLiteral("در این حساب دفترچهٔ نشانی‌ای نیست. "
+                               "دفترچه‌ای "
+                               "به "
+                               "نام "
+                               "«%1» ساخته شود؟")
+                    .arg(QString::fromLatin1(AccountSync::NewBookName)),
+                windowTitle(), ModalBoxes::Question, ModalBoxes::YesNo,
+                ModalBoxes::AnswerYes) == ModalBoxes::AnswerYes)
             sync(true);
         break;
     case AccountSync::UntrustedCertificate:
@@ -211,6 +212,7 @@ void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
         }
         break;
     case AccountSync::WrongPassword:
+        m_typed = false;
         m_session.remember(m_account.user, m_account.url, {});
         fail(outcome.why);
         m_ui->txtPassword->setFocus();
@@ -224,6 +226,9 @@ void SyncDialog::showOutcome(const AccountSync::Outcome &outcome)
         fail(QStringLiteral("همگام‌سازی نشد:\n%1").arg(outcome.why));
         break;
     }
+    // A password the server took is worth keeping, once the report shows.
+    if (outcome.result == AccountSync::Synced)
+        keepPassword();
     emit ended(outcome);
 }
 
@@ -231,7 +236,9 @@ void SyncDialog::showReport(const AccountSync::Outcome &outcome)
 {
     const SyncReport &r = outcome.report;
     const QStringList summary{
-        QStringLiteral("همگام شد با %1").arg(outcome.book.toString(QUrl::RemoveUserInfo)),
+        // The whole address reads left to right, its last slash too.
+        QStringLiteral("همگام شد با \u2066%1\u2069")
+            .arg(outcome.book.toString(QUrl::RemoveUserInfo)),
         QStringLiteral("• فرستاده به سرور: %1").arg(r.sent),
         QStringLiteral("• دریافت از سرور: %1").arg(r.received),
         QStringLiteral("• تغییر: %1").arg(r.changedThere + r.changedHere),
@@ -241,9 +248,9 @@ void SyncDialog::showReport(const AccountSync::Outcome &outcome)
     m_ui->lblSummary->setText(summary.join(u'\n'));
     QStringList lines;
     for (const QString &c : r.conflicts)
-        lines << QStringLiteral("ناسازگاری: %1").arg(c);
-    lines += r.losses;
-    lines += r.skipped;
+        lines << BidiText::isolated(QStringLiteral("ناسازگاری: %1").arg(c));
+    for (const QString &line : r.losses + r.skipped)
+        lines << BidiText::isolated(line);
     m_ui->txtReport->setPlainText(lines.join(u'\n'));
     m_ui->cmdDetails->setVisible(!lines.isEmpty());
     m_ui->cmdDetails->setChecked(false);
