@@ -1,5 +1,6 @@
 #include "sync/SyncAccount.h"
 
+#include <QCalendar>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -121,8 +122,13 @@ QString SyncAccount::lastResultText() const
 {
     if (!lastTime.isValid())
         return {};
-    const QString when =
-        QLocale(QLocale::Persian, QLocale::Iran).toString(lastTime.toLocalTime(), u"HH:mm");
+    // The time alone today; an older one with its Persian date.
+    const QLocale persian(QLocale::Persian, QLocale::Iran);
+    const QDateTime local = lastTime.toLocalTime();
+    QString when = persian.toString(local.time(), u"HH:mm");
+    if (local.date() != QDate::currentDate())
+        when = persian.toString(local.date(), u"d MMMM", QCalendar(QCalendar::System::Jalali)) +
+               u' ' + when;
     if (!lastError.isEmpty())
         return QStringLiteral("آخرين همگام سازي: %1، ناموفق: %2")
             .arg(when, lastError.section(u'\n', 0, 0));

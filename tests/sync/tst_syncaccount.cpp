@@ -108,6 +108,10 @@ void TestSyncAccount::lastResult()
     a.record({}, {}, QDateTime::currentDateTime());
     QVERIFY(a.lastResultText().startsWith(QStringLiteral("آخرين همگام سازي: ")));
     QVERIFY(!a.lastResultText().contains(QStringLiteral("ناموفق")));
+    // Not today: the day is said too.
+    const QString today = a.lastResultText();
+    a.record({}, {}, QDateTime::currentDateTime().addDays(-3));
+    QVERIFY(a.lastResultText().size() > today.size());
     a.record({}, QStringLiteral("سرور پاسخ 500 داد\n/u/book/"), QDateTime::currentDateTime());
     QVERIFY(a.lastResultText().contains(QStringLiteral("سرور پاسخ 500 داد")));
     QVERIFY(!a.lastResultText().contains(QStringLiteral("/u/book/")));
