@@ -54,8 +54,8 @@ const QCommandLineOption kRemember(
     QStringLiteral("remember"),
     QStringLiteral(
         "نشانی، نام کاربر و گواهی را حساب همگام‌سازی "
-        "کن و رمز را در جاکليدي ميزکار نگه دار تا "
-        "دفعه بعد بی نشانی و بی رمز همگام شود."));
+        "کن و رمز را در جاکلیدی میزکار نگه دار تا "
+        "دفعهٔ بعد بی نشانی و بی رمز همگام شود."));
 const QCommandLineOption kCreate(
     QStringLiteral("create"),
     QStringLiteral(
@@ -248,8 +248,8 @@ std::optional<int> SyncCommand::saved(const QCommandLineParser &parser, Settings
         settings.user = parser.value(kUser);
     if (!settings.url.isValid() || settings.url.isEmpty())
         return usage(QStringLiteral(
-            "نشاني سرور يا دفترچه را بدهيد (sync URL)، يا حساب را يک بار "
-            "در پنجره همگام‌سازی يا با --remember نگه داريد."));
+            "نشانی سرور یا دفترچه را بدهید (sync URL)، یا حساب را یک بار "
+            "در پنجرهٔ همگام‌سازی یا با --remember نگه دارید."));
     if (settings.url.path().isEmpty())
         settings.url.setPath(QStringLiteral("/"));
     return std::nullopt;
