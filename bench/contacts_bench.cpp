@@ -8,6 +8,7 @@
 
 #include "contacts/ContactExport.h"
 #include "contacts/ContactImport.h"
+#include "contacts/Duplicates.h"
 #include "store/ContactStore.h"
 
 namespace {
@@ -85,7 +86,7 @@ void BM_ExportCsv(benchmark::State &state)
 }
 
 // Parsing, building the records and the synced write into an empty folder.
-void BM_ImportVcard(benchmark::State &state)
+void importVcards(benchmark::State &state, bool addDuplicates)
 {
     const QString into = data().dir.filePath("into");
     const QList<ImportSource> sources{{QStringLiteral("all.vcf"), data().vcards}};
@@ -96,9 +97,43 @@ void BM_ImportVcard(benchmark::State &state)
         state.ResumeTiming();
         ContactImport job(
             store, [](const QString &) {}, [](const QString &) {});
+        job.setAddDuplicates(addDuplicates);
         if (job.run(sources, ContactImport::Vcard, false) != 0)
             state.SkipWithError("import failed");
     }
+}
+
+void BM_ImportVcard(benchmark::State &state)
+{
+    importVcards(state, false);
+}
+
+// The same import without looking for duplicates: what the look costs.
+void BM_ImportVcardNoDuplicateCheck(benchmark::State &state)
+{
+    importVcards(state, true);
+}
+
+// A full directory where one record in eight repeats the one before it
+// without its mobile.
+void BM_FindDuplicates(benchmark::State &state)
+{
+    std::vector<ContactRecord> records;
+    records.reserve(kRecords);
+    ContactStore::atDataFolder(data().folder).ReadAllRecords([&](const ContactRecord &r, qint64) {
+        records.push_back(r);
+        return true;
+    });
+    for (size_t i = 8; i < records.size(); i += 8) {
+        records[i] = records[i - 1];
+        records[i].setText(ContactRecord::Mobile, u"");
+    }
+    size_t groups = 0;
+    for (auto _ : state) {
+        groups = Duplicates::find(records).size();
+        benchmark::DoNotOptimize(groups);
+    }
+    state.counters["groups"] = double(groups);
 }
 
 void BM_ReadAll(benchmark::State &state)
@@ -116,6 +151,8 @@ void BM_ReadAll(benchmark::State &state)
 BENCHMARK(BM_ExportVcard)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ImportVcard)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ImportVcardNoDuplicateCheck)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FindDuplicates)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadAll)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -148,7 +148,8 @@ bool CardReader::labelSaysMobile(const VcardProperty &tel) const
     for (const auto &[group, label] : m_labels)
         if (group.size() == tel.group.size() &&
             same(group, QByteArray(tel.group.data(), tel.group.size()).toUpper()) &&
-            (contains(label, "MOBILE") || contains(label, "CELL") || contains(label, "IPHONE")))
+            (contains(label, "MOBILE") || contains(label, "CELL") || contains(label, "IPHONE") ||
+             contains(label, "موبایل") || contains(label, "موبايل") || contains(label, "همراه")))
             return true;
     return false;
 }

@@ -1,8 +1,10 @@
 #include "contacts/ContactImport.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "contacts/CsvReader.h"
+#include "contacts/DuplicateIndex.h"
 #include "contacts/LossReport.h"
 #include "contacts/RecordBuilder.h"
 #include "contacts/TextInput.h"
@@ -47,6 +49,8 @@ int ContactImport::run(const QList<ImportSource> &sources, Format format, bool d
     Plan plan;
     if (!prepare(sources, format, plan))
         return 1;
+    for (const auto &line : std::as_const(plan.summary))
+        m_summary(line.first);
     if (dryRun) {
         m_summary(QStringLiteral("آزمايشي: %1 مخاطب افزوده مي شد (روي هم %2)؛ چيزي نوشته نشد.")
                       .arg(plan.records.size())
@@ -68,8 +72,19 @@ bool ContactImport::prepare(const QList<ImportSource> &sources, Format format, P
     // read whole.
     qint64 count = 0;
     LossReport losses;
+    DuplicateIndex index;
+    if (!m_addDuplicates) {
+        // A contact takes some 150 bytes of a file or more.
+        qint64 input = 0;
+        for (const ImportSource &source : sources)
+            input += source.bytes.size();
+        index.reserve(std::min<qint64>(plan.existing + input / 150, ContactStore::MaxRecords));
+        if (!readExisting(index))
+            return false;
+    }
     for (const ImportSource &source : sources)
-        if (!readSource(source, format, plan.existing, count, plan.records, losses, stop))
+        if (!readSource(source, format, plan.existing, count, plan, losses,
+                        m_addDuplicates ? nullptr : &index, stop))
             return false;
 
     const qint64 total = plan.existing + count;
@@ -89,13 +104,72 @@ bool ContactImport::prepare(const QList<ImportSource> &sources, Format format, P
                                 "گذاشته مي شود.")
                      .arg(m_store.dataFilePath())
                      .arg(plan.dataSize % ContactRecord::Size));
+    plan.summary = summaryOf(plan);
+    return true;
+}
+
+QList<QPair<QString, int>> ContactImport::summaryOf(const Plan &plan)
+{
+    QList<QPair<QString, int>> out;
+    const auto line = [&out](int count, const QString &text) {
+        if (count > 0)
+            out.append({text.arg(count), count});
+    };
+    const auto &n = plan.changes.counts;
+    line(n[RecordChanges::CutMobile], QStringLiteral("%1 شماره موبايل کوتاه شد"));
+    line(n[RecordChanges::CutPhone], QStringLiteral("%1 شماره تلفن کوتاه شد"));
+    line(n[RecordChanges::CutName], QStringLiteral("%1 نام کوتاه شد"));
+    line(n[RecordChanges::CutFamily], QStringLiteral("%1 نام خانوادگی کوتاه شد"));
+    line(n[RecordChanges::CutAddress], QStringLiteral("%1 آدرس کوتاه شد"));
+    line(int(std::min<qint64>(plan.duplicatesLeftOut, INT_MAX)),
+         QStringLiteral("%1 مخاطب تکراری افزوده نشد"));
+    line(n[RecordChanges::National], QStringLiteral("%1 شماره با 0 به جای 98+ یا 0098 نوشته شد"));
+    if (n[RecordChanges::AreaCode] > 0)
+        line(n[RecordChanges::AreaCode],
+             QStringLiteral("%1 شماره تلفن بدون کد شهر ذخیره شد (کد شهر کنار گذاشته شد: %2)")
+                 .arg(QStringLiteral("%1"), plan.changes.areaCodes.join(QStringLiteral("، "))));
+    line(n[RecordChanges::MovedToMobile],
+         QStringLiteral("%1 شماره موبایل که به جای تلفن آمده بود در موبایل ذخیره شد"));
+    line(n[RecordChanges::LinesJoined],
+         QStringLiteral("%1 آدرس چندسطری در یک سطر ذخیره شد (سطرها با «، » از هم جدا شدند)"));
+    line(n[RecordChanges::NotKept],
+         QStringLiteral("%1 شماره دیگر از خانه‌های چندشماره‌ای "
+                        "ذخیره نشد"));
+    line(n[RecordChanges::Replaced],
+         QStringLiteral("%1 فیلد نویسه‌ای داشت که در Windows-1256 "
+                        "نیست و به صورت \"?\" ذخیره شد"));
+    return out;
+}
+
+// Every record of the directory, to leave out what it has already.
+bool ContactImport::readExisting(DuplicateIndex &index)
+{
+    qint64 size = 0;
+    if (StoreError e = m_store.DataFileSize(size); e || size == 0)
+        return true; // a missing file is an empty directory; countExisting said the rest
+    const StoreError e = m_store.ReadAllRecords([&index](const ContactRecord &r, qint64) {
+        index.add(r);
+        return true;
+    });
+    if (e && e.kind() != StoreError::FileNotFound && e.kind() != StoreError::PathNotFound) {
+        m_report(e.message());
+        nothingAdded();
+        return false;
+    }
     return true;
 }
 
 int ContactImport::commit(const Plan &plan)
 {
     if (plan.records.empty()) {
-        m_summary(QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
+        m_summary(
+            plan.duplicatesLeftOut > 0
+                ? QStringLiteral(
+                      "همه مخاطب‌های این فایل‌ها در دفتر تلفن "
+                      "بودند؛ "
+                      "چیزی "
+                      "نوشته نشد.")
+                : QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."));
         return 0;
     }
     // The records were numbered after the ones counted; another writer
@@ -132,9 +206,10 @@ bool ContactImport::countExisting(qint64 &existing, qint64 &size)
 // Builds each contact's record as the file is read, numbered as the add page
 // would number it after the records ahead of it.
 bool ContactImport::readSource(const ImportSource &source, Format format, qint64 existing,
-                               qint64 &count, std::vector<ContactRecord> &records,
-                               LossReport &losses, const std::atomic_bool *stop)
+                               qint64 &count, Plan &plan, LossReport &losses, DuplicateIndex *index,
+                               const std::atomic_bool *stop)
 {
+    std::vector<ContactRecord> &records = plan.records;
     const qint64 room = std::max<qint64>(ContactStore::MaxRecords - existing, 0);
     records.reserve(
         size_t(std::min<qint64>(qint64(records.size()) + source.bytes.size() / 100 + 1, room)));
@@ -145,7 +220,8 @@ bool ContactImport::readSource(const ImportSource &source, Format format, qint64
             stopped = true;
             return;
         }
-        // Past the room the import fails, saying only how many there were.
+        // Past the room the import fails, saying only how many there were
+        // (duplicates among them too: a runaway file is not built record by record).
         if (count >= room) {
             ++count;
             return;
@@ -153,9 +229,19 @@ bool ContactImport::readSource(const ImportSource &source, Format format, qint64
         QList<DraftNote> notes = draft.notes;
         const qint64 next = existing + count + 1;
         const auto proposed = qint16(std::min<qint64>(next, ContactStore::MaxRecords));
-        const ContactRecord record = RecordBuilder::build(draft, proposed, notes);
+        RecordChanges changes;
+        const ContactRecord record = RecordBuilder::build(draft, proposed, notes, &changes);
+        if (index && !index->addIfNew(record)) {
+            ++plan.duplicatesLeftOut;
+            return;
+        }
         records.push_back(record);
         ++count;
+        for (int k = 0; k < RecordChanges::KindCount; ++k)
+            plan.changes.counts[k] += changes.counts[k];
+        for (const QString &code : std::as_const(changes.areaCodes))
+            if (!plan.changes.areaCodes.contains(code))
+                plan.changes.areaCodes << code;
         for (const DraftNote &n : std::as_const(notes))
             if (losses.full())
                 losses.count(n.where);

@@ -6,13 +6,16 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
 #include "contacts/ContactDraft.h"
+#include "contacts/RecordChanges.h"
 #include "store/ContactRecord.h"
 
 class ContactStore;
+class DuplicateIndex;
 class LossReport;
 
 // One file to import, already read or mapped.
@@ -24,7 +27,8 @@ struct ImportSource
 
 // Reads every file first, then appends all their contacts in one all-or-nothing
 // write of the store. Nothing is written when any file cannot be read or the
-// total would pass ContactStore::MaxRecords.
+// total would pass ContactStore::MaxRecords. A contact the directory already
+// has, or one the files gave before, is left out unless duplicates are asked for.
 class ContactImport
 {
 public:
@@ -43,12 +47,20 @@ public:
     // report gets the per-contact loss lines and the errors; summary the outcome.
     ContactImport(ContactStore &store, Sink report, Sink summary);
 
+    // Off by default: duplicates of the directory and within the files are left out.
+    void setAddDuplicates(bool add) { m_addDuplicates = add; }
+
     // What the files would add, read before anything is written.
     struct Plan
     {
         std::vector<ContactRecord> records; // numbered after the existing ones
         qint64 existing = 0;                // records in the data file when counted
         qint64 dataSize = 0;                // its bytes then
+        qint64 duplicatesLeftOut = 0;
+        RecordChanges changes; // of the records kept
+        // Ready lines, one per kind of change or loss, with its count; what
+        // the report's detailed lines add up to.
+        QList<QPair<QString, int>> summary;
         qint64 total() const { return existing + qint64(records.size()); }
     };
 
@@ -62,6 +74,9 @@ public:
     // file changed since it was counted. 0 on success, 1 on a failure.
     int commit(const Plan &plan);
 
+    // The plan's summary lines, from its changes and duplicates left out.
+    static QList<QPair<QString, int>> summaryOf(const Plan &plan);
+
     // Whether a prepared text is read as vCards: asked for, or found so.
     static bool readsAsVcard(QByteArrayView text, Format format);
 
@@ -70,8 +85,9 @@ public:
 
 private:
     bool countExisting(qint64 &existing, qint64 &size);
+    bool readExisting(DuplicateIndex &index);
     bool readSource(const ImportSource &source, Format format, qint64 existing, qint64 &count,
-                    std::vector<ContactRecord> &records, LossReport &losses,
+                    Plan &plan, LossReport &losses, DuplicateIndex *index,
                     const std::atomic_bool *stop);
     int append(const std::vector<ContactRecord> &records);
     void nothingAdded();
@@ -79,4 +95,5 @@ private:
     ContactStore &m_store;
     Sink m_report;
     Sink m_summary;
+    bool m_addDuplicates = false;
 };

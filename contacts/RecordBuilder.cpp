@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "contacts/PhoneNumber.h"
 #include "store/Cp1256Codec.h"
 #include "store/IdNumber.h"
 
@@ -86,8 +87,25 @@ bool storeDirect(QByteArrayView utf8, char *field, int width)
     return true;
 }
 
+RecordChanges::Kind cutKind(ContactRecord::Field f)
+{
+    switch (f) {
+    case ContactRecord::Name:
+        return RecordChanges::CutName;
+    case ContactRecord::Family:
+        return RecordChanges::CutFamily;
+    case ContactRecord::Phone:
+        return RecordChanges::CutPhone;
+    case ContactRecord::Mobile:
+        return RecordChanges::CutMobile;
+    case ContactRecord::Address:
+        break;
+    }
+    return RecordChanges::CutAddress;
+}
+
 void setField(ContactRecord &record, ContactRecord::Field f, const DraftText &text,
-              QList<DraftNote> &notes)
+              QList<DraftNote> &notes, RecordChanges &changes)
 {
     const int width = ContactRecord::width(f);
     if (text.isUtf8() &&
@@ -114,16 +132,44 @@ void setField(ContactRecord &record, ContactRecord::Field f, const DraftText &te
                       QStringLiteral("%1 نويسه در Windows-1256 نيست و به صورت \"?\" ذخيره شد: «%2»")
                           .arg(replaced)
                           .arg(shown.join(QStringLiteral("», «")))});
+        changes.add(RecordChanges::Replaced);
     }
     if (bytes.size() > width) {
         const QByteArrayView lost = QByteArrayView(bytes).sliced(width);
-        if (lost.count(' ') != lost.size())
+        if (lost.count(' ') != lost.size()) {
+            changes.add(cutKind(f));
             notes.append({RecordBuilder::caption(f),
                           QStringLiteral("فقط %1 بايت جا دارد؛ «%2» ذخيره شد و «%3» حذف شد.")
                               .arg(width)
                               .arg(Cp1256Codec::decode(QByteArrayView(bytes).first(width)),
                                    Cp1256Codec::decode(lost))});
+        }
     }
+}
+
+bool hasLineBreak(const DraftText &text)
+{
+    if (text.isUtf8())
+        return text.utf8View().contains('\n') || text.utf8View().contains('\r');
+    const QString s = text.toString();
+    return s.contains(u'\n') || s.contains(u'\r');
+}
+
+PhoneNumber::Fit fitNumber(const DraftText &text, PhoneNumber::Field field, RecordChanges &changes,
+                           QList<DraftNote> &notes)
+{
+    PhoneNumber::Fit fit = PhoneNumber::fit(text.toString(), field);
+    if (fit.national)
+        changes.add(RecordChanges::National);
+    const auto f =
+        field == PhoneNumber::Field::Telephone ? ContactRecord::Phone : ContactRecord::Mobile;
+    for (const QString &other : std::as_const(fit.notKept)) {
+        changes.add(RecordChanges::NotKept);
+        notes.append(
+            {RecordBuilder::caption(f),
+             QStringLiteral("شماره دیگر «%1» ذخیره نشد: فقط یک شماره جا دارد.").arg(other)});
+    }
+    return fit;
 }
 
 // A fraction the parser rounded away.
@@ -167,15 +213,62 @@ QString RecordBuilder::idCaption()
     return QStringLiteral("شماره شناسايي");
 }
 
-ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
-                                   QList<DraftNote> &notes)
+QString RecordBuilder::oneLine(const QString &address)
 {
+    QStringList lines;
+    QString text = address;
+    text.replace(u'\r', u'\n');
+    for (const QStringView line : QStringView(text).tokenize(u'\n')) {
+        const QStringView t = line.trimmed();
+        if (!t.isEmpty())
+            lines << t.toString();
+    }
+    return lines.join(QStringLiteral("، "));
+}
+
+ContactRecord RecordBuilder::build(const ContactDraft &draft, qint16 proposedId,
+                                   QList<DraftNote> &notes, RecordChanges *changes)
+{
+    RecordChanges ignored;
+    RecordChanges &changed = changes ? *changes : ignored;
     ContactRecord record;
-    setField(record, ContactRecord::Name, draft.name, notes);
-    setField(record, ContactRecord::Family, draft.family, notes);
-    setField(record, ContactRecord::Phone, draft.phone, notes);
-    setField(record, ContactRecord::Mobile, draft.mobile, notes);
-    setField(record, ContactRecord::Address, draft.address, notes);
+    setField(record, ContactRecord::Name, draft.name, notes, changed);
+    setField(record, ContactRecord::Family, draft.family, notes, changed);
+
+    // Most numbers fit as written and take the way of every other field.
+    const auto asWritten = [](const DraftText &t, ContactRecord::Field f) {
+        return t.isEmpty() || (t.isUtf8() && t.utf8View().size() <= ContactRecord::width(f) &&
+                               !t.utf8View().contains(':'));
+    };
+    const bool phoneAsWritten = asWritten(draft.phone, ContactRecord::Phone);
+    const bool mobileAsWritten = asWritten(draft.mobile, ContactRecord::Mobile);
+    PhoneNumber::Fit phone;
+    PhoneNumber::Fit mobile;
+    if (!phoneAsWritten)
+        phone = fitNumber(draft.phone, PhoneNumber::Field::Telephone, changed, notes);
+    if (!mobileAsWritten)
+        mobile = fitNumber(draft.mobile, PhoneNumber::Field::Mobile, changed, notes);
+    const bool noMobile = mobileAsWritten ? draft.mobile.isEmpty() : mobile.number.isEmpty();
+    if (!phoneAsWritten && noMobile && PhoneNumber::isIranianMobile(phone.number)) {
+        // The only number, and a mobile one: the field it belongs in is free.
+        setField(record, ContactRecord::Phone, DraftText(), notes, changed);
+        setField(record, ContactRecord::Mobile, phone.number, notes, changed);
+        changed.add(RecordChanges::MovedToMobile);
+    } else {
+        if (!phone.areaCodeSetAside.isEmpty())
+            changed.setAside(phone.areaCodeSetAside);
+        setField(record, ContactRecord::Phone,
+                 phoneAsWritten ? draft.phone : DraftText(phone.number), notes, changed);
+        setField(record, ContactRecord::Mobile,
+                 mobileAsWritten ? draft.mobile : DraftText(mobile.number), notes, changed);
+    }
+
+    if (hasLineBreak(draft.address)) {
+        changed.add(RecordChanges::LinesJoined);
+        setField(record, ContactRecord::Address, oneLine(draft.address.toString()), notes, changed);
+    } else {
+        setField(record, ContactRecord::Address, draft.address, notes, changed);
+    }
 
     qint16 id = proposedId;
     if (draft.id) {

@@ -151,6 +151,14 @@ bool CardText::read(const QByteArray &card, qint16 proposedId, CardContact &out,
             out.hasId = draft.id.has_value() && !draft.id->isEmpty();
             out.phone = draft.phone.toString();
             out.mobile = draft.mobile.toString();
+            // The only number, a mobile one given as the telephone, went to the
+            // mobile: an edit of the mobile finds it on its own line.
+            if (out.mobile.isEmpty() &&
+                out.record.fieldBytes(ContactRecord::Phone).count(' ') ==
+                    ContactRecord::width(ContactRecord::Phone) &&
+                out.record.fieldBytes(ContactRecord::Mobile).count(' ') !=
+                    ContactRecord::width(ContactRecord::Mobile))
+                std::swap(out.phone, out.mobile);
             out.label = (draft.name.toString() + u' ' + draft.family.toString()).trimmed();
         });
     if (!r.ok() || !taken) {

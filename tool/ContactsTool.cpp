@@ -17,6 +17,7 @@
 #include "contacts/ContactExport.h"
 #include "contacts/ContactImport.h"
 #include "contacts/CsvColumns.h"
+#include "contacts/Duplicates.h"
 #include "contacts/ExportFile.h"
 #include "contacts/FieldText.h"
 #include "contacts/InputBuffer.h"
@@ -30,84 +31,216 @@
 namespace {
 
 const QStringList kCommands = {QStringLiteral("export"), QStringLiteral("import"),
-                               QStringLiteral("list"), QStringLiteral("check")};
+                               QStringLiteral("list"), QStringLiteral("check"),
+                               QStringLiteral("duplicates")};
 
-const QCommandLineOption kData(QStringLiteral("data"),
-                               QStringLiteral("پوشه اي که فايل داده quorvel.dat را دارد."),
-                               QStringLiteral("DIR"));
+const QCommandLineOption
+    kData(QStringLiteral("data"),
+          QStringLiteral("پوشه‌ای که فایل داده quorvel.dat را دارد."),
+          QStringLiteral("DIR"));
 const QCommandLineOption kExportFormat(
     QStringLiteral("format"),
-    QStringLiteral("vcard (vCard 4.0)، vcard3 (vCard 3.0 براي گوشيهاي قديمي) يا csv. پيش فرض: "
-                   "vcard."),
+    QStringLiteral(
+        "vcard (vCard 4.0)، vcard3 (vCard 3.0 برای گوشی‌های قدیمی) یا "
+        "csv. پیش‌فرض: "
+        "vcard."),
     QStringLiteral("FORMAT"), QStringLiteral("vcard"));
-const QCommandLineOption
-    kImportFormat(QStringLiteral("format"),
-                  QStringLiteral("auto (از روي محتوا)، vcard يا csv. پيش فرض: auto."),
-                  QStringLiteral("FORMAT"), QStringLiteral("auto"));
+const QCommandLineOption kImportFormat(
+    QStringLiteral("format"),
+    QStringLiteral("auto (از روی محتوا)، vcard یا csv. پیش‌فرض: auto."),
+    QStringLiteral("FORMAT"), QStringLiteral("auto"));
 const QCommandLineOption kAnyFormat(QStringLiteral("format"),
-                                    QStringLiteral("قالب فايل؛ راهنماي هر فرمان را ببينيد."),
+                                    QStringLiteral("قالب فایل؛ راهنمای هر فرمان را ببینید."),
                                     QStringLiteral("FORMAT"));
 const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
-                                 QStringLiteral("در FILE بنويس، نه در خروجي استاندارد."),
+                                 QStringLiteral("در FILE بنویس، نه در خروجی استاندارد."),
                                  QStringLiteral("FILE"));
+// The letter itself is named here: the Arabic yeh as stored, the Persian one written.
 const QCommandLineOption kArabicLetters(
     QStringLiteral("arabic-letters"),
-    QStringLiteral("ي را همان طور که ذخيره شده بنويس؛ بدون آن هر ي به صورت ی فارسي نوشته مي "
-                   "شود."));
+    QStringLiteral("ي را همان‌طور که ذخیره شده بنویس؛ بدون "
+                   "آن هر ي به صورت ی فارسی نوشته "
+                   "می‌شود."));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
-                                 QStringLiteral("همان گزارش را بده ولي چيزي ننويس."));
+                                 QStringLiteral("همان گزارش را بده ولی چیزی ننویس."));
+const QCommandLineOption kAddDuplicates(
+    QStringLiteral("add-duplicates"),
+    QStringLiteral("مخاطب‌های تکراری را هم بیفزا؛ بدون آن، مخاطبی که دفتر تلفن "
+                   "دارد "
+                   "(یا "
+                   "پیش‌تر "
+                   "در همین فایل‌ها آمده) افزوده نمی‌شود."));
+const QCommandLineOption
+    kMerge(QStringLiteral("merge"),
+           QStringLiteral(
+               "هر گروه بی‌تعارض را در رکورد اول آن ادغام کن؛ "
+               "گروه‌های دارای تعارض دست "
+               "نمی‌خورند."));
 
 QString description(const QString &command, const QString &dataFolder)
 {
     const QString where =
-        QStringLiteral("\n\nبدون --data، پوشه داده همان است که برنامه halvex کنار اين ابزار "
-                       "به کار مي برد: %1\nوضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.")
+        QStringLiteral(
+            "\n\nبدون --data، پوشه داده همان است که برنامه halvex کنار این ابزار "
+            "به کار می‌برد: %1\nوضعیت خروج: 0 موفق، 1 ناموفق، 2 "
+            "فرمان "
+            "نادرست.")
             .arg(dataFolder);
     if (command == QLatin1String("export"))
-        return QStringLiteral("همه مخاطبها را به ترتيب فايل داده، بدون فاصله هاي پرکننده، در "
-                              "vCard يا CSV مي نويسد (UTF-8؛ CSV با BOM براي برنامه هاي جدول).\n"
-                              "در CSV فيلدي که با = + - @ يا tab شروع شود يک ' در آغاز مي گيرد تا "
-                              "برنامه جدول آن را فرمول نخواند؛ افزودن دوباره آن را برمي دارد.\n"
-                              "Windows-1256 ی فارسي ندارد و فايل داده آن را ي نگه مي دارد؛ "
-                              "خروجي هر ي را ی مي نويسد، چنان که گوشي و برنامه ايميل حرفي را "
-                              "نشان دهند که فارسي زبانان تايپ مي کنند (--arabic-letters: همان "
-                              "ي). افزودن دوباره همان بايتها را ذخيره مي کند.") +
+        return QStringLiteral(
+                   "همه مخاطب‌ها را به ترتیب فایل داده، بدون "
+                   "فاصله‌های "
+                   "پرکننده، "
+                   "در "
+                   "vCard یا CSV می‌نویسد (UTF-8؛ CSV با BOM برای "
+                   "برنامه‌های "
+                   "جدول).\n"
+                   "در CSV فیلدی که با = + - @ یا tab شروع شود یک ' در آغاز "
+                   "می‌گیرد "
+                   "تا "
+                   "برنامه جدول آن را فرمول نخواند؛ افزودن دوباره آن را "
+                   "برمی‌دارد.\n"
+                   "Windows-1256 ی فارسی ندارد و فایل داده آن را ي نگه "
+                   "می‌دارد؛ "
+                   "خروجی هر ي را ی می‌نویسد، چنان که گوشی و برنامه "
+                   "ایمیل "
+                   "حرفی "
+                   "را "
+                   "نشان دهند که فارسی‌زبانان تایپ می‌کنند "
+                   "(--arabic-letters: "
+                   "همان "
+                   "ي). افزودن دوباره همان بایت‌ها را ذخیره "
+                   "می‌کند.") +
                where;
     if (command == QLatin1String("import"))
         return QStringLiteral(
-                   "مخاطبهاي فايلهاي vCard (2.1، 3.0، 4.0) يا CSV را به فايل داده مي افزايد، همه "
-                   "يا هيچ: اگر يک فايل خوانده نشود يا جمع از %1 بگذرد چيزي نوشته نمي شود. "
-                   "FILE برابر - يعني ورودي استاندارد. هر ورودي حداکثر %2 مگابايت است؛ FIFO "
-                   "و دستگاه با نام پذيرفته نمي شوند (از لوله با - بخوانيد).\nهر چيزي که دقيقا "
-                   "ذخيره نشود (کوتاه شدن "
-                   "به پهناي فيلد، نويسه اي که در Windows-1256 نيست و \"?\" مي شود، شماره يا "
-                   "نشاني دوم، ويژگي يا ستوني که جايي ندارد، شماره شناسايي نادرست) در يک سطر "
-                   "در خروجي خطا گزارش مي شود. ی و رقمهاي فارسي مانند صفحه افزودن به ي و رقمهاي "
-                   "لاتين ذخيره مي شوند. پس از %3 سطر گزارش، بقيه فقط با شمار هر نوع گفته مي "
-                   "شوند.\n\nنامهاي شناخته ستونهاي CSV (سطر اول):\n")
+                   "مخاطب‌های فایل‌های vCard (2.1، 3.0، 4.0) یا CSV را به "
+                   "فایل "
+                   "داده "
+                   "می‌افزاید، "
+                   "همه یا هیچ: اگر یک فایل خوانده نشود یا جمع از %1 بگذرد چیزی نوشته "
+                   "نمی‌شود. "
+                   "FILE برابر - یعنی ورودی استاندارد. هر ورودی حداکثر %2 مگابایت است؛ FIFO "
+                   "و دستگاه با نام پذیرفته نمی‌شوند (از لوله "
+                   "با "
+                   "- "
+                   "بخوانید).\n"
+                   "شماره‌ها به اندازه فیلد خود درمی‌آیند: رقم‌های فارسی "
+                   "و "
+                   "عربی "
+                   "لاتین "
+                   "می‌شوند، فاصله، - . ( ) / حذف می‌شوند، 98+ یا 0098 ایران "
+                   "0 "
+                   "می‌شود، "
+                   "و "
+                   "تلفنی که باز جا نشود و با کد شهر (0 و دو رقم) و هشت رقم آمده باشد بی کد "
+                   "شهر ذخیره می‌شود. شماره موبایلی (09 و نه رقم) که تنها به "
+                   "جای "
+                   "تلفن "
+                   "آمده "
+                   "باشد در موبایل ذخیره می‌شود. سطرهای آدرس با «، » یک "
+                   "سطر "
+                   "می‌شوند. "
+                   "این "
+                   "تغییرها در پایان با شمار هر نوع گفته "
+                   "می‌شوند.\n"
+                   "مخاطبی که دفتر تلفن دارد، یا پیش‌تر در همین فایل‌ها "
+                   "آمده، "
+                   "افزوده "
+                   "نمی‌شود "
+                   "(--add-duplicates: افزوده شود): نام و نام خانوادگی یکی (ي و ی، ك و ک، "
+                   "نیم‌فاصله و فاصله‌های دو سو یکی شمرده می‌شوند)، و هر شماره "
+                   "برابر "
+                   "یا "
+                   "در "
+                   "یکی خالی.\n"
+                   "هر چیزی که دقیقا ذخیره نشود (کوتاه شدن به پهنای فیلد، "
+                   "نویسه‌ای "
+                   "که "
+                   "در "
+                   "Windows-1256 نیست و \"?\" می‌شود، شماره یا نشانی دوم، ویژگی "
+                   "یا "
+                   "ستونی "
+                   "که "
+                   "جایی ندارد، شماره شناسایی نادرست) در یک سطر در خروجی خطا گزارش "
+                   "می‌شود. "
+                   "پس از %3 سطر گزارش، بقیه فقط با شمار هر نوع گفته "
+                   "می‌شوند.\n\n"
+                   "نام‌های شناخته ستون‌های CSV (سطر اول):\n")
                    .arg(ContactStore::MaxRecords)
                    .arg(ContactImport::MaxInput / (1024 * 1024))
                    .arg(LossReport::MaxLines) +
                CsvColumns::knownNames() + where;
     if (command == QLatin1String("list"))
-        return QStringLiteral("هر رکورد در يک سطر: شماره، نام، نام خانوادگي، تلفن، موبايل، "
-                              "شماره شناسايي، آدرس، جدا شده با tab و بدون فاصله هاي پرکننده. "
-                              "tab، خط جديد و \\ درون فيلدها به صورت \\t، \\n، \\r و \\\\ "
-                              "نوشته مي شوند.") +
+        return QStringLiteral("هر رکورد در یک سطر: شماره، نام، نام خانوادگی، تلفن، موبایل، "
+                              "شماره شناسایی، آدرس، جدا شده با tab و بدون "
+                              "فاصله‌های "
+                              "پرکننده. "
+                              "tab، خط جدید و \\ درون فیلدها به صورت \\t، \\n، \\r و \\\\ "
+                              "نوشته می‌شوند.") +
                where;
     if (command == QLatin1String("check"))
-        return QStringLiteral("مي گويد فايل داده سالم است يا نه: تعداد رکوردها، و رکورد نيمه "
-                              "کاره انتهاي فايل اگر باشد. اگر سالم نباشد وضعيت خروج 1 است.") +
+        return QStringLiteral("می‌گوید فایل داده سالم است یا نه: تعداد "
+                              "رکوردها، "
+                              "و "
+                              "رکورد "
+                              "نیمه‌کاره انتهای فایل اگر باشد. اگر سالم نباشد "
+                              "وضعیت "
+                              "خروج "
+                              "1 "
+                              "است.") +
                where;
-    return QStringLiteral("مخاطبهاي Halvex را به vCard و CSV مي برد و از آنها مي آورد.\n\n"
-                          "فرمانها:\n"
+    if (command == QLatin1String("duplicates"))
+        return QStringLiteral(
+                   "گروه‌های مخاطب تکراری را فهرست می‌کند، هر رکورد "
+                   "در "
+                   "یک "
+                   "سطر "
+                   "چنان که list می‌نویسد و میان گروه‌ها یک سطر خالی. "
+                   "تکراری: "
+                   "نام "
+                   "و "
+                   "نام خانوادگی یکی (ي و ی، ك و ک، نیم‌فاصله و فاصله‌های "
+                   "دو "
+                   "سو "
+                   "یکی "
+                   "شمرده می‌شوند)، و هر شماره برابر یا در یکی "
+                   "خالی.\n"
+                   "با --merge هر گروه در رکورد اول خود ادغام می‌شود: "
+                   "جای "
+                   "آن "
+                   "رکورد "
+                   "و شماره شناسایی‌اش می‌ماند و فیلدهای خالی‌اش از بقیه "
+                   "به "
+                   "ترتیب "
+                   "پر "
+                   "می‌شود. گروهی که دو مقدار ناهمسان در یک فیلد "
+                   "دارد "
+                   "(مثلا "
+                   "دو "
+                   "موبایل) فهرست می‌شود و دست نمی‌خورد. همه گروه‌ها "
+                   "در "
+                   "یک "
+                   "نوشتن "
+                   "همه‌یاهیچ نوشته می‌شوند، و تنها اگر فایل داده "
+                   "از "
+                   "هنگام "
+                   "خواندن "
+                   "تغییر نکرده باشد.") +
+               where;
+    return QStringLiteral("مخاطب‌های Halvex را به vCard و CSV می‌برد و از "
+                          "آن‌ها "
+                          "می‌آورد.\n\n"
+                          "فرمان‌ها:\n"
                           "  export [--format vcard|vcard3|csv] [--arabic-letters] [-o FILE]\n"
-                          "  import [--format auto|vcard|csv] [--dry-run] FILE...\n"
+                          "  import [--format auto|vcard|csv] [--add-duplicates] [--dry-run] "
+                          "FILE...\n"
                           "  list\n"
                           "  check\n"
+                          "  duplicates [--merge] [--dry-run]\n"
                           "  sync URL [--user NAME] [--password-file FILE] [--ca-file FILE] "
                           "[--remember] [--dry-run]\n"
-                          "راهنماي هر فرمان، مثلا: halvex-contacts import --help") +
+                          "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
            where;
 }
 
@@ -123,20 +256,26 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
         parser.addOption(kArabicLetters);
     } else if (command == QLatin1String("import")) {
         parser.addOption(kImportFormat);
+        parser.addOption(kAddDuplicates);
+        parser.addOption(kDryRun);
+    } else if (command == QLatin1String("duplicates")) {
+        parser.addOption(kMerge);
         parser.addOption(kDryRun);
     } else if (command.isEmpty()) {
         // Every option, to find the command before its own parser checks them.
         parser.addOption(kAnyFormat);
         parser.addOption(kOutput);
         parser.addOption(kArabicLetters);
+        parser.addOption(kAddDuplicates);
+        parser.addOption(kMerge);
         parser.addOption(kDryRun);
     }
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("export، import، list، check يا sync."),
+                                 QStringLiteral("export، import، list، check، duplicates یا sync."),
                                  command.isEmpty() ? QStringLiteral("command") : command);
     if (command == QLatin1String("import"))
         parser.addPositionalArgument(QStringLiteral("FILE"),
-                                     QStringLiteral("فايل vCard يا CSV؛ - ورودي استاندارد است."),
+                                     QStringLiteral("فایل vCard یا CSV؛ - ورودی استاندارد است."),
                                      QStringLiteral("FILE..."));
 }
 
@@ -156,6 +295,21 @@ void appendListField(QByteArray &out, QByteArrayView field)
     uchar marks = 0;
     char *end = FieldText::put(out.data() + start, field, table, marks);
     out.resize(end - out.constData());
+}
+
+void appendListLine(QByteArray &out, const ContactRecord &r, qint64 n)
+{
+    out += QByteArray::number(n);
+    for (const ContactRecord::Field f : {ContactRecord::Name, ContactRecord::Family,
+                                         ContactRecord::Phone, ContactRecord::Mobile}) {
+        out += '\t';
+        appendListField(out, FieldText::unpadded(r.fieldBytes(f)));
+    }
+    out += '\t';
+    out += QByteArray::number(r.ID());
+    out += '\t';
+    appendListField(out, FieldText::unpadded(r.fieldBytes(ContactRecord::Address)));
+    out += '\n';
 }
 
 } // namespace
@@ -244,11 +398,12 @@ int ContactsTool::run(const QStringList &arguments)
         return Success;
     }
     if (command.isEmpty())
-        return usageError(QStringLiteral("فرمان را بدهيد: export، import، list، check يا sync."));
-    if (!known)
         return usageError(
-            QStringLiteral("فرمان «%1» شناخته نيست؛ export، import، list، check يا sync را بدهيد.")
-                .arg(command));
+            QStringLiteral("فرمان را بدهید: export، import، list، check، duplicates یا sync."));
+    if (!known)
+        return usageError(QStringLiteral("فرمان «%1» شناخته نیست؛ export، import، list، check، "
+                                         "duplicates یا sync را بدهید.")
+                              .arg(command));
 
     QCommandLineParser parser;
     configure(parser, command, {});
@@ -267,6 +422,8 @@ int ContactsTool::run(const QStringList &arguments)
         return importContacts(parser);
     if (command == QLatin1String("list"))
         return listContacts(parser);
+    if (command == QLatin1String("duplicates"))
+        return duplicateContacts(parser);
     return checkContacts(parser);
 }
 
@@ -415,6 +572,7 @@ int ContactsTool::importContacts(const QCommandLineParser &parser)
     ContactImport job(
         store, [this](const QString &line) { say(m_err, line); },
         [this](const QString &line) { say(m_out, line); });
+    job.setAddDuplicates(parser.isSet(kAddDuplicates));
     return job.run(sources, f, dryRun);
 }
 
@@ -427,17 +585,7 @@ int ContactsTool::listContacts(const QCommandLineParser &parser)
     QByteArray out;
     out.reserve(qsizetype(size / ContactRecord::Size) * 80);
     const StoreError e = store.ReadAllRecords([&out](const ContactRecord &r, qint64 n) {
-        out += QByteArray::number(n);
-        for (const ContactRecord::Field f : {ContactRecord::Name, ContactRecord::Family,
-                                             ContactRecord::Phone, ContactRecord::Mobile}) {
-            out += '\t';
-            appendListField(out, FieldText::unpadded(r.fieldBytes(f)));
-        }
-        out += '\t';
-        out += QByteArray::number(r.ID());
-        out += '\t';
-        appendListField(out, FieldText::unpadded(r.fieldBytes(ContactRecord::Address)));
-        out += '\n';
+        appendListLine(out, r, n);
         return true;
     });
     if (e) {
@@ -449,6 +597,90 @@ int ContactsTool::listContacts(const QCommandLineParser &parser)
             QStringLiteral("نوشتن در خروجي استاندارد ناموفق بود: %1").arg(m_out.errorString()));
         return Failure;
     }
+    return Success;
+}
+
+int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
+{
+    const bool merge = parser.isSet(kMerge) && !parser.isSet(kDryRun);
+    ContactStore store = storeFor(parser, merge);
+    qint64 size = 0;
+    if (!readableData(store, size))
+        return Failure;
+    std::vector<ContactRecord> records;
+    records.reserve(size_t(size / ContactRecord::Size));
+    if (StoreError e = store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
+            records.push_back(r);
+            return true;
+        })) {
+        say(m_err, e.message());
+        return Failure;
+    }
+
+    const std::vector<DuplicateGroup> groups = Duplicates::find(records);
+    QByteArray out;
+    qint64 mergeable = 0, gone = 0;
+    for (const DuplicateGroup &g : groups) {
+        if (!out.isEmpty())
+            out += '\n';
+        for (const qint64 p : g.positions)
+            appendListLine(out, records[size_t(p)], p + 1);
+        if (g.mergeable) {
+            ++mergeable;
+            gone += qint64(g.positions.size()) - 1;
+        }
+    }
+    if (!write(m_out, out)) {
+        say(m_err,
+            QStringLiteral("نوشتن در خروجی استاندارد ناموفق بود: %1").arg(m_out.errorString()));
+        return Failure;
+    }
+
+    for (const DuplicateGroup &g : groups) {
+        if (g.mergeable)
+            continue;
+        QStringList numbers;
+        for (const qint64 p : g.positions)
+            numbers << QString::number(p + 1);
+        say(m_err, QStringLiteral("رکوردهای %1 مقدارهای ناهمسان دارند و ادغام "
+                                  "نمی‌شوند.")
+                       .arg(numbers.join(QStringLiteral("، "))));
+    }
+    const qint64 conflicting = qint64(groups.size()) - mergeable;
+    say(m_err, QStringLiteral(
+                   "%1 گروه تکراری: %2 گروه ادغام‌پذیر، %3 گروه با "
+                   "مقدارهای "
+                   "ناهمسان.")
+                   .arg(groups.size())
+                   .arg(mergeable)
+                   .arg(conflicting));
+    if (!parser.isSet(kMerge) || mergeable == 0)
+        return Success;
+    if (parser.isSet(kDryRun)) {
+        say(m_err, QStringLiteral("آزمایشی: %1 گروه ادغام و %2 رکورد حذف می‌شد؛ "
+                                  "چیزی "
+                                  "نوشته "
+                                  "نشد.")
+                       .arg(mergeable)
+                       .arg(gone));
+        return Success;
+    }
+    if (size % ContactRecord::Size != 0)
+        say(m_err, QStringLiteral("%1 بایت انتهای فایل داده رکورد کاملی نیست و با ادغام کنار "
+                                  "گذاشته می‌شود.")
+                       .arg(size % ContactRecord::Size));
+    if (const StoreError e = Duplicates::merge(store, records, groups)) {
+        say(m_err, e.kind() == StoreError::RecordChanged
+                       ? QStringLiteral("فایل داده پس از خواندن تغییر کرد؛ چیزی ادغام نشد. "
+                                        "دوباره اجرا کنید.")
+                       : e.message());
+        return Failure;
+    }
+    say(m_err, QStringLiteral("%1 گروه ادغام شد و %2 رکورد حذف شد؛ فایل داده اکنون %3 مخاطب "
+                              "دارد.")
+                   .arg(mergeable)
+                   .arg(gone)
+                   .arg(qint64(records.size()) - gone));
     return Success;
 }
 

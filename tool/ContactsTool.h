@@ -11,7 +11,7 @@ class QIODevice;
 class ContactStore;
 class StoreIo;
 
-// The halvex-contacts command line: export, import, list and check. Exit status
+// The halvex-contacts command line: export, import, list, check and duplicates. Exit status
 // 0 on success, 1 on a failure, 2 on a usage error.
 class ContactsTool
 {
@@ -40,6 +40,7 @@ private:
     int importContacts(const QCommandLineParser &parser);
     int listContacts(const QCommandLineParser &parser);
     int checkContacts(const QCommandLineParser &parser);
+    int duplicateContacts(const QCommandLineParser &parser);
 
     int usageError(const QString &message);
     ContactStore storeFor(const QCommandLineParser &parser, bool forWriting) const;

@@ -6,7 +6,7 @@ _halvex_contacts()
     prev=${COMP_WORDS[COMP_CWORD-1]}
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        export | import | list | check | sync)
+        export | import | list | check | duplicates | sync)
             command=${COMP_WORDS[i]}
             break
             ;;
@@ -34,17 +34,20 @@ _halvex_contacts()
 
     case $command in
     "")
-        COMPREPLY=($(compgen -W "export import list check sync --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "export import list check duplicates sync --help --version" -- "$cur"))
         ;;
     export)
         COMPREPLY=($(compgen -W "--format --arabic-letters --output -o --data --help" -- "$cur"))
         ;;
     import)
         if [[ $cur == -* ]]; then
-            COMPREPLY=($(compgen -W "--format --dry-run --data --help" -- "$cur"))
+            COMPREPLY=($(compgen -W "--format --add-duplicates --dry-run --data --help" -- "$cur"))
         else
             COMPREPLY=($(compgen -f -X '!*.@(vcf|VCF|vcard|csv|CSV|txt)' -- "$cur") $(compgen -d -- "$cur"))
         fi
+        ;;
+    duplicates)
+        COMPREPLY=($(compgen -W "--merge --dry-run --data --help" -- "$cur"))
         ;;
     list | check)
         COMPREPLY=($(compgen -W "--data --help" -- "$cur"))

@@ -67,6 +67,16 @@ inline QByteArray sampleData()
     return out;
 }
 
+// The sample as an import stores it again: an address of several lines is one line.
+inline QByteArray importedSampleData()
+{
+    QByteArray out = sampleData();
+    ContactRecord r = ContactRecord::fromBytes(QByteArrayView(out).sliced(5 * ContactRecord::Size));
+    r.setText(ContactRecord::Address, u"line one، line two");
+    out.replace(5 * ContactRecord::Size, ContactRecord::Size, r.toByteArray());
+    return out;
+}
+
 struct Run
 {
     int status = -1;

@@ -158,6 +158,10 @@ void TestContactFuzz::csvRoundTrip()
         QByteArray bytes(ContactRecord::Size, ' ');
         for (char &c : bytes)
             c = rng() % 4 ? often[qsizetype(rng() % often.size())] : char(rng() % 256);
+        // An import makes an address of several lines one line.
+        for (qsizetype a = ContactRecord::offset(ContactRecord::Address); a < bytes.size(); ++a)
+            if (bytes[a] == '\n' || bytes[a] == '\r')
+                bytes[a] = 'x';
         const ContactRecord record = ContactRecord::fromBytes(bytes);
         QByteArray text;
         QList<ExportWarning> warnings;
