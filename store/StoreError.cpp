@@ -1,5 +1,8 @@
 #include "store/StoreError.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 
 #include "store/ContactStore.h"
@@ -30,6 +33,8 @@ QString StoreError::kindName(Kind kind)
         return QStringLiteral("اين فايل يک پيوند (link) است و برنامه از آن پيروي نمي کند");
     case InUse:
         return QStringLiteral("فايل در دست برنامه ديگري است");
+    case FileChanged:
+        return QStringLiteral("فایل در این میان تغییر کرد؛ دوباره امتحان کنید");
     case Unconfirmed:
         return QStringLiteral("تغيير در فايل انجام شد، ولي ديسک ثبت آن را تأييد نکرد");
     }
@@ -45,4 +50,23 @@ QString StoreError::message() const
         text += QStringLiteral(" (") + m_detail + QStringLiteral(")");
     text += QStringLiteral("\n") + QDir::toNativeSeparators(m_path);
     return text;
+}
+
+StoreError StoreError::fromErrno(const QString &path, int err)
+{
+    if (err == EACCES || err == EPERM || err == EROFS)
+        return StoreError(PermissionDenied, path);
+    return StoreError(DiskError, path, errnoText(err));
+}
+
+StoreError StoreError::fromReadErrno(const QString &path, int err)
+{
+    if (err == EACCES || err == EPERM)
+        return StoreError(ReadDenied, path);
+    return fromErrno(path, err);
+}
+
+QString StoreError::errnoText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
 }

@@ -20,6 +20,7 @@ public:
         Unconfirmed,      // the change was made, but the disk did not confirm it
         ReadDenied,       // the user may not read the file or folder
         IsLink,           // a file of the data folder is a link, which is never followed
+        FileChanged,      // the file's length changed since the caller counted it
     };
 
     StoreError() = default;
@@ -39,6 +40,12 @@ public:
     // Persian, for the user; names the error and the file.
     QString message() const;
     static QString kindName(Kind kind);
+
+    // A failed call's errno on path: a refusal is PermissionDenied, the rest DiskError.
+    static StoreError fromErrno(const QString &path, int err);
+    // For a file that was to be read: a refusal says it cannot be read.
+    static StoreError fromReadErrno(const QString &path, int err);
+    static QString errnoText(int err);
 
 private:
     Kind m_kind = None;

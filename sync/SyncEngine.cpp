@@ -152,7 +152,7 @@ SyncEngine::SyncEngine(ContactStore &store, DavClient &client, const QUrl &book,
 bool SyncEngine::run(SyncReport &report, QString &why)
 {
     // A trial run writes nothing, and may look at a data folder not made yet.
-    int held = -1;
+    FileLock held;
     if (!m_dryRun) {
         if (StoreError e = m_store.LockForSync(held)) {
             why = e.kind() == StoreError::InUse
@@ -163,10 +163,6 @@ bool SyncEngine::run(SyncReport &report, QString &why)
             return false;
         }
     }
-    const auto release = qScopeGuard([held] {
-        if (held >= 0)
-            ::close(held);
-    });
     for (int i = 0; i < kPasses; ++i) {
         const Outcome o = pass(report, why);
         if (o != Again)

@@ -96,7 +96,7 @@ private slots:
     {
         // A timer's sync and one started by hand: the second refuses at once,
         // before it asks the server anything.
-        int held = -1;
+        FileLock held;
         QVERIFY(!m_store->LockForSync(held));
         append({record("Reza", "Ahmadi", "5550001", "", 1)});
         DavClient client;
@@ -107,7 +107,7 @@ private slots:
         QVERIFY(!engine.run(report, why));
         QVERIFY2(why.contains(m_store->syncStatePath()), qPrintable(why));
         QVERIFY(m_server->cards().empty());
-        ::close(held);
+        held.unlock();
         SyncReport after;
         QVERIFY(sync(after));
         QCOMPARE(after.sent, 1);
