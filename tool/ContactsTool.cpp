@@ -106,7 +106,7 @@ QString description(const QString &command, const QString &dataFolder)
                           "  list\n"
                           "  check\n"
                           "  sync URL [--user NAME] [--password-file FILE] [--ca-file FILE] "
-                          "[--remember] [--dry-run]\n"
+                          "[--remember] [--dry-run] [--force-delete]\n"
                           "راهنماي هر فرمان، مثلا: halvex-contacts import --help") +
            where;
 }
