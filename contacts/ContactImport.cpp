@@ -109,7 +109,7 @@ int ContactImport::commit(const Plan &plan)
         nothingAdded();
         return 1;
     }
-    return append(plan.records);
+    return append(plan.records, plan.dataSize);
 }
 
 // The add page proposes the count + 1, so the count comes first. A missing
@@ -189,14 +189,14 @@ bool ContactImport::readSource(const ImportSource &source, Format format, qint64
     return true;
 }
 
-int ContactImport::append(const std::vector<ContactRecord> &records)
+int ContactImport::append(const std::vector<ContactRecord> &records, qint64 dataSize)
 {
     if (StoreError e = m_store.Open()) {
         m_report(e.message());
         return 1;
     }
     qint64 after = 0;
-    if (StoreError e = m_store.AppendRecords(records, &after)) {
+    if (StoreError e = m_store.AppendRecords(records, &after, dataSize)) {
         if (e.kind() == StoreError::Overflow)
             m_report(QStringLiteral("بيش از %1 مخاطب در فايل داده جا نمي گيرد (فايل در اين "
                                     "ميان بزرگتر شده است). هيچ مخاطبي افزوده نشد.")

@@ -73,7 +73,7 @@ private:
     bool readSource(const ImportSource &source, Format format, qint64 existing, qint64 &count,
                     std::vector<ContactRecord> &records, LossReport &losses,
                     const std::atomic_bool *stop);
-    int append(const std::vector<ContactRecord> &records);
+    int append(const std::vector<ContactRecord> &records, qint64 dataSize);
     void nothingAdded();
 
     ContactStore &m_store;

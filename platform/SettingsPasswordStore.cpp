@@ -12,6 +12,7 @@
 #include <QHash>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 namespace {
 
@@ -64,10 +65,50 @@ QString problemText(const QString &path, const QString &what)
     return QStringLiteral("فايل تنظيمات %1 %2").arg(path, what);
 }
 
-// Whether the file may be read as the settings: absent is fine (no password);
-// anything there that is not a readable regular file is not.
-bool readableSettings(const QString &path, QString &why, struct stat &st)
+// QSettings reads NUL bytes, broken UTF-8 and stray lines without a word, taking
+// what it can; a file cut short or overwritten would then read as "no password".
+// Only a section, key=value, a comment or a blank line may stand on a line.
+bool wellFormed(const QByteArray &bytes)
 {
+    constexpr qsizetype kMostBytes = 1024 * 1024; // far beyond any settings file
+    if (bytes.size() > kMostBytes || bytes.contains('\0'))
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (utf8.hasError())
+        return false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[') && line.endsWith(u']'))
+            continue;
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals < 0 || line.left(equals).trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool readAll(int fd, QByteArray &bytes)
+{
+    bytes.clear();
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n == 0;
+        bytes.append(chunk, n);
+    }
+}
+
+// Whether the file may be read as the settings: absent is fine (no password);
+// anything there that is not a readable regular file is not. bytes is what it holds.
+bool readableSettings(const QString &path, QString &why, struct stat &st, QByteArray &bytes)
+{
+    bytes.clear();
     const QByteArray native = QFile::encodeName(path);
     st = {};
     if (::lstat(native.constData(), &st) != 0) {
@@ -96,7 +137,15 @@ bool readableSettings(const QString &path, QString &why, struct stat &st)
             QStringLiteral("خوانده نمي شود: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
+    const bool read = readAll(fd, bytes);
+    const int err = errno;
     ::close(fd);
+    if (!read) {
+        why = problemText(
+            path,
+            QStringLiteral("خوانده نمي شود: %1").arg(QString::fromLocal8Bit(std::strerror(err))));
+        return false;
+    }
     return true;
 }
 
@@ -131,12 +180,13 @@ bool SettingsPasswordStore::read(QString &value, QString &why)
     value.clear();
     const QString path = fileName();
     struct stat st;
-    if (!readableSettings(path, why, st))
+    QByteArray bytes;
+    if (!readableSettings(path, why, st, bytes))
         return false;
     std::unique_ptr<QSettings> settings = open(path);
     const auto bad = badFiles().constFind(path);
     const bool stillBad = bad != badFiles().cend() && *bad == seen(st);
-    if (settings->status() == QSettings::FormatError || stillBad) {
+    if (!wellFormed(bytes) || settings->status() == QSettings::FormatError || stillBad) {
         badFiles().insert(path, seen(st));
         why = problemText(path, QStringLiteral("خراب است و خوانده نشد."));
         return false;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -9,11 +8,11 @@
 #include <QString>
 
 #include "store/ContactRecord.h"
+#include "store/DataFolder.h"
 #include "store/FileLock.h"
 #include "store/StoreError.h"
 
 class StoreIo;
-struct stat;
 
 // The data file File/quorvel.dat under a base folder: the program's own folder,
 // or the user's data folder for an installed program (DataLocation decides).
@@ -66,13 +65,16 @@ public:
     StoreError CountWholeRecords(qint64 &count) const;
     // The data file's length in bytes, partial record included; a left-over of
     // an interrupted write is restored first, as for every other operation.
-    StoreError DataFileSize(qint64 &bytes) const { return statData(bytes); }
+    StoreError DataFileSize(qint64 &bytes) const { return m_folder.dataSize(bytes); }
 
     // On success, *recordsAfter (if given) is the number of whole records now.
     StoreError AppendRecord(const ContactRecord &record, qint64 *recordsAfter = nullptr);
     // All or nothing: the file gains every record or stays exactly as it was.
+    // With expectedSize, only if the file is still that long (FileChanged
+    // otherwise): for a caller that numbered the records after those it counted.
     StoreError AppendRecords(const std::vector<ContactRecord> &records,
-                             qint64 *recordsAfter = nullptr);
+                             qint64 *recordsAfter = nullptr,
+                             std::optional<qint64> expectedSize = std::nullopt);
     StoreError ReadAllRecords(const Visitor &visit) const;
     // Every whole record in file order; records is empty on failure.
     StoreError ReadAll(std::vector<ContactRecord> &records) const;
@@ -82,7 +84,7 @@ public:
                              const ContactRecord *expected = nullptr);
     StoreError DeleteRecord(qint64 n, const ContactRecord *expected = nullptr);
 
-    void setLockTimeout(int ms) { m_lockTimeoutMs = ms; }
+    void setLockTimeout(int ms) { m_folder.setLockTimeout(ms); }
 
     // All or nothing, and only if the file's whole records are still exactly
     // expected (RecordChanged otherwise): for a caller that read the file,
@@ -91,32 +93,7 @@ public:
                                  const std::vector<ContactRecord> &expected);
 
 private:
-    class Writing;
+    explicit ContactStore(DataFolder folder);
 
-    StoreError findDataDir(QString &dir, bool *found = nullptr) const;
-    // A missing entry is no error; any other failure to look is.
-    StoreError probe(const QString &path, struct stat &st, bool &found) const;
-    StoreError probeDir(const QString &path, bool &isDir) const;
-    // As probe, but a link is reported as itself, never followed.
-    StoreError probeEntry(const QString &path, struct stat &st, bool &found) const;
-
-    // For an open of a file of the data folder that may have met a link.
-    StoreError openError(const QString &path, int err, bool reading) const;
-    bool ownerOfFolder(const QString &dir, uid_t &owner, gid_t &group) const;
-    StoreError lockError(const FileLock &lock, const QString &dir) const;
-
-    StoreError statData(qint64 &size) const;
-    StoreError recover(const QString &dir, bool createEmpty) const;
-    StoreError restoreLeftover(const QString &dir) const;
-
-    StoreError beginWrite(Writing &w) const;
-    StoreError readWhole(const Writing &w, std::vector<ContactRecord> &records) const;
-    StoreError writeInPlace(const Writing &w, qint64 at, QByteArrayView bytes,
-                            QByteArrayView old) const;
-    StoreError replaceData(const Writing &w, std::initializer_list<QByteArrayView> pieces) const;
-
-    QString m_baseFolder; // the data folder itself when m_fixedFolder
-    bool m_fixedFolder = false;
-    StoreIo *m_io;
-    int m_lockTimeoutMs = 2000;
+    DataFolder m_folder;
 };

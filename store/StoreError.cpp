@@ -33,6 +33,8 @@ QString StoreError::kindName(Kind kind)
         return QStringLiteral("اين فايل يک پيوند (link) است و برنامه از آن پيروي نمي کند");
     case InUse:
         return QStringLiteral("فايل در دست برنامه ديگري است");
+    case FileChanged:
+        return QStringLiteral("فایل در این میان تغییر کرد؛ دوباره امتحان کنید");
     case Unconfirmed:
         return QStringLiteral("تغيير در فايل انجام شد، ولي ديسک ثبت آن را تأييد نکرد");
     }

@@ -20,6 +20,7 @@ public:
         Unconfirmed,      // the change was made, but the disk did not confirm it
         ReadDenied,       // the user may not read the file or folder
         IsLink,           // a file of the data folder is a link, which is never followed
+        FileChanged,      // the file's length changed since the caller counted it
     };
 
     StoreError() = default;

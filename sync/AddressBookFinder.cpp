@@ -1,6 +1,6 @@
 #include "sync/AddressBookFinder.h"
 
-#include "sync/DavClient.h"
+#include "sync/DavTransport.h"
 #include "sync/DavResponse.h"
 
 namespace {

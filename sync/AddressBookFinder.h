@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QUrl>
 
-class DavClient;
+class DavTransport;
 struct DavReply;
 struct DavResponse;
 
@@ -21,7 +21,7 @@ struct AddressBook
 class AddressBookFinder
 {
 public:
-    explicit AddressBookFinder(DavClient &client) : m_client(client) {}
+    explicit AddressBookFinder(DavTransport &client) : m_client(client) {}
 
     // False with why when the server could not be asked; an empty list when
     // it has none.
@@ -30,5 +30,5 @@ public:
 private:
     QString ask(const QUrl &at, int depth, QList<DavResponse> &out, DavReply &reply);
 
-    DavClient &m_client;
+    DavTransport &m_client;
 };

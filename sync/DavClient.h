@@ -11,33 +11,14 @@
 #include <QString>
 #include <QUrl>
 
-// One WebDAV request, and what came back.
-struct DavRequest
-{
-    QByteArray method;
-    QUrl url;
-    QByteArray body;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-    int depth = -1; // the Depth header, when >= 0
-};
-
-struct DavReply
-{
-    int status = 0; // 0: no answer (the text says why)
-    QString error;  // for the user, when the request failed below HTTP
-    QByteArray body;
-    QByteArray etag;
-    QUrl url; // where the answer came from, after redirects
-
-    bool ok() const { return status >= 200 && status < 300; }
-};
+#include "sync/DavTransport.h"
 
 // A blocking WebDAV client on QtNetwork. The password goes with every request
 // (Basic), but only over HTTPS or to this machine. Redirects are followed by
 // hand and only within the origin the request was made to, so neither the
 // password nor a contact ever reaches a server the user did not name. Every
 // answer is bounded: in size, in time per request and in time for the run.
-class DavClient
+class DavClient : public DavTransport
 {
 public:
     static constexpr qint64 MaxReply = 64 * 1024 * 1024;
@@ -61,11 +42,11 @@ public:
     // Same scheme, host and port.
     static bool sameOrigin(const QUrl &a, const QUrl &b);
 
-    DavReply send(const DavRequest &request);
+    DavReply send(const DavRequest &request) override;
     // Several at once (the server decides how many it serves in parallel);
     // done(n) after each answer. Replies in the order of the requests.
     std::vector<DavReply> sendAll(const std::vector<DavRequest> &requests,
-                                  const std::function<void(qsizetype)> &done = {});
+                                  const std::function<void(qsizetype)> &done = {}) override;
 
     // How long the requests waited for the server, in all, in ms.
     qint64 serverMs() const { return m_serverMs; }

@@ -4,9 +4,11 @@
 #include <QTest>
 
 #include "contacts/InputBuffer.h"
+#include "store/StoreError.h"
 #include "tests/contacts/ContactsTestUtil.h"
 #include "tests/support/DataFiles.h"
 #include "tests/support/FaultyIo.h"
+#include "tests/support/SlipInIo.h"
 
 using namespace contactstest;
 
@@ -18,6 +20,7 @@ private slots:
     void everyFailurePoint_data();
     void everyFailurePoint();
     void inputShortenedWhileRead();
+    void writerSlipsInBeforeTheAppend();
 };
 
 void TestContactFaults::everyFailurePoint_data()
@@ -84,6 +87,28 @@ void TestContactFaults::inputShortenedWhileRead()
     QString why;
     QVERIFY(buffer.read(f.handle(), size, why));
     QCOMPARE(buffer.bytes(), big.left(100));
+}
+
+// The import numbered its records after the ones it counted; another writer
+// that adds one before the import takes the lock makes it add nothing.
+void TestContactFaults::writerSlipsInBeforeTheAppend()
+{
+    QTemporaryDir dir;
+    const QByteArray before = datafiles::numbered(1, 2);
+    writeData(dir.path(), before);
+    const QByteArray other = datafiles::numbered(3, 3);
+    SlipInIo io([&] {
+        QFile f(dataFile(dir.path()));
+        QVERIFY(f.open(QIODevice::Append) && f.write(other) == other.size());
+    });
+    const Run r =
+        runTool({"import", "--data", dir.path(), "-"},
+                "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Late\r\nEND:VCARD\r\n", "/nonexistent", &io);
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.errText().contains(StoreError::kindName(StoreError::FileChanged)),
+             r.err.constData());
+    QVERIFY(r.errText().contains(QStringLiteral("فايل داده دست نخورد")));
+    QCOMPARE(readData(dir.path()), before + other);
 }
 
 QTEST_GUILESS_MAIN(TestContactFaults)

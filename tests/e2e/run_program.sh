@@ -20,14 +20,27 @@ cp "$program" "$work/halvex"
 exec 3<> "$work/displayfd"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb=$!
-for _ in $(seq 50); do
-  display=$(head -n1 "$work/displayfd" 2>/dev/null || true)
-  [ -n "$display" ] && break
+display=
+for _ in $(seq 150); do
+  # Only a whole line: a number still being written could name another server.
+  if [ "$(tail -c1 "$work/displayfd" 2>/dev/null | wc -l)" = 1 ]; then
+    display=$(head -n1 "$work/displayfd")
+    break
+  fi
   sleep 0.1
 done
 [ -n "$display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=":$display"
 unset QT_QPA_PLATFORM
+# Under load the number comes before the server takes connections: a program
+# started then fails with "could not connect to display".
+ready=
+for _ in $(seq 150); do
+  if xwininfo -root >/dev/null 2>&1; then ready=1; break; fi
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.1
+done
+[ -n "$ready" ] || { echo "Xvfb takes no connections"; cat "$work/xvfb.log"; exit 1; }
 
 mkdir -p "$work/home"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"

@@ -8,6 +8,7 @@ import os
 import re
 import select
 import shutil
+import socket
 import subprocess
 import time
 
@@ -62,7 +63,26 @@ class XSession:
                 raise RuntimeError("Xvfb ended; see %s" % self.log.name)
             number += chunk
         os.close(r)
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        display = number.decode().strip()
+        self.env["DISPLAY"] = ":" + display
+        self._wait_for_connections(display, deadline)
+
+    def _wait_for_connections(self, display, deadline):
+        # Under load the number comes before the server takes connections: a
+        # program started then fails with "could not connect to display".
+        path = "/tmp/.X11-unix/X" + display
+        while True:
+            if self.xvfb.poll() is not None:
+                raise RuntimeError("Xvfb ended; see %s" % self.log.name)
+            with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+                try:
+                    s.connect(path)
+                    return
+                except OSError:
+                    pass
+            if time.monotonic() > deadline:
+                raise RuntimeError("Xvfb takes no connections at %s; see %s" % (path, self.log.name))
+            time.sleep(0.05)
 
     def stop(self):
         if self.xvfb and self.xvfb.poll() is None:

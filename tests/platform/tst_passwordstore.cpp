@@ -25,7 +25,10 @@ private slots:
     void failedWriteKeepsTheOldValue();
     void userScopeFollowsTheConfigurationFolder();
     void unwritableFolderAsAnotherUser();
-    void untrustworthySettingsFailClosed();
+    void damagedSettingsFailClosed_data();
+    void damagedSettingsFailClosed();
+    void oddFilesFailClosed();
+    void unreadableAsAnotherUserFailsClosed();
     void noWriteThroughALink();
 };
 
@@ -194,47 +197,95 @@ void TestPasswordStore::unwritableFolderAsAnotherUser()
     QCOMPARE(readOf(store), QStringLiteral("old"));
 }
 
-void TestPasswordStore::untrustworthySettingsFailClosed()
+// Refused with the file named, and the value left empty.
+static bool refused(PasswordStore &store, const QString &path)
+{
+    QString value, why;
+    return !store.read(value, why) && value.isEmpty() && why.contains(path);
+}
+
+static bool put(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+void TestPasswordStore::damagedSettingsFailClosed_data()
+{
+    // A null value means the file must be refused.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("unclosed section") << QByteArray("[Halvex\nPassword=secret\n") << QString();
+    QTest::newRow("all NUL bytes") << QByteArray(512, '\0') << QString();
+    QTest::newRow("NUL inside the value")
+        << QByteArray("[Halvex]\nPassword=se\0cret\n", 25) << QString();
+    QTest::newRow("invalid UTF-8") << QByteArray("[Halvex]\nPassword=\xff\xfe\n") << QString();
+    QTest::newRow("cut short") << QByteArray("[Halvex]\nPas") << QString();
+    QTest::newRow("stray line") << QByteArray("[Halvex]\nnot a setting\nPassword=x\n") << QString();
+    QTest::newRow("no key") << QByteArray("[Halvex]\n=secret\n") << QString();
+    QByteArray noise(4096, 0);
+    quint32 seed = 7; // a fixed garbage, the same every run
+    for (char &c : noise)
+        c = char((seed = seed * 1103515245 + 12345) >> 16);
+    QTest::newRow("random bytes") << noise << QString();
+
+    // What a hand-edited file may hold is still read.
+    QTest::newRow("comments, blanks and CRLF")
+        << QByteArray("; mine\r\n# also\r\n\r\n[Halvex]\r\n  Password = x=y \r\n") << u"x=y"_qs;
+    QTest::newRow("Persian value") << QString("[Halvex]\nPassword=رمز\n").toUtf8() << u"رمز"_qs;
+    QTest::newRow("empty file") << QByteArray() << u""_qs;
+}
+
+void TestPasswordStore::damagedSettingsFailClosed()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, password);
+    QTemporaryDir dir;
+    SettingsPasswordStore store(dir.path());
+    const QString path = store.fileName();
+    QVERIFY(put(path, bytes));
+    if (!password.isNull()) {
+        QCOMPARE(readOf(store), password);
+        return;
+    }
+    QVERIFY(refused(store, path));
+    // Nothing is written over it.
+    QVERIFY(!writeOf(store, QStringLiteral("new")));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), bytes);
+}
+
+void TestPasswordStore::oddFilesFailClosed()
+{
+    QTemporaryDir dir;
+    SettingsPasswordStore store(dir.path());
+    const QString path = store.fileName();
+    // Not a regular file: a FIFO is refused at once, not waited on.
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QVERIFY(refused(store, path));
+    QVERIFY(QFile::remove(path));
+    // A dangling link is not an absent file.
+    QVERIFY(QFile::link(dir.path() + QStringLiteral("/nowhere"), path));
+    QVERIFY(refused(store, path));
+    QVERIFY(!writeOf(store, QStringLiteral("new")));
+    QVERIFY(!QFile::exists(dir.path() + QStringLiteral("/nowhere")));
+}
+
+void TestPasswordStore::unreadableAsAnotherUserFailsClosed()
 {
     if (::geteuid() != 0)
         QSKIP("needs root to switch to another user");
     QTemporaryDir dir;
     openToOthers(dir.path());
     SettingsPasswordStore store(dir.path());
-    const QString path = store.fileName();
-    const auto refused = [&path](PasswordStore &s) {
-        QString value, why;
-        return !s.read(value, why) && value.isEmpty() && why.contains(path);
-    };
-
-    // Unreadable: owner-only, as the program leaves it, but another user's.
+    // Owner-only, as the program leaves it, but another user's.
     QVERIFY(writeOf(store, QStringLiteral("secret")));
-    QCOMPARE(asNobody([&] { return refused(store) ? 0 : 1; }), 0);
-
-    // Unparsable: refused, and not written over.
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[Halvex\nPassword=secret\n");
-    f.close();
-    QVERIFY(refused(store));
-    QVERIFY(!writeOf(store, QStringLiteral("new")));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("[Halvex\nPassword=secret\n"));
-    f.close();
-
-    // Not a regular file: a FIFO is refused at once, not waited on.
-    QVERIFY(QFile::remove(path));
-    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    QVERIFY(refused(store));
-    QVERIFY(QFile::remove(path));
-    QVERIFY(QFile::link(dir.path() + QStringLiteral("/nowhere"), path));
-    QVERIFY(refused(store));
+    QCOMPARE(asNobody([&] { return refused(store, store.fileName()) ? 0 : 1; }), 0);
 }
 
 void TestPasswordStore::noWriteThroughALink()
 {
-    if (::geteuid() != 0)
-        QSKIP("needs root to switch to another user");
     QTemporaryDir dir;
     openToOthers(dir.path());
     // A file nobody may write, in a folder nobody may not: the case in which a
@@ -249,7 +300,17 @@ void TestPasswordStore::noWriteThroughALink()
     SettingsPasswordStore store(dir.path());
     QVERIFY(QFile::link(victim, store.fileName()));
 
-    QCOMPARE(readOf(store), QStringLiteral("old")); // read through the link
+    const auto untouched = [&] {
+        QVERIFY(QFileInfo(store.fileName()).isSymLink());
+        QVERIFY(v.open(QIODevice::ReadOnly));
+        QCOMPARE(v.readAll(), QByteArray("[Halvex]\nPassword=old\n"));
+        v.close();
+    };
+    QCOMPARE(readOf(store), QStringLiteral("old"));  // read through the link
+    QVERIFY(!writeOf(store, QStringLiteral("new"))); // the file's owner, root or not, is refused
+    untouched();
+    if (::geteuid() != 0)
+        QSKIP("needs root to switch to another user");
     QCOMPARE(asNobody([&] {
                  QString why;
                  if (store.write(QStringLiteral("new"), why))
@@ -257,10 +318,7 @@ void TestPasswordStore::noWriteThroughALink()
                  return why.contains(store.fileName()) ? 0 : 2;
              }),
              0);
-    QVERIFY(!writeOf(store, QStringLiteral("new"))); // root is refused too
-    QVERIFY(QFileInfo(store.fileName()).isSymLink());
-    QVERIFY(v.open(QIODevice::ReadOnly));
-    QCOMPARE(v.readAll(), QByteArray("[Halvex]\nPassword=old\n"));
+    untouched();
 }
 
 QTEST_GUILESS_MAIN(TestPasswordStore)

@@ -15,6 +15,7 @@
 #include "store/ContactStore.h"
 #include "tests/store/StoreTestUtil.h"
 #include "tests/support/ReadRecord.h"
+#include "tests/support/SlipInIo.h"
 
 using namespace storetest;
 
@@ -66,6 +67,9 @@ private slots:
     void appendKeepsOwnerOnlyMode();
     void appendRecords();
     void appendRecordsAtLimit();
+    void appendRecordsOnlyAtCountedSize();
+    void readOnlyDataFileRefusesEveryChange_data();
+    void readOnlyDataFileRefusesEveryChange();
     void missingDataFileComesBackFromLeftover_data();
     void missingDataFileComesBackFromLeftover();
     void permissionProblemsSaySo();
@@ -340,6 +344,80 @@ void TestContactStore::appendRecordsAtLimit()
     QVERIFY(after.endsWith(records(1, 3)));
     QCOMPARE(store.AppendRecords({contact(4)}).kind(), StoreError::Overflow);
     QCOMPARE(store.AppendRecords({}).kind(), StoreError::None);
+}
+
+void TestContactStore::appendRecordsOnlyAtCountedSize()
+{
+    QTemporaryDir dir;
+    const QByteArray counted = records(1, 2) + "part";
+    writeData(dir.path(), counted);
+    // Another copy of the program appends between the count and the write.
+    SlipInIo io([&] { QVERIFY(ContactStore(dir.path()).AppendRecord(contact(7)).ok()); });
+    ContactStore store(dir.path(), &io);
+    qint64 after = -1;
+    const StoreError e = store.AppendRecords({contact(3)}, &after, counted.size());
+    QCOMPARE(e.kind(), StoreError::FileChanged);
+    QCOMPARE(e.path(), dataPath(dir.path()));
+    QCOMPARE(after, -1);
+    QCOMPARE(readData(dir.path()), records(1, 2) + contact(7).toByteArray());
+    QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+
+    // A count that still holds, partial tail and all, lets the append through.
+    writeData(dir.path(), counted);
+    QVERIFY(store.AppendRecords({contact(3)}, &after, counted.size()).ok());
+    QCOMPARE(readData(dir.path()), records(1, 3));
+    QCOMPARE(after, 3);
+    QCOMPARE(store.AppendRecords({}, nullptr, 0).kind(), StoreError::FileChanged);
+}
+
+void TestContactStore::readOnlyDataFileRefusesEveryChange_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("owner may only read") << 0400 << true;
+    QTest::newRow("all may only read") << 0444 << true;
+    QTest::newRow("group may write, owner not") << 0460 << true;
+    QTest::newRow("owner may write") << 0600 << false;
+    QTest::newRow("owner and group may write") << 0664 << false;
+}
+
+void TestContactStore::readOnlyDataFileRefusesEveryChange()
+{
+    // Decided from the mode alone, so root, who passes every check, is held too.
+    QFETCH(int, mode);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    ContactStore store(dir.path());
+    std::vector<ContactRecord> two{contact(1), contact(2)};
+    const std::function<StoreError()> writes[] = {
+        [&] { return store.AppendRecord(contact(3)); },
+        [&] { return store.AppendRecords({contact(3)}); },
+        [&] { return store.RewriteRecord(1, contact(9)); }, [&] { return store.DeleteRecord(1); },
+        [&] { return store.ReplaceAllRecords({contact(5)}, two); }};
+    for (const auto &write : writes) {
+        writeData(dir.path(), records(1, 2));
+        const QByteArray path = QFile::encodeName(dataPath(dir.path()));
+        QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+        const StoreError e = write();
+        if (refused) {
+            QCOMPARE(e.kind(), StoreError::PermissionDenied);
+            QCOMPARE(e.path(), dataPath(dir.path()));
+            QCOMPARE(readData(dir.path()), records(1, 2));
+        } else {
+            QVERIFY2(e.ok(), qPrintable(e.message()));
+            QVERIFY(readData(dir.path()) != records(1, 2));
+        }
+        struct stat st;
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
+        QVERIFY(!QFile::exists(dir.path() + "/File/quorvel1.dat"));
+        QVERIFY(QFile::setPermissions(QString::fromLocal8Bit(path),
+                                      QFile::ReadOwner | QFile::WriteOwner));
+    }
+    // Reading is still fine.
+    QVERIFY(QFile::setPermissions(dataPath(dir.path()), QFile::ReadOwner));
+    std::vector<ContactRecord> read;
+    QVERIFY(store.ReadAll(read).ok());
 }
 
 void TestContactStore::missingDataFileComesBackFromLeftover_data()
