@@ -107,8 +107,7 @@ void BM_PdfDirectory(benchmark::State &state)
     const QString path = dir.filePath(QStringLiteral("list.pdf"));
     int pages = 0;
     for (auto _ : state) {
-        PhoneList list(QStringLiteral("Halvex"), QStringLiteral("امروز ، سه شنبه ، 17 ، آذر1405"),
-                       records);
+        PhoneList list(QStringLiteral("امروز ، سه شنبه ، 17 ، آذر 1405"), records);
         QFile file(path);
         QString why;
         if (!list.writePdf(file, {}, why)) {

@@ -46,8 +46,9 @@ bool DirectoryPrint::print(QPrinter &printer)
     std::vector<ContactRecord> records;
     if (!readRecords(records))
         return false;
-    PhoneList list(kTitle, m_date.dateLine(), std::move(records));
-    BackgroundWork::Foreground progress(m_window, QStringLiteral("آماده کردن صفحه ها..."));
+    PhoneList list(PhoneList::dateLine(m_date), records);
+    BackgroundWork::Foreground progress(m_window,
+                                        QStringLiteral("آماده کردن صفحه‌ها..."));
     return list.paint(
         printer, [&progress](qint64 done, qint64 total) { return progress.step(done, total); });
 }
@@ -57,7 +58,7 @@ void DirectoryPrint::preview()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-    printer.setDocName(kTitle);
+    printer.setDocName(PhoneList::title());
     QPrintPreviewDialog dialog(&printer, m_window);
     dialog.setObjectName(QStringLiteral("preview"));
     dialog.setWindowTitle(QStringLiteral("پيش نمايش چاپ"));
@@ -78,11 +79,12 @@ void DirectoryPrint::savePdf()
     std::vector<ContactRecord> records;
     if (!readRecords(records))
         return;
-    PhoneList list(kTitle, m_date.dateLine(), std::move(records));
+    PhoneList list(PhoneList::dateLine(m_date), records);
+    records.clear();
     QString why;
     bool written = false;
     const bool finished = BackgroundWork::run(
-        m_window, QStringLiteral("ذخيره PDF..."), [&](BackgroundWork::Control &control) {
+        m_window, QStringLiteral("ذخیره PDF..."), [&](BackgroundWork::Control &control) {
             // Written beside the old file and renamed over it once whole.
             QSaveFile file(saved->file);
             if (!ExportFile::openPrivate(file, why))
@@ -96,7 +98,7 @@ void DirectoryPrint::savePdf()
         });
     if (finished && !written)
         m_boxes.critical(m_window,
-                         QStringLiteral("ذخيره PDF در «%1» ناموفق بود: %2\nفايل پيشين، اگر بود، "
+                         QStringLiteral("ذخیره PDF در «%1» ناموفق بود: %2\nفایل پیشین، اگر بود، "
                                         "دست نخورد.")
                              .arg(QDir::toNativeSeparators(saved->file), why),
                          kTitle);

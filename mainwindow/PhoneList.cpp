@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include <QBuffer>
+#include <QCollator>
 #include <QFileDevice>
 #include <QIODevice>
 #include <QPageLayout>
@@ -14,11 +16,14 @@
 #include "HalvexInfo.h"
 #include "mainwindow/ContactListModel.h"
 #include "mainwindow/FieldCaptions.h"
+#include "mainwindow/PdfTextMaps.h"
 #include "mainwindow/PrintedText.h"
+#include "platform/TodayDate.h"
 
 namespace {
 
 constexpr int kColumns = 6;
+const QString kTitle = QStringLiteral("فهرست تلفن");
 constexpr int kPdfResolution = 600;
 
 const QColor kText(0x1a, 0x1a, 0x1a);
@@ -57,7 +62,7 @@ struct Sheet
     std::array<QStringList, kColumns> captions;
     qreal headerTop = 0, headerHeight = 0, bodyTop = 0, bodyBottom = 0;
 
-    Sheet(QPaintDevice &device, bool asText)
+    Sheet(QPaintDevice &device, bool asText, const std::vector<PhoneList::Row> &rows)
         : body(printFont(9, false), &device, asText), bold(printFont(9, true), &device, asText),
           title(printFont(14, true), &device, asText),
           small(printFont(8.5, false), &device, asText), width(device.width()),
@@ -85,11 +90,18 @@ struct Sheet
         const bool roomy = wide <= 0.3 * width;
         const std::array<qreal, 3> &numbers = roomy ? oneLine : wrapped;
         const qreal rest = std::max(width - (roomy ? wide : narrow), 0.0);
-        // Names and address share the rest; on a narrow page names keep room
-        // for a common name (as wide as a telephone number) and their caption's
-        // longest word, so that neither is cut inside a word.
-        const qreal name = std::max(rest * 0.16, std::max(wrapped[0], widestWord(0) + 2 * padX));
-        const qreal family = std::max(rest * 0.2, std::max(wrapped[0], widestWord(1) + 2 * padX));
+        // Names and address share the rest. Lines break only between words,
+        // so names get room for their longest word and their caption's, up to
+        // a third of the rest each; the address keeps what remains.
+        const auto widest = [&](QString PhoneList::Row::*field, int column) {
+            qreal w = std::max(wrapped[0], widestWord(column) + 2 * padX);
+            for (const PhoneList::Row &row : rows)
+                for (const QString &word : (row.*field).split(u' ', Qt::SkipEmptyParts))
+                    w = std::max(w, body.width(word, Qt::RightToLeft) + 2 * padX);
+            return std::min(w, rest / 3);
+        };
+        const qreal name = std::max(rest * 0.16, widest(&PhoneList::Row::name, 0));
+        const qreal family = std::max(rest * 0.2, widest(&PhoneList::Row::family, 1));
         const std::array<qreal, kColumns> widths = {
             name, family, numbers[0], numbers[1], numbers[2], std::max(rest - name - family, mm)};
         edges[0] = width;
@@ -115,11 +127,11 @@ struct Sheet
 
     RowLines wrap(const PhoneList::Row &row)
     {
-        const QString cells[kColumns] = {row.name,   row.family, row.phone,
-                                         row.mobile, row.id,     row.address};
+        const QString *cells[kColumns] = {&row.name,   &row.family, &row.phone,
+                                          &row.mobile, &row.id,     &row.address};
         RowLines lines;
         for (int c = 0; c < kColumns; ++c)
-            lines[c] = body.wrap(cells[c].simplified(), textWidth(c), directionOf(c));
+            lines[c] = body.wrap(cells[c]->simplified(), textWidth(c), directionOf(c));
         return lines;
     }
 
@@ -156,21 +168,140 @@ struct Sheet
     }
 };
 
+// Folded as the list shows them: the file's Arabic yeh and kaf print as
+// their Persian forms.
+QString persianLetters(QString text)
+{
+    return text.replace(QChar(0x064A), QChar(0x06CC)).replace(QChar(0x0643), QChar(0x06A9));
+}
+
+// Whole rows to a page; one taller than a page still gets a page of its own.
+bool layOutPages(Sheet &sheet, const std::vector<PhoneList::Row> &rows,
+                 std::vector<PhoneList::Page> &pages, const std::function<bool(qint64)> &goOn)
+{
+    PhoneList::Page page;
+    qreal used = 0;
+    const qreal room = sheet.bodyBottom - sheet.bodyTop;
+    const int count = int(rows.size());
+    for (int r = 0; r < count; ++r) {
+        const qreal h = sheet.heightOf(sheet.wrap(rows[size_t(r)]));
+        if (page.rowCount > 0 && used + h > room) {
+            pages.push_back(page);
+            page = {r, 0};
+            used = 0;
+            if (!goOn(r))
+                return false;
+        }
+        used += h;
+        ++page.rowCount;
+    }
+    pages.push_back(page);
+    return goOn(count);
+}
+
+void paintTable(QPainter &painter, Sheet &sheet, const std::vector<PhoneList::Row> &rows,
+                const PhoneList::Page &page)
+{
+    QList<QLineF> rules;
+    qreal y = sheet.bodyTop;
+    painter.fillRect(QRectF(0, sheet.headerTop, sheet.width, sheet.headerHeight), kHeaderFill);
+    for (int i = 0; i < page.rowCount; ++i) {
+        const RowLines lines = sheet.wrap(rows[size_t(page.firstRow + i)]);
+        const qreal h = sheet.heightOf(lines);
+        if (i % 2)
+            painter.fillRect(QRectF(0, y, sheet.width, h), kStripe);
+        for (int c = 0; c < kColumns; ++c)
+            sheet.addCell(sheet.body, lines[c], c, y + sheet.padY, false);
+        y += h;
+        if (i + 1 < page.rowCount)
+            rules.append(QLineF(0, y, sheet.width, y));
+    }
+    for (int c = 1; c < kColumns; ++c)
+        rules.append(QLineF(sheet.edges[c], sheet.headerTop, sheet.edges[c], y));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kRule, 0.2 * sheet.mm));
+    painter.drawLines(rules);
+    painter.setPen(QPen(kFrame, 0.3 * sheet.mm));
+    painter.drawRect(QRectF(0, sheet.headerTop, sheet.width, y - sheet.headerTop));
+    painter.drawLine(QLineF(0, sheet.bodyTop, sheet.width, sheet.bodyTop));
+}
+
+// Headings, title, date line and page number, then all text of the page.
+void paintText(QPainter &painter, Sheet &sheet, const QString &dateLine, int page, int pages)
+{
+    for (int c = 0; c < kColumns; ++c) {
+        const qreal slack = sheet.headerHeight - 2 * sheet.padY -
+                            sheet.captions[c].size() * sheet.bold.lineHeight();
+        sheet.addCell(sheet.bold, sheet.captions[c], c, sheet.headerTop + sheet.padY + slack / 2,
+                      true);
+    }
+    sheet.addCentred(sheet.title, kTitle, sheet.title.ascent());
+    sheet.addCentred(sheet.small, dateLine, sheet.title.lineHeight() + sheet.small.ascent());
+    sheet.addCentred(sheet.small, QStringLiteral("صفحه %1 از %2").arg(page + 1).arg(pages),
+                     sheet.height - sheet.small.lineHeight() + sheet.small.ascent());
+
+    painter.setPen(kText);
+    sheet.body.flush(painter);
+    sheet.bold.flush(painter);
+    sheet.title.flush(painter);
+    painter.setPen(kMuted);
+    sheet.small.flush(painter);
+}
+
 } // namespace
 
 PhoneList::Row PhoneList::rowOf(const ContactRecord &record)
 {
-    return {ContactListModel::shownText(record, ContactRecord::Name),
-            ContactListModel::shownText(record, ContactRecord::Family),
-            ContactListModel::shownText(record, ContactRecord::Phone),
-            ContactListModel::shownText(record, ContactRecord::Mobile),
-            QString::number(record.ID()),
-            ContactListModel::shownText(record, ContactRecord::Address)};
+    const auto shown = [&record](ContactRecord::Field field) {
+        return persianLetters(ContactListModel::shownText(record, field));
+    };
+    return {shown(ContactRecord::Name),   shown(ContactRecord::Family),
+            shown(ContactRecord::Phone),  shown(ContactRecord::Mobile),
+            QString::number(record.ID()), shown(ContactRecord::Address)};
 }
 
-PhoneList::PhoneList(QString title, QString dateLine, std::vector<ContactRecord> records)
-    : m_title(std::move(title)), m_dateLine(std::move(dateLine)), m_records(std::move(records))
+QString PhoneList::title()
 {
+    return kTitle;
+}
+
+QString PhoneList::dateLine(TodayDate &date)
+{
+    return date.dateLine(QStringLiteral(" "));
+}
+
+PhoneList::PhoneList(QString dateLine, const std::vector<ContactRecord> &records)
+    : m_dateLine(std::move(dateLine))
+{
+    m_rows.reserve(records.size());
+    for (const ContactRecord &record : records)
+        m_rows.push_back(rowOf(record));
+    sortRows();
+}
+
+// By family, then name, in Persian order; the file's order among equals.
+// Sort keys once, rather than collating each pair again.
+void PhoneList::sortRows()
+{
+    const QCollator collator(QLocale(QLocale::Persian, QLocale::Iran));
+    struct Key
+    {
+        QCollatorSortKey family, name;
+        size_t row;
+    };
+    std::vector<Key> keys;
+    keys.reserve(m_rows.size());
+    for (size_t r = 0; r < m_rows.size(); ++r)
+        keys.push_back({collator.sortKey(m_rows[r].family), collator.sortKey(m_rows[r].name), r});
+    std::stable_sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        const int family = a.family.compare(b.family);
+        return family < 0 || (family == 0 && a.name.compare(b.name) < 0);
+    });
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const Key &key : keys)
+        sorted.push_back(std::move(m_rows[key.row]));
+    m_rows = std::move(sorted);
 }
 
 bool PhoneList::paint(QPagedPaintDevice &device, const Progress &progress)
@@ -183,85 +314,23 @@ bool PhoneList::paint(QPagedPaintDevice &device, const Progress &progress)
     // paths: give it text.
     const bool asText =
         painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
-    Sheet sheet(device, asText);
+    Sheet sheet(device, asText, m_rows);
 
-    const int rows = int(m_records.size());
-    const qint64 total = 2 * qint64(rows);
-    qint64 done = 0;
-    const auto goOn = [&] { return !progress || progress(done, total); };
-
-    // Whole rows to a page; one taller than a page still gets a page of its own.
+    const qint64 total = 2 * qint64(m_rows.size());
+    const auto goOn = [&](qint64 done) { return !progress || progress(done, total); };
     std::vector<Page> pages;
-    Page page;
-    qreal used = 0;
-    const qreal room = sheet.bodyBottom - sheet.bodyTop;
-    for (int r = 0; r < rows; ++r) {
-        const qreal h = sheet.heightOf(sheet.wrap(rowOf(m_records[size_t(r)])));
-        if (page.rowCount > 0 && used + h > room) {
-            pages.push_back(page);
-            page = {r, 0};
-            used = 0;
-            done = r;
-            if (!goOn())
-                return false;
-        }
-        used += h;
-        ++page.rowCount;
-    }
-    pages.push_back(page);
-    done = rows;
-    if (!goOn())
+    if (!layOutPages(sheet, m_rows, pages, goOn))
         return false;
 
+    qint64 done = qint64(m_rows.size());
     const int count = int(pages.size());
     for (int n = 0; n < count; ++n) {
         if (n > 0 && !device.newPage())
             return false;
-        const Page &pg = pages[size_t(n)];
-
-        QList<QLineF> rules;
-        qreal y = sheet.bodyTop;
-        painter.fillRect(QRectF(0, sheet.headerTop, sheet.width, sheet.headerHeight), kHeaderFill);
-        for (int i = 0; i < pg.rowCount; ++i) {
-            const RowLines lines = sheet.wrap(rowOf(m_records[size_t(pg.firstRow + i)]));
-            const qreal h = sheet.heightOf(lines);
-            if (i % 2)
-                painter.fillRect(QRectF(0, y, sheet.width, h), kStripe);
-            for (int c = 0; c < kColumns; ++c)
-                sheet.addCell(sheet.body, lines[c], c, y + sheet.padY, false);
-            y += h;
-            if (i + 1 < pg.rowCount)
-                rules.append(QLineF(0, y, sheet.width, y));
-        }
-        for (int c = 1; c < kColumns; ++c)
-            rules.append(QLineF(sheet.edges[c], sheet.headerTop, sheet.edges[c], y));
-        painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(kRule, 0.2 * sheet.mm));
-        painter.drawLines(rules);
-        painter.setPen(QPen(kFrame, 0.3 * sheet.mm));
-        painter.drawRect(QRectF(0, sheet.headerTop, sheet.width, y - sheet.headerTop));
-        painter.drawLine(QLineF(0, sheet.bodyTop, sheet.width, sheet.bodyTop));
-
-        for (int c = 0; c < kColumns; ++c) {
-            const qreal slack = sheet.headerHeight - 2 * sheet.padY -
-                                sheet.captions[c].size() * sheet.bold.lineHeight();
-            sheet.addCell(sheet.bold, sheet.captions[c], c,
-                          sheet.headerTop + sheet.padY + slack / 2, true);
-        }
-        sheet.addCentred(sheet.title, m_title, sheet.title.ascent());
-        sheet.addCentred(sheet.small, m_dateLine, sheet.title.lineHeight() + sheet.small.ascent());
-        sheet.addCentred(sheet.small, QStringLiteral("صفحه %1 از %2").arg(n + 1).arg(count),
-                         sheet.height - sheet.small.lineHeight() + sheet.small.ascent());
-
-        painter.setPen(kText);
-        sheet.body.flush(painter);
-        sheet.bold.flush(painter);
-        sheet.title.flush(painter);
-        painter.setPen(kMuted);
-        sheet.small.flush(painter);
-
-        done += pg.rowCount;
-        if (!goOn())
+        paintTable(painter, sheet, m_rows, pages[size_t(n)]);
+        paintText(painter, sheet, m_dateLine, n, count);
+        done += pages[size_t(n)].rowCount;
+        if (!goOn(done))
             return false;
     }
     if (!painter.end())
@@ -273,21 +342,25 @@ bool PhoneList::paint(QPagedPaintDevice &device, const Progress &progress)
 bool PhoneList::writePdf(QIODevice &device, const Progress &progress, QString &why)
 {
     if (!device.isOpen() && !device.open(QIODevice::WriteOnly)) {
-        why = QStringLiteral("فايل PDF براي نوشتن باز نشد: %1").arg(device.errorString());
+        why = QStringLiteral("فایل PDF برای نوشتن باز نشد: %1").arg(device.errorString());
         return false;
     }
     if (!device.isWritable()) {
-        why = QStringLiteral("فايل PDF براي نوشتن باز نيست.");
+        why = QStringLiteral("فایل PDF برای نوشتن باز نیست.");
         return false;
     }
+    // Made whole in memory first: its text maps are put right before it is written.
+    QByteArray bytes;
     bool stopped = false;
     bool painted = false;
     {
-        QPdfWriter pdf(&device);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter pdf(&buffer);
         pdf.setResolution(kPdfResolution);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-        pdf.setTitle(QStringLiteral("%1 - فهرست تلفن").arg(m_title));
+        pdf.setTitle(kTitle);
         pdf.setCreator(QStringLiteral("%1 %2").arg(QLatin1String(HalvexInfo::Name),
                                                    QLatin1String(HalvexInfo::Version)));
         painted = paint(pdf, [&](qint64 done, qint64 total) {
@@ -296,12 +369,18 @@ bool PhoneList::writePdf(QIODevice &device, const Progress &progress, QString &w
         });
     }
     if (stopped) {
-        why = QStringLiteral("نوشتن فايل PDF متوقف شد.");
+        why = QStringLiteral("نوشتن فایل PDF متوقف شد.");
         return false;
     }
+    if (!painted) {
+        why = QStringLiteral("صفحه‌های PDF ساخته نشد.");
+        return false;
+    }
+    if (!PdfTextMaps::toLetters(bytes, why))
+        return false;
     const auto *file = qobject_cast<const QFileDevice *>(&device);
-    if (!painted || (file && file->error() != QFileDevice::NoError)) {
-        why = QStringLiteral("فايل PDF نوشته نشد: %1").arg(device.errorString());
+    if (device.write(bytes) != bytes.size() || (file && file->error() != QFileDevice::NoError)) {
+        why = QStringLiteral("فایل PDF نوشته نشد: %1").arg(device.errorString());
         return false;
     }
     return true;

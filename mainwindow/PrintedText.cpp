@@ -2,12 +2,13 @@
 
 #include <QGlyphRun>
 #include <QPainter>
-#include <QTextBoundaryFinder>
+#include <QPainterPath>
 #include <QTextLayout>
 
 namespace {
 
 constexpr QStringView kDigits = u"0123456789+-";
+constexpr QChar kZwnj(0x200C);
 
 // Past this many distinct words the cache is dropped and starts again: a
 // directory of unique words must not keep them all.
@@ -63,8 +64,8 @@ QStringList PrintedText::wrap(const QString &text, qreal width, Qt::LayoutDirect
     QStringList lines;
     QString line;
     qreal used = 0;
-    for (QString word : text.split(u' ', Qt::SkipEmptyParts)) {
-        qreal w = shape(word, dir).width;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        const qreal w = shape(word, dir).width;
         if (!line.isEmpty() && used + m_space + w <= fit) {
             line += u' ' + word;
             used += m_space + w;
@@ -72,20 +73,6 @@ QStringList PrintedText::wrap(const QString &text, qreal width, Qt::LayoutDirect
         }
         if (!line.isEmpty())
             lines.append(line);
-        while (w > fit) {
-            // Cut at the last character boundary that fits, at least one character in.
-            QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, word);
-            qsizetype cut = finder.toNextBoundary();
-            for (qsizetype next = finder.toNextBoundary();
-                 next > 0 && next < word.size() && measure(QStringView(word).left(next)) <= fit;
-                 next = finder.toNextBoundary())
-                cut = next;
-            if (cut <= 0 || cut >= word.size())
-                break;
-            lines.append(word.left(cut));
-            word = word.mid(cut);
-            w = measure(word);
-        }
         line = word;
         used = w;
     }
@@ -191,11 +178,58 @@ PrintedText::Shape PrintedText::layOut(const QString &text, Qt::LayoutDirection 
         piece.font = fontIndex(run.rawFont());
         piece.glyphs = run.glyphIndexes();
         piece.positions = run.positions();
-        for (QPointF &p : piece.positions)
-            p -= baseline;
         s.pieces.push_back(std::move(piece));
     }
+    showHalfSpaces(layout, text, s);
+    for (Piece &piece : s.pieces)
+        for (QPointF &p : piece.positions)
+            p -= baseline;
     return s;
+}
+
+// Shaping hides a half-space behind the space glyph, which a PDF names a tab
+// and readers drop, joining the two parts of the word. An invisible glyph of
+// its own keeps it in copied text: the font's, unless that is a visible mark,
+// then the zero-width space's, which the PDF's text maps name a half-space.
+// Readers take a glyph drawn where the one before it began for a second copy:
+// it is drawn last, a hair towards the letter after it.
+void PrintedText::showHalfSpaces(const QTextLayout &layout, const QString &text, Shape &s)
+{
+    for (qsizetype i = text.indexOf(kZwnj); i >= 0; i = text.indexOf(kZwnj, i + 1)) {
+        for (const QGlyphRun &hidden : layout.glyphRuns(int(i), 1)) {
+            const quint32 own = invisibleGlyph(hidden.rawFont());
+            if (own == 0 || hidden.glyphIndexes().size() != 1)
+                continue;
+            const int font = fontIndex(hidden.rawFont());
+            for (Piece &piece : s.pieces) {
+                qsizetype g = piece.font == font ? 0 : piece.glyphs.size();
+                while (g < piece.glyphs.size() && (piece.glyphs[g] != hidden.glyphIndexes()[0] ||
+                                                   piece.positions[g] != hidden.positions()[0]))
+                    ++g;
+                if (g == piece.glyphs.size())
+                    continue;
+                QPointF at = piece.positions[g];
+                if (g + 1 < piece.positions.size())
+                    at.rx() += piece.positions[g + 1].x() < at.x() ? -m_space / 50 : m_space / 50;
+                piece.glyphs.remove(g);
+                piece.positions.remove(g);
+                piece.glyphs.append(own);
+                piece.positions.append(at);
+                break;
+            }
+        }
+    }
+}
+
+quint32 PrintedText::invisibleGlyph(const QRawFont &font)
+{
+    for (const char16_t c : {u'\u200C', u'\u200B'}) {
+        const QList<quint32> glyph = font.glyphIndexesForString(QString(QChar(c)));
+        if (glyph.size() == 1 && glyph[0] != 0 && font.pathForGlyph(glyph[0]).isEmpty() &&
+            font.advancesForGlyphIndexes(glyph).value(0).isNull())
+            return glyph[0];
+    }
+    return 0;
 }
 
 int PrintedText::fontIndex(const QRawFont &font)
@@ -255,9 +289,4 @@ bool PrintedText::wordByWord(const QString &line)
         }
     }
     return true;
-}
-
-qreal PrintedText::measure(QStringView text) const
-{
-    return m_metrics.horizontalAdvance(text.toString());
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 class QPainter;
+class QTextLayout;
 class QPaintDevice;
 
 // Text of one font on a printed page. Words are shaped once and kept, and a
@@ -30,7 +31,7 @@ public:
     qreal lineHeight() const { return m_lineHeight; }
 
     qreal width(const QString &line, Qt::LayoutDirection dir);
-    // Breaks between words, and inside a word only when it alone is wider.
+    // Breaks at spaces only: a word wider than width keeps a line of its own.
     QStringList wrap(const QString &text, qreal width, Qt::LayoutDirection dir);
 
     // Adds one line of wrap() with its baseline at y, its right end at right
@@ -61,10 +62,11 @@ private:
     const Shape &shape(const QString &text, Qt::LayoutDirection dir);
     bool shapeDigits(const QString &text, Shape &s) const;
     Shape layOut(const QString &text, Qt::LayoutDirection dir);
+    void showHalfSpaces(const QTextLayout &layout, const QString &text, Shape &s);
+    static quint32 invisibleGlyph(const QRawFont &font);
     int fontIndex(const QRawFont &font);
     void put(const QString &text, const Shape &shape, qreal x, qreal y, Qt::LayoutDirection dir);
     static bool wordByWord(const QString &line);
-    qreal measure(QStringView text) const;
 
     QFont m_font;
     QPaintDevice *m_device;

@@ -9,7 +9,7 @@ packages=(
   qt6-multimedia-dev qt6-translations-l10n
   qt6-qpa-plugins libxkbcommon-dev
   xdotool x11-xserver-utils python3 python3-pil file desktop-file-utils appstream lintian
-  libbenchmark-dev
+  libbenchmark-dev libqpdf-dev
   clang libclang-rt-14-dev
   fonts-noto-core fonts-noto-ui-core
   xvfb xauth x11-apps x11-utils imagemagick poppler-utils

@@ -13,11 +13,13 @@
 #include <QThread>
 
 #include "mainwindow/PhoneList.h"
+#include "mainwindow/PrintedText.h"
 #include "platform/Fonts.h"
+#include "tests/support/FixedTodayDate.h"
 
 namespace {
 
-const QString kDate = QStringLiteral("امروز ، سه شنبه ، 17 ، آذر1405");
+const QString kDate = QStringLiteral("امروز ، سه شنبه ، 17 ، آذر 1405");
 
 const char16_t *const kNames[] = {u"محمد",  u"علي",   u"زهرا",    u"سيد علي", u"نرگس",
                                   u"کوروش", u"پريسا", u"غلامرضا", u"مريم",    u"بابک"};
@@ -51,15 +53,18 @@ int pagesOf(const QString &pdf)
     return pages.match(tool(QStringLiteral("pdfinfo"), {pdf})).captured(1).toInt();
 }
 
-// Text as pdftotext gives it, back to letters and words: presentation forms
-// and ligatures undone, joiners dropped, direction marks taken as spaces.
+// Text as pdftotext gives it, split into words at spaces and at the marks it
+// puts around runs of each direction.
 QStringList wordsOf(const QString &text)
 {
-    static const QRegularExpression joiners(QStringLiteral("[\u200c\u200d]"));
     static const QRegularExpression space(QStringLiteral("[\\s\u200e\u200f\u202a-\u202e]+"));
-    return text.normalized(QString::NormalizationForm_KC)
-        .remove(joiners)
-        .split(space, Qt::SkipEmptyParts);
+    return text.split(space, Qt::SkipEmptyParts);
+}
+
+QString pdfText(const QString &pdf)
+{
+    return tool(QStringLiteral("pdftotext"),
+                {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
 }
 
 struct Word
@@ -95,6 +100,10 @@ class TestPhoneList : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void sortsByFamilyThenName();
+    void breaksOnlyAtSpaces_data();
+    void breaksOnlyAtSpaces();
+    void pdfTextIsLetters();
     void pdfHoldsEveryRow();
     void rowsStayWhole();
     void followsTheDevice();
@@ -110,6 +119,106 @@ void TestPhoneList::initTestCase()
     Fonts::install();
 }
 
+// Family, then name, in Persian order (پ before ت, unlike code order), the
+// file's Arabic yeh and kaf the same letters as the Persian ones, and equal
+// rows in file order.
+void TestPhoneList::sortsByFamilyThenName()
+{
+    const QList<std::pair<const char16_t *, const char16_t *>> inFileOrder = {
+        {u"علي", u"یوسفی"},  {u"مریم", u"تهرانی"}, {u"زهرا", u"يزدي"},
+        {u"بابک", u"كاظمي"}, {u"رضا", u"پارسا"},   {u"علی", u"یوسفي"},
+        {u"سارا", u"کریمی"}, {u"آرش", u"یوسفی"},   {u"علي", u"یوسفی"}};
+    std::vector<ContactRecord> records;
+    for (const auto &[name, family] : inFileOrder) {
+        ContactRecord r = contact(int(records.size()), {});
+        r.setText(ContactRecord::Name, QString::fromUtf16(name));
+        r.setText(ContactRecord::Family, QString::fromUtf16(family));
+        records.push_back(r);
+    }
+    const PhoneList list(kDate, records);
+    QStringList printed;
+    for (const PhoneList::Row &row : list.rows())
+        printed << row.family + u'/' + row.name + u'/' + row.id;
+    QCOMPARE(printed, QStringList({QStringLiteral("پارسا/رضا/5"), QStringLiteral("تهرانی/مریم/2"),
+                                   QStringLiteral("کاظمی/بابک/4"), QStringLiteral("کریمی/سارا/7"),
+                                   QStringLiteral("یزدی/زهرا/3"), QStringLiteral("یوسفی/آرش/8"),
+                                   QStringLiteral("یوسفی/علی/1"), QStringLiteral("یوسفی/علی/6"),
+                                   QStringLiteral("یوسفی/علی/9")}));
+}
+
+// A line breaks at spaces only: a word wider than the column, half-space and
+// all, keeps a line of its own rather than losing its last letters to the next.
+void TestPhoneList::breaksOnlyAtSpaces_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qreal>("share"); // of the widest word
+    QTest::addColumn<QStringList>("lines");
+    const QString family = QStringLiteral("امامی‌کاشانی");
+    QTest::newRow("half-space, narrow") << family << 0.5 << QStringList{family};
+    QTest::newRow("half-space, just short") << family << 0.97 << QStringList{family};
+    QTest::newRow("two words") << QStringLiteral("سید ") + family << 1.0
+                               << QStringList{QStringLiteral("سید"), family};
+    QTest::newRow("room for both")
+        << QStringLiteral("سید علی") << 3.0 << QStringList{QStringLiteral("سید علی")};
+    QTest::newRow("narrow number")
+        << QStringLiteral("09127654321") << 0.3 << QStringList{QStringLiteral("09127654321")};
+}
+
+void TestPhoneList::breaksOnlyAtSpaces()
+{
+    QFETCH(QString, text);
+    QFETCH(qreal, share);
+    QFETCH(QStringList, lines);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter device(&buffer);
+    QFont font(QStringLiteral("Noto Sans Arabic UI"));
+    font.setPointSize(9);
+    PrintedText printed(font, &device, false);
+    const Qt::LayoutDirection dir = text.front().isDigit() ? Qt::LeftToRight : Qt::RightToLeft;
+    qreal widest = 0;
+    for (const QString &word : text.split(u' '))
+        widest = std::max(widest, printed.width(word, dir));
+    QCOMPARE(printed.wrap(text, share * widest, dir), lines);
+}
+
+// What pdftotext finds is letters: no presentation forms, the Persian forms
+// of stored Arabic letters, ligatures and half-spaces in reading order, the
+// title, and a space before the year.
+void TestPhoneList::pdfTextIsLetters()
+{
+    const QStringList families = {QStringLiteral("حق‌شناس"), QStringLiteral("فلاحي"),
+                                  QStringLiteral("كاظمي"), QStringLiteral("لاله‌زاری")};
+    std::vector<ContactRecord> records;
+    for (int i = 0; i < 40; ++i) {
+        ContactRecord r = contact(i, QStringLiteral("کوچه لاله، پلاک %1").arg(i));
+        r.setText(ContactRecord::Family, families[i % families.size()]);
+        records.push_back(r);
+    }
+    FixedTodayDate date;
+    PhoneList list(PhoneList::dateLine(date), records);
+    const QString pdf = m_dir.filePath(QStringLiteral("letters.pdf"));
+    QFile file(pdf);
+    QString why;
+    QVERIFY2(list.writePdf(file, {}, why), qPrintable(why));
+    file.close();
+
+    QString text = pdfText(pdf);
+    for (QChar c : text)
+        QVERIFY2(c.unicode() < 0xFB50 || c.unicode() > 0xFEFF,
+                 qPrintable(QString::number(c.unicode(), 16)));
+    static const QRegularExpression marks(QStringLiteral("[\u202a-\u202e]"));
+    text.remove(marks);
+    const QStringList words = wordsOf(text);
+    for (const QString &word :
+         {QStringLiteral("حق‌شناس"), QStringLiteral("فلاحی"), QStringLiteral("کاظمی"),
+          QStringLiteral("لاله‌زاری"), QStringLiteral("لاله"), QStringLiteral("فهرست")})
+        QVERIFY2(words.contains(word), qPrintable(word));
+    QVERIFY(text.contains(QStringLiteral("فهرست تلفن")));
+    QVERIFY(text.contains(QStringLiteral("آذر 1405")));
+    QVERIFY(!text.contains(QStringLiteral("Halvex")));
+}
+
 void TestPhoneList::pdfHoldsEveryRow()
 {
     std::vector<ContactRecord> records;
@@ -118,12 +227,12 @@ void TestPhoneList::pdfHoldsEveryRow()
     ContactRecord padded = contact(0, QStringLiteral("  کوچه  ياس  "));
     padded.setText(ContactRecord::Name, QStringLiteral(" سيد  علي"));
     const PhoneList::Row row = PhoneList::rowOf(padded);
-    QCOMPARE(row.name, QStringLiteral("سيد  علي"));
-    QCOMPARE(row.address, QStringLiteral("کوچه  ياس"));
+    QCOMPARE(row.name, QStringLiteral("سید  علی"));
+    QCOMPARE(row.address, QStringLiteral("کوچه  یاس"));
     QCOMPARE(row.id, QStringLiteral("1"));
 
     // Written from a worker thread, as the window does.
-    PhoneList list(QStringLiteral("Halvex"), kDate, records);
+    PhoneList list(kDate, records);
     const QString pdf = m_dir.filePath(QStringLiteral("list.pdf"));
     std::atomic<bool> written = false;
     qint64 calls = 0, lastDone = -1, lastTotal = -1;
@@ -161,10 +270,7 @@ void TestPhoneList::pdfHoldsEveryRow()
     }
 
     // Each row on its page, once; headings and page number on every page.
-    const QStringList pages =
-        tool(QStringLiteral("pdftotext"),
-             {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")})
-            .split(u'\f');
+    const QStringList pages = pdfText(pdf).split(u'\f');
     QVERIFY(pages.size() >= list.pageCount());
     QSet<QString> phonesSeen;
     int rows = 0;
@@ -172,14 +278,14 @@ void TestPhoneList::pdfHoldsEveryRow()
         const QStringList words = wordsOf(pages[p]);
         const QSet<QString> set(words.begin(), words.end());
         for (const QString &w :
-             {QStringLiteral("Halvex"), QStringLiteral("آذر"), QStringLiteral("1405"),
+             {QStringLiteral("فهرست"), QStringLiteral("آذر"), QStringLiteral("1405"),
               QStringLiteral("آدرس"), QStringLiteral("موبايل"), QStringLiteral("صفحه"),
               QStringLiteral("از"), QString::number(p + 1), QString::number(list.pageCount())})
             QVERIFY2(set.contains(w), qPrintable(QStringLiteral("page %1: %2").arg(p + 1).arg(w)));
         const PhoneList::Page &page = list.pages()[size_t(p)];
         QCOMPARE(page.firstRow, rows);
         for (int r = page.firstRow; r < page.firstRow + page.rowCount; ++r) {
-            const PhoneList::Row expected = PhoneList::rowOf(records[size_t(r)]);
+            const PhoneList::Row &expected = list.rows()[size_t(r)];
             QStringList cells = {expected.phone, expected.mobile, expected.id};
             cells += wordsOf(expected.name + u' ' + expected.family);
             for (const QString &cell : cells)
@@ -205,7 +311,7 @@ void TestPhoneList::rowsStayWhole()
         words = words.repeated(3).left(100 - 2 * (mark.size() + 1));
         records.push_back(contact(i, mark + u' ' + words.simplified() + u' ' + mark));
     }
-    PhoneList list(QStringLiteral("Halvex"), kDate, records);
+    PhoneList list(kDate, records);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -231,10 +337,11 @@ void TestPhoneList::rowsStayWhole()
             if (w.text == QString::number(list.pageCount()))
                 footer = std::max(footer, w.box.top());
         QVERIFY(footer > 0);
-        for (int i = 0; i < int(records.size()); ++i) {
+        for (int i = 0; i < int(list.rows().size()); ++i) {
+            const QString mark = list.rows()[size_t(i)].address.section(u' ', 0, 0);
             QList<qreal> marks;
             for (const Word &w : words)
-                if (w.text == QString::number(7000 + i))
+                if (w.text == mark)
                     marks.append(w.box.top());
             const bool here = i >= page.firstRow && i < page.firstRow + page.rowCount;
             QCOMPARE(marks.size(), here ? 2 : 0);
@@ -253,7 +360,7 @@ void TestPhoneList::followsTheDevice()
     std::vector<ContactRecord> records;
     for (int i = 0; i < 200; ++i)
         records.push_back(contact(i, QStringLiteral("قم، ميدان %1").arg(i)));
-    PhoneList list(QStringLiteral("Halvex"), kDate, records);
+    PhoneList list(kDate, records);
 
     const QString pdf = m_dir.filePath(QStringLiteral("a5.pdf"));
     QPrinter printer(QPrinter::HighResolution);
@@ -276,7 +383,7 @@ void TestPhoneList::followsTheDevice()
     QVERIFY(shown);
     QCOMPARE(preview.pageCount(), list.pageCount());
 
-    PhoneList empty(QStringLiteral("Halvex"), kDate, {});
+    PhoneList empty(kDate, {});
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QString why;
