@@ -14,7 +14,7 @@ packages=(
   fonts-noto-core fonts-noto-ui-core
   xvfb xauth x11-apps x11-utils imagemagick poppler-utils
   python3-vobject abook
-  radicale qtkeychain-qt6-dev openssl
+  radicale xandikos qtkeychain-qt6-dev openssl
 )
 
 missing=()

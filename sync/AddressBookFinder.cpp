@@ -1,6 +1,6 @@
 #include "sync/AddressBookFinder.h"
 
-#include "sync/DavClient.h"
+#include "sync/DavTransport.h"
 #include "sync/DavResponse.h"
 
 namespace {
@@ -20,14 +20,32 @@ QString failure(const DavReply &r)
     return QStringLiteral("سرور پاسخ %1 داد").arg(r.status);
 }
 
+// A reply that ends the search: no answer, no login, or a multistatus that is
+// broken or holds nothing, which a server never sends for a folder it has.
+bool fatal(const DavReply &r)
+{
+    return r.status == 0 || r.status == 401 || r.status == 207;
+}
+
 } // namespace
+
+// Empty when the answer holds at least one response; else what was wrong.
+QString AddressBookFinder::ask(const QUrl &at, int depth, QList<DavResponse> &out, DavReply &reply)
+{
+    reply = m_client.send({"PROPFIND", at, kAsk, {}, depth});
+    if (reply.status != 207)
+        return failure(reply);
+    if (!DavResponse::parse(reply.body, reply.url, out))
+        return QStringLiteral("پاسخ %1 سرور WebDAV درستی نبود")
+            .arg(reply.url.toString(QUrl::RemoveUserInfo));
+    if (out.isEmpty())
+        return QStringLiteral("پاسخ %1 سرور خالی بود (207 بی هیچ مورد)")
+            .arg(reply.url.toString(QUrl::RemoveUserInfo));
+    return {};
+}
 
 bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString &why)
 {
-    const auto ask = [&](const QUrl &at, int depth, QList<DavResponse> &out, DavReply &reply) {
-        reply = m_client.send({"PROPFIND", at, kAsk, {}, depth});
-        return reply.status == 207 && DavResponse::parse(reply.body, reply.url, out);
-    };
     const auto bookOf = [](const QUrl &base, const DavResponse &r) {
         QUrl u = base;
         u.setPath(r.path.endsWith(u'/') ? r.path : r.path + u'/');
@@ -37,7 +55,7 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
     QList<DavResponse> here;
     DavReply reply;
     QStringList principals;
-    if (ask(url, 0, here, reply) && !here.isEmpty()) {
+    if (const QString trouble = ask(url, 0, here, reply); trouble.isEmpty()) {
         if (here.front().addressBook) {
             books = {bookOf(reply.url, here.front())};
             return true;
@@ -45,8 +63,8 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
         principals = here.front().principal;
         if (!here.front().homes.isEmpty())
             principals = {here.front().path};
-    } else if (reply.status == 0 || reply.status == 401) {
-        why = failure(reply);
+    } else if (fatal(reply)) {
+        why = trouble;
         return false;
     }
     QUrl origin = reply.status ? reply.url : url;
@@ -62,10 +80,12 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
         known.setPath(QStringLiteral("/.well-known/carddav"));
         QList<DavResponse> found;
         DavReply r;
-        if (!ask(known, 0, found, r) || found.isEmpty() || found.front().principal.isEmpty()) {
-            why = r.status == 401 ? failure(r)
-                                  : QStringLiteral("در %1 سرور CardDAV پيدا نشد (%2)")
-                                        .arg(url.toString(QUrl::RemoveUserInfo), failure(reply));
+        const QString trouble = ask(known, 0, found, r);
+        if (!trouble.isEmpty() || found.front().principal.isEmpty()) {
+            why = fatal(r) && !trouble.isEmpty()
+                      ? trouble
+                      : QStringLiteral("در %1 سرور CardDAV پيدا نشد (%2)")
+                            .arg(url.toString(QUrl::RemoveUserInfo), failure(reply));
             return false;
         }
         principals = found.front().principal;
@@ -77,10 +97,10 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
         QUrl at = origin;
         at.setPath(p);
         QList<DavResponse> got;
-        if (ask(at, 0, got, reply) && !got.isEmpty())
+        if (const QString trouble = ask(at, 0, got, reply); trouble.isEmpty()) {
             homes += got.front().homes.isEmpty() ? QStringList{p} : got.front().homes;
-        else if (reply.status == 0 || reply.status == 401) {
-            why = failure(reply);
+        } else if (fatal(reply)) {
+            why = trouble;
             return false;
         }
         origin = reply.url;
@@ -89,9 +109,9 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
         QUrl at = origin;
         at.setPath(h);
         QList<DavResponse> got;
-        if (!ask(at, 1, got, reply)) {
+        if (const QString trouble = ask(at, 1, got, reply); !trouble.isEmpty()) {
             why = QStringLiteral("دفترچه هاي %1 خوانده نشد: %2")
-                      .arg(at.toString(QUrl::RemoveUserInfo), failure(reply));
+                      .arg(at.toString(QUrl::RemoveUserInfo), trouble);
             return false;
         }
         for (const DavResponse &r : std::as_const(got))

@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QUrl>
 
-class DavClient;
+class DavTransport;
+struct DavReply;
+struct DavResponse;
 
 struct AddressBook
 {
@@ -19,12 +21,14 @@ struct AddressBook
 class AddressBookFinder
 {
 public:
-    explicit AddressBookFinder(DavClient &client) : m_client(client) {}
+    explicit AddressBookFinder(DavTransport &client) : m_client(client) {}
 
     // False with why when the server could not be asked; an empty list when
     // it has none.
     bool find(const QUrl &url, QList<AddressBook> &books, QString &why);
 
 private:
-    DavClient &m_client;
+    QString ask(const QUrl &at, int depth, QList<DavResponse> &out, DavReply &reply);
+
+    DavTransport &m_client;
 };

@@ -1,22 +1,29 @@
 #include "sync/CardText.h"
 
 #include <algorithm>
-#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "contacts/ContactImport.h"
 #include "contacts/RecordBuilder.h"
+#include "contacts/VcardProperty.h"
 
 namespace {
 
-// One content line: its text as it stood (folds included) and its parts.
+// One content line as it stood (its folds, soft breaks and line ending
+// included), and its parts once unfolded.
 struct Line
 {
     QByteArray raw;
-    QByteArray head; // group.NAME;params
-    QByteArray name; // upper case, without the group
-    QByteArray value;
+    QByteArray ending; // of its last physical line: kept for a rewritten line
+    QByteArray head;   // group.NAME;params
+    QByteArray name;   // upper case, without the group
+    QByteArray params; // from the first ';'
+    QByteArray value;  // as written: escaped, and encoded when the head says so
+    bool qp = false;
+    bool uri = false;     // VALUE=uri: a number written as tel:...
+    bool foreign = false; // a charset other than UTF-8
     bool edited = false;
     bool dropped = false;
 };
@@ -36,33 +43,119 @@ qsizetype colonOf(QByteArrayView line)
 void split(Line &l, const QByteArray &unfolded)
 {
     const qsizetype colon = colonOf(unfolded);
-    l.head = colon < 0 ? unfolded : unfolded.first(colon);
-    l.value = colon < 0 ? QByteArray() : unfolded.sliced(colon + 1);
+    if (colon < 0)
+        return; // no property: a blank line, or text the reader refuses
+    l.head = unfolded.first(colon);
+    l.value = unfolded.sliced(colon + 1);
     QByteArrayView name = l.head;
-    if (const qsizetype semi = name.indexOf(';'); semi >= 0)
+    if (const qsizetype semi = name.indexOf(';'); semi >= 0) {
+        l.params = l.head.sliced(semi);
         name = name.first(semi);
+    }
     if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
         name = name.sliced(dot + 1);
-    l.name = name.toByteArray().toUpper();
+    l.name = name.trimmed().toByteArray().toUpper();
+    VcardProperty prop;
+    QString why;
+    if (!VcardProperty::parse(unfolded, prop, why))
+        return;
+    l.qp = prop.quotedPrintable();
+    l.uri = prop.uri;
+    l.foreign = !prop.charset.isEmpty() && !vcardtext::same(prop.charset, "UTF-8") &&
+                !vcardtext::same(prop.charset, "UTF8");
 }
 
+// How the reader continues a line that begins with first: quoted-printable
+// soft breaks, or 2.1's unindented base64 up to a blank line.
+void continuation(QByteArrayView first, bool &qp, bool &b64)
+{
+    VcardProperty prop;
+    QString why;
+    if (VcardProperty::parse(first, prop, why)) {
+        qp = prop.quotedPrintable();
+        b64 = prop.base64();
+        return;
+    }
+    const qsizetype colon = first.indexOf(':');
+    const QByteArray head = (colon < 0 ? first : first.first(colon)).toByteArray().toUpper();
+    qp = head.contains(';') && head.contains("QUOTED-PRINTABLE");
+    b64 = head.contains(';') && head.contains("BASE64");
+}
+
+// Content lines joined as the import's reader joins them: folds, quoted-
+// printable soft breaks and 2.1's base64. Every byte of the card is in one raw.
 std::vector<Line> linesOf(const QByteArray &card)
 {
     std::vector<Line> out;
     QList<QByteArray> unfolded;
-    for (QByteArray physical : card.split('\n')) {
-        if (physical.endsWith('\r'))
-            physical.chop(1);
-        if (!out.empty() && (physical.startsWith(' ') || physical.startsWith('\t'))) {
-            out.back().raw += "\r\n" + physical;
-            unfolded.back() += physical.sliced(1);
-        } else if (!physical.trimmed().isEmpty()) {
-            out.push_back({physical, {}, {}, {}});
-            unfolded.append(physical);
+    bool qp = false, b64 = false, inBase64 = false;
+    for (qsizetype at = 0; at < card.size();) {
+        qsizetype end = card.indexOf('\n', at);
+        end = end < 0 ? card.size() : end + 1;
+        const QByteArray physical = card.sliced(at, end - at);
+        at = end;
+        QByteArray text = physical;
+        const qsizetype bare = text.endsWith("\r\n") ? 2 : text.endsWith('\n') ? 1 : 0;
+        const QByteArray ending = text.right(bare);
+        text.chop(bare);
+        const bool open = !out.empty() && !unfolded.back().trimmed().isEmpty();
+        const bool blank = text.trimmed().isEmpty();
+        if (open && !inBase64 && qp && unfolded.back().endsWith('=')) {
+            unfolded.back().chop(1);
+            unfolded.back() += text;
+        } else if (open && !inBase64 && (text.startsWith(' ') || text.startsWith('\t'))) {
+            unfolded.back() += text.sliced(1);
+        } else if (open && b64 && !text.contains(':')) {
+            inBase64 = !blank; // the blank line ends it, and is part of it
+            b64 = !blank;
+            unfolded.back() += text.trimmed();
+        } else {
+            out.push_back({});
+            unfolded.append(text);
+            inBase64 = false;
+            continuation(text, qp, b64);
+            if (blank)
+                qp = b64 = false;
         }
+        out.back().raw += physical;
+        out.back().ending = ending;
     }
     for (size_t i = 0; i < out.size(); ++i)
         split(out[i], unfolded[qsizetype(i)]);
+    return out;
+}
+
+int hexValue(char c)
+{
+    return QByteArrayView("0123456789ABCDEF").indexOf(c >= 'a' && c <= 'f' ? char(c - 32) : c);
+}
+
+QByteArray fromQp(QByteArrayView in)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 &&
+            hexValue(in[i + 2]) >= 0) {
+            out += char(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
+            i += 2;
+        } else {
+            out += in[i];
+        }
+    }
+    return out;
+}
+
+QByteArray toQp(QByteArrayView in)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const uchar c = uchar(in[i]);
+        if ((c > ' ' && c < 0x7f && c != '=') || (c == ' ' && i + 1 < in.size()))
+            out += char(c);
+        else
+            out += '=' + QByteArray(1, kHex[c >> 4]) + kHex[c & 15];
+    }
     return out;
 }
 
@@ -83,40 +176,35 @@ QList<QByteArray> components(const QByteArray &value)
     return out;
 }
 
-QString unescaped(const QByteArray &value)
+// The parameters as they were, but for the charset (the new text is UTF-8) and
+// base64 (the new text is written plain).
+QByteArray paramsFor(const QByteArray &params)
 {
-    QString s = QString::fromUtf8(value);
-    QString out;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (s[i] == u'\\' && i + 1 < s.size()) {
-            const QChar c = s[++i];
-            out += (c == u'n' || c == u'N') ? QChar(u'\n') : c;
-        } else {
-            out += s[i];
-        }
+    QByteArray out;
+    bool quoted = false;
+    qsizetype from = 1;
+    for (qsizetype i = 1; i <= params.size(); ++i) {
+        if (i < params.size() && params[i] == '"')
+            quoted = !quoted;
+        if (i < params.size() && (quoted || params[i] != ';'))
+            continue;
+        const QByteArray seg = params.sliced(from, i - from);
+        const QByteArray word = seg.trimmed().toUpper();
+        if (word.startsWith("CHARSET="))
+            out += ";CHARSET=UTF-8";
+        else if (word != "BASE64" && word != "ENCODING=B" && word != "ENCODING=BASE64")
+            out += ';' + seg;
+        from = i + 1;
     }
     return out;
 }
 
-bool isUri(const Line &l)
+// Folds at 75 octets, never inside a UTF-8 character. A quoted-printable
+// line is left whole: a fold there could be taken for a soft break.
+QByteArray folded(const QByteArray &line, bool qp, const QByteArray &ending)
 {
-    return l.head.toUpper().contains(";VALUE=URI");
-}
-
-// The number a TEL line holds, as the reader would take it.
-bool holds(const Line &l, const QString &number)
-{
-    if (number.isEmpty())
-        return false;
-    const QString v = unescaped(l.value).trimmed();
-    if (v == number)
-        return true;
-    return v.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive) && v.mid(4) == number;
-}
-
-// Folds at 75 octets, never inside a UTF-8 character.
-QByteArray folded(const QByteArray &line)
-{
+    if (qp)
+        return line;
     QByteArray out;
     qsizetype from = 0;
     qsizetype room = VcardWriter::FoldAt;
@@ -124,7 +212,7 @@ QByteArray folded(const QByteArray &line)
         qsizetype cut = from + room;
         while (cut > from + 1 && (uchar(line[cut]) & 0xC0) == 0x80)
             --cut;
-        out += line.sliced(from, cut - from) + "\r\n ";
+        out += line.sliced(from, cut - from) + ending + ' ';
         from = cut;
         room = VcardWriter::FoldAt - 1;
     }
@@ -136,10 +224,30 @@ bool differs(const ContactRecord &a, const ContactRecord &b, ContactRecord::Fiel
     return a.fieldBytes(f) != b.fieldBytes(f);
 }
 
+// The number a TEL line gives, as the reader takes it when it stands alone,
+// and whether it takes it as a mobile.
+std::pair<QString, bool> numberOf(const Line &l, const QByteArray &version)
+{
+    if (l.name != "TEL")
+        return {};
+    const QByteArray card = "BEGIN:VCARD\r\nVERSION:" + version + "\r\n" + l.raw +
+                            (l.ending.isEmpty() ? "\r\n" : "") + "END:VCARD\r\n";
+    std::pair<QString, bool> out;
+    ContactImport::read(card, ContactImport::Vcard, [&out](const ContactDraft &draft) {
+        out = draft.mobile.isEmpty() ? std::pair(draft.phone.toString(), false)
+                                     : std::pair(draft.mobile.toString(), true);
+    });
+    return out;
+}
+
 } // namespace
 
 bool CardText::read(const QByteArray &card, qint16 proposedId, CardContact &out, QString &why)
 {
+    if (card.size() > MaxCard) {
+        why = QStringLiteral("کارت بیش از %1 مگابایت است").arg(MaxCard / (1024 * 1024));
+        return false;
+    }
     bool taken = false;
     const ReadResult r =
         ContactImport::read(card, ContactImport::Vcard, [&](const ContactDraft &draft) {
@@ -188,82 +296,193 @@ QByteArray CardText::create(const ContactRecord &record, VcardWriter::Version ve
     return card;
 }
 
-QByteArray CardText::edit(const QByteArray &card, const CardContact &took,
-                          const ContactRecord &base, const ContactRecord &now)
+namespace {
+
+// The card's lines, rewritten in place: each field goes back to the line it
+// was read from, in that line's own form.
+class Editor
 {
-    std::vector<Line> lines = linesOf(card);
-    QList<ExportWarning> lost;
-    QByteArray written;
-    VcardWriter::write(now, 1, versionOf(card), written, lost);
-    const std::vector<Line> fresh = linesOf(written);
-    const auto freshLine = [&fresh](QByteArrayView name, QByteArrayView type = {}) {
-        for (const Line &l : fresh)
-            if (l.name == name && (type.isEmpty() || l.head.contains(type)))
-                return std::optional<Line>(l);
-        return std::optional<Line>();
-    };
-    std::vector<Line> added;
-    // Sets the value of the first line that matches, adds the new line when
-    // none does, and drops the old one when the new record has none.
-    const auto replace = [&](const std::function<bool(const Line &)> &matches,
-                             const std::optional<Line> &with, bool keepUri = false) {
-        for (Line &l : lines) {
-            if (l.dropped || !matches(l))
-                continue;
-            if (!with) {
-                l.dropped = true;
-            } else {
-                l.value = keepUri && isUri(l) ? "tel:" + with->value : with->value;
-                l.edited = true;
-            }
-            return;
+public:
+    Editor(const QByteArray &card, const ContactRecord &now) : m_lines(linesOf(card))
+    {
+        // Only the first card is the contact; anything after it stays as it is.
+        bool ended = false;
+        for (Line &l : m_lines) {
+            if (ended)
+                l.name.clear();
+            ended = ended || l.name == "END";
+            if (l.name == "VERSION" && m_version.isEmpty())
+                m_version = l.value.trimmed();
         }
-        if (with)
-            added.push_back(*with);
-    };
-    const auto named = [](QByteArrayView name) {
-        return [name](const Line &l) { return l.name == name; };
-    };
-
-    if (differs(base, now, ContactRecord::Name) || differs(base, now, ContactRecord::Family)) {
-        replace(named("FN"), freshLine("FN"));
-        // N keeps its other components: middle names, prefixes, suffixes.
-        const std::optional<Line> n = freshLine("N");
-        for (Line &l : lines) {
-            if (l.name != "N" || !n)
-                continue;
-            QList<QByteArray> old = components(l.value);
-            const QList<QByteArray> mine = components(n->value);
-            while (old.size() < 2)
-                old.append(QByteArray());
-            old[0] = mine.value(0);
-            old[1] = mine.value(1);
-            l.value = old.join(';');
-            l.edited = true;
-            break;
-        }
-        if (n && std::none_of(lines.begin(), lines.end(), named("N")))
-            added.push_back(*n);
+        QList<ExportWarning> lost;
+        QByteArray written;
+        VcardWriter::write(now, 1, m_version == "4.0" ? VcardWriter::V4 : VcardWriter::V3, written,
+                           lost);
+        m_fresh = linesOf(written);
     }
-    if (differs(base, now, ContactRecord::Phone))
-        replace([&](const Line &l) { return l.name == "TEL" && holds(l, took.phone); },
-                freshLine("TEL", "voice"), true);
-    if (differs(base, now, ContactRecord::Mobile))
-        replace([&](const Line &l) { return l.name == "TEL" && holds(l, took.mobile); },
-                freshLine("TEL", "cell"), true);
-    if (differs(base, now, ContactRecord::Address))
-        replace(named("ADR"), freshLine("ADR"));
-    if (base.ID() != now.ID())
-        replace(named("X-HALVEX-ID"), freshLine("X-HALVEX-ID"));
 
+    const Line *fresh(QByteArrayView name, QByteArrayView type = {}) const
+    {
+        for (const Line &l : m_fresh)
+            if (l.name == name && (type.isEmpty() || l.params.contains(type)))
+                return &l;
+        return nullptr;
+    }
+    Line *first(QByteArrayView name)
+    {
+        for (Line &l : m_lines)
+            if (l.name == name && !l.dropped)
+                return &l;
+        return nullptr;
+    }
+    // The TEL line the reader took number from, preferring one it takes in
+    // the same role; a line already rewritten is not taken again.
+    Line *tel(const QString &number, bool mobile)
+    {
+        if (number.isEmpty())
+            return nullptr;
+        Line *any = nullptr;
+        for (Line &l : m_lines) {
+            if (l.name != "TEL" || l.dropped || l.edited)
+                continue;
+            const auto [n, asMobile] = numberOf(l, m_version);
+            if (n == number && asMobile == mobile)
+                return &l;
+            if (n == number && !any)
+                any = &l;
+        }
+        return any;
+    }
+
+    // Sets at's value to with's (drops it when with is null); adds with when
+    // the card had no such line.
+    void put(Line *at, const Line *with)
+    {
+        if (at && !with) {
+            at->dropped = true;
+            m_changed = true;
+        } else if (at) {
+            set(*at, with->value);
+        } else if (with) {
+            m_added.push_back(*with);
+            m_changed = true;
+        }
+    }
+    void set(Line &l, const QByteArray &text)
+    {
+        l.value = l.qp ? toQp(text) : text;
+        l.params = paramsFor(l.params);
+        l.edited = true;
+        m_changed = true;
+    }
+    void name(const Line *fn, const Line *n);
+    void phone(const QString &was, const Line *with, bool mobile);
+    void stamp(const QDateTime &when);
+    QByteArray text() const;
+    bool changed() const { return m_changed; }
+
+private:
+    std::vector<Line> m_lines;
+    std::vector<Line> m_fresh;
+    std::vector<Line> m_added;
+    QByteArray m_version;
+    bool m_changed = false;
+};
+
+void Editor::name(const Line *fn, const Line *n)
+{
+    put(first("FN"), fn);
+    Line *old = first("N");
+    if (!old || !n) {
+        put(old, n);
+        return;
+    }
+    // N keeps its other components: middle names, prefixes, suffixes; but in
+    // another charset than UTF-8 they could not stay as they are.
+    if (old->foreign) {
+        set(*old, n->value);
+        return;
+    }
+    QList<QByteArray> parts = components(old->qp ? fromQp(old->value) : old->value);
+    const QList<QByteArray> mine = components(n->value);
+    while (parts.size() < 2)
+        parts.append(QByteArray());
+    parts[0] = mine.value(0);
+    parts[1] = mine.value(1);
+    set(*old, parts.join(';'));
+}
+
+void Editor::phone(const QString &was, const Line *with, bool mobile)
+{
+    Line *at = tel(was, mobile);
+    if (!at || !with) {
+        put(at, with);
+        return;
+    }
+    // A number written as a URI stays one.
+    QByteArray number = with->value;
+    if (number.toLower().startsWith("tel:"))
+        number = number.sliced(4);
+    set(*at, at->uri ? "tel:" + number : number);
+}
+
+// Other clients see an edit by its REV: one the card had is set, and 4.0,
+// where REV is how a card says when it changed, gets one.
+void Editor::stamp(const QDateTime &when)
+{
+    const QByteArray rev = when.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
+    if (Line *l = first("REV")) {
+        l->params.clear(); // a VALUE=date or the like no longer holds
+        set(*l, rev);
+    } else if (m_version == "4.0") {
+        Line l;
+        l.head = "REV";
+        l.value = rev;
+        m_added.push_back(l);
+    }
+}
+
+QByteArray Editor::text() const
+{
     QByteArray out;
-    for (const Line &l : lines) {
+    for (const Line &l : m_lines) {
         if (l.dropped)
             continue;
+        const QByteArray ending = l.ending.isEmpty() ? QByteArray("\r\n") : l.ending;
         if (l.name == "END")
-            for (const Line &a : added)
-                out += a.raw + "\r\n";
-        out += (l.edited ? folded(l.head + ':' + l.value) : l.raw) + "\r\n";
+            for (const Line &a : m_added)
+                out += folded(a.head + ':' + a.value, false, ending) + ending;
+        if (!l.edited) {
+            out += l.raw;
+            continue;
+        }
+        QByteArray head = l.head;
+        if (const qsizetype semi = head.indexOf(';'); semi >= 0)
+            head.truncate(semi);
+        out += folded(head + l.params + ':' + l.value, l.qp, ending) + l.ending;
     }
     return out;
+}
+
+} // namespace
+
+QByteArray CardText::edit(const QByteArray &card, const CardContact &took,
+                          const ContactRecord &base, const ContactRecord &now,
+                          const QDateTime &when)
+{
+    Editor e(card, now);
+    if (differs(base, now, ContactRecord::Name) || differs(base, now, ContactRecord::Family))
+        e.name(e.fresh("FN"), e.fresh("N"));
+    if (differs(base, now, ContactRecord::Phone))
+        e.phone(took.phone, e.fresh("TEL", "voice"), false);
+    if (differs(base, now, ContactRecord::Mobile))
+        e.phone(took.mobile, e.fresh("TEL", "cell"), true);
+    if (differs(base, now, ContactRecord::Address))
+        e.put(e.first("ADR"), e.fresh("ADR"));
+    if (base.ID() != now.ID())
+        e.put(e.first("X-HALVEX-ID"), e.fresh("X-HALVEX-ID"));
+    if (!e.changed())
+        return card;
+    e.stamp(when);
+    return e.text();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -26,6 +27,9 @@ struct CardContact
 class CardText
 {
 public:
+    // A bigger card is left alone: no contact needs it, and it may be a trap.
+    static constexpr qsizetype MaxCard = 1024 * 1024;
+
     // False with why when the text is no card.
     static bool read(const QByteArray &card, qint16 proposedId, CardContact &out, QString &why);
 
@@ -33,12 +37,14 @@ public:
     static QByteArray create(const ContactRecord &record, VcardWriter::Version version,
                              const QByteArray &uid);
 
-    // The card with the fields that differ between base and now written anew:
-    // FN and N's family and given names, the TEL lines took names, the first
-    // ADR and our ID. Every other line, and the parameters of the lines it
-    // rewrites, stay as they were.
+    // The card with the fields that differ between base and now written anew,
+    // each in the line it was read from, in that line's form (folded, quoted-
+    // printable, grouped, a URI): FN and N's family and given names, the TEL
+    // lines took names, the first ADR and our ID. Every other line stays byte
+    // for byte. An edited card's REV becomes when; a 4.0 card gets one.
     static QByteArray edit(const QByteArray &card, const CardContact &took,
-                           const ContactRecord &base, const ContactRecord &now);
+                           const ContactRecord &base, const ContactRecord &now,
+                           const QDateTime &when = QDateTime::currentDateTimeUtc());
 
     static VcardWriter::Version versionOf(const QByteArray &card);
 };

@@ -11,38 +11,60 @@
 
 #include <QFile>
 
+namespace {
+
+QString refusal(const QString &path, const struct stat &st)
+{
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("فایل رمز %1 فایل معمولی نیست.").arg(path);
+    if (st.st_uid != ::getuid())
+        return QStringLiteral("فايل رمز %1 از آن شما نيست؛ فقط فايلي پذيرفته مي شود که "
+                              "خودتان ساخته ايد و فقط خودتان مي خوانيد.")
+            .arg(path);
+    return QStringLiteral("فايل رمز %1 را ديگران هم مي توانند بخوانند (دسترسي %2)؛ با "
+                          "chmod 600 %1 آن را فقط براي خودتان کنيد.")
+        .arg(path)
+        .arg(st.st_mode & 0777, 3, 8, QLatin1Char('0'));
+}
+
+} // namespace
+
 bool Credentials::fromFile(const QString &path, QString &password, QString &why)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Not blocking, so that a FIFO is seen for what it is instead of waited on.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         why = QStringLiteral("فايل رمز %1 خوانده نشد: %2")
                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     struct stat st;
-    QByteArray bytes;
     bool ok = ::fstat(fd, &st) == 0;
-    if (ok && (st.st_uid != ::getuid() || (st.st_mode & 077) != 0)) {
-        why = st.st_uid != ::getuid()
-                  ? QStringLiteral("فايل رمز %1 از آن شما نيست؛ فقط فايلي پذيرفته مي شود که "
-                                   "خودتان ساخته ايد و فقط خودتان مي خوانيد.")
-                        .arg(path)
-                  : QStringLiteral("فايل رمز %1 را ديگران هم مي توانند بخوانند (دسترسي %2)؛ با "
-                                   "chmod 600 %1 آن را فقط براي خودتان کنيد.")
-                        .arg(path)
-                        .arg(st.st_mode & 0777, 3, 8, QLatin1Char('0'));
+    if (ok && (!S_ISREG(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0)) {
+        why = refusal(path, st);
         ::close(fd);
         return false;
     }
-    char buf[4096];
-    for (ssize_t n; ok && (n = ::read(fd, buf, sizeof buf)) != 0;) {
+    char buf[MaxRead + 1];
+    qsizetype got = 0;
+    while (ok && got < qsizetype(sizeof buf)) {
+        const ssize_t n = ::read(fd, buf + got, sizeof buf - size_t(got));
+        if (n == 0)
+            break;
         if (n < 0)
             ok = errno == EINTR;
         else
-            bytes.append(buf, n);
+            got += n;
     }
     ::close(fd);
+    QByteArray bytes(buf, got);
     const qsizetype end = bytes.indexOf('\n');
+    if (end < 0 && got > MaxRead) {
+        why = QStringLiteral("سطر اول فایل رمز %1 بیش از %2 بایت است؛ رمز در سطر اول آن است.")
+                  .arg(path)
+                  .arg(MaxRead);
+        return false;
+    }
     if (end >= 0)
         bytes.truncate(end);
     if (bytes.endsWith('\r'))

@@ -7,7 +7,10 @@
 class Credentials
 {
 public:
-    // The file's first line. False with why, also when others may read it.
+    static constexpr qsizetype MaxRead = 4096;
+
+    // The file's first line, from its first MaxRead bytes. False with why,
+    // also when others may read it or it is no regular file.
     static bool fromFile(const QString &path, QString &password, QString &why);
 
     // False when standard input is no terminal.

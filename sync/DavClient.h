@@ -4,39 +4,28 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QSslCertificate>
 #include <QString>
 #include <QUrl>
 
-// One WebDAV request, and what came back.
-struct DavRequest
-{
-    QByteArray method;
-    QUrl url;
-    QByteArray body;
-    QList<std::pair<QByteArray, QByteArray>> headers;
-    int depth = -1; // the Depth header, when >= 0
-};
-
-struct DavReply
-{
-    int status = 0; // 0: no answer (the text says why)
-    QString error;  // for the user, when the request failed below HTTP
-    QByteArray body;
-    QByteArray etag;
-    QUrl url; // where the answer came from, after redirects
-
-    bool ok() const { return status >= 200 && status < 300; }
-};
+#include "sync/DavTransport.h"
 
 // A blocking WebDAV client on QtNetwork. The password goes with every request
-// (Basic), but only over HTTPS or to this machine; redirects are followed by
-// hand so that the same rule holds for each hop.
-class DavClient
+// (Basic), but only over HTTPS or to this machine. Redirects are followed by
+// hand and only within the origin the request was made to, so neither the
+// password nor a contact ever reaches a server the user did not name. Every
+// answer is bounded: in size, in time per request and in time for the run.
+class DavClient : public DavTransport
 {
 public:
+    static constexpr qint64 MaxReply = 64 * 1024 * 1024;
+    static constexpr int RequestDeadlineMs = 120 * 1000;
+    static constexpr qint64 RunDeadlineMs = 60 * 60 * 1000;
+    static constexpr int MaxRedirects = 5;
+
     DavClient();
 
     void setCredentials(const QString &user, const QString &password);
@@ -44,24 +33,34 @@ public:
     // Trusts the certificates in a PEM file besides the system's. False with why.
     bool addCaFile(const QString &path, QString &why);
 
+    // Each request must be answered within requestMs of its start, and all
+    // of them within runMs of the first.
+    void setDeadlines(int requestMs, qint64 runMs);
+
     // HTTPS, or HTTP to a loopback address.
     static bool safeForPassword(const QUrl &url);
+    // Same scheme, host and port.
+    static bool sameOrigin(const QUrl &a, const QUrl &b);
 
-    DavReply send(const DavRequest &request);
+    DavReply send(const DavRequest &request) override;
     // Several at once (the server decides how many it serves in parallel);
     // done(n) after each answer. Replies in the order of the requests.
     std::vector<DavReply> sendAll(const std::vector<DavRequest> &requests,
-                                  const std::function<void(qsizetype)> &done = {});
+                                  const std::function<void(qsizetype)> &done = {}) override;
 
     // How long the requests waited for the server, in all, in ms.
     qint64 serverMs() const { return m_serverMs; }
 
 private:
     class Call;
+    class Batch;
     QNetworkReply *start(const DavRequest &request, const QUrl &url);
 
     QNetworkAccessManager m_nam;
     QByteArray m_auth;
     QList<QSslCertificate> m_extraCas;
     qint64 m_serverMs = 0;
+    int m_requestMs = RequestDeadlineMs;
+    qint64 m_runMs = RunDeadlineMs;
+    QElapsedTimer m_run; // from the first request
 };

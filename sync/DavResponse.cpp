@@ -93,7 +93,8 @@ bool DavResponse::parse(const QByteArray &body, const QUrl &base, QList<DavRespo
             if (xml.namespaceUri() != kDav) {
                 xml.skipCurrentElement();
             } else if (xml.name() == u"href") {
-                r.path = pathOf(base, xml.readElementText().trimmed());
+                r.href = xml.readElementText().trimmed();
+                r.path = pathOf(base, r.href);
             } else if (xml.name() == u"status") {
                 r.status = statusOf(xml.readElementText());
             } else if (xml.name() == u"propstat") {

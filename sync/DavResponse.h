@@ -10,6 +10,7 @@
 // for. Only properties the server gave with status 200 are set.
 struct DavResponse
 {
+    QString href; // as the server wrote it
     QString path; // the href resolved against the request, decoded
     int status = 200;
     QByteArray etag;

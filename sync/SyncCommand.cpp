@@ -14,10 +14,11 @@
 #include "sync/DavClient.h"
 #include "sync/Keyring.h"
 #include "sync/SyncEngine.h"
+#include "sync/TerminalText.h"
 
 namespace {
 
-enum Status
+enum Status : int
 {
     Success = 0,
     Failure = 1,
@@ -40,6 +41,11 @@ const QCommandLineOption kCaFile(QStringLiteral("ca-file"),
                                  QStringLiteral("FILE"));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("بگو چه مي شد ولي در هيچ سو چيزي ننويس."));
+// clang-format off
+const QCommandLineOption kForceDelete(
+    QStringLiteral("force-delete"),
+    QStringLiteral("حتی اگر یک سو خالی یا عوض شده باشد، همه مخاطبهای جفت‌شده را از سوی دیگر هم حذف کن."));
+// clang-format on
 const QCommandLineOption kRemember(QStringLiteral("remember"),
                                    QStringLiteral("رمز را در جاکليدي ميزکار نگه دار تا دفعه بعد "
                                                   "پرسيده نشود."));
@@ -53,6 +59,10 @@ const QString kDescription = QStringLiteral(
     "نمي شود.\n"
     "اگر مخاطبي در هر دو سو تغيير کرده باشد، نسخه سرور در رکورد مي ماند و نسخه اينجا رکورد و "
     "کارت تازه اي مي شود؛ اگر در يک سو حذف و در سوي ديگر تغيير کرده باشد، تغيير مي ماند.\n"
+    // clang-format off
+    "اگر هیچ مخاطب جفت‌شده‌ای در یک سو نمانده باشد (خالی یا عوض شده باشد)، چیزی در سوی دیگر "
+    "حذف نمی‌شود مگر با --force-delete.\n"
+    // clang-format on
     "وضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.");
 
 VcardWriter::Version versionFor(const AddressBook &book)
@@ -75,7 +85,7 @@ SyncCommand::SyncCommand(QString programDir, QIODevice &out, QIODevice &err)
 
 void SyncCommand::say(QIODevice &device, const QString &line)
 {
-    device.write(line.toUtf8() + '\n');
+    device.write(TerminalText::clean(line, TerminalText::Kept).toUtf8() + '\n');
 }
 
 int SyncCommand::usage(const QString &message)
@@ -88,9 +98,59 @@ int SyncCommand::usage(const QString &message)
 int SyncCommand::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
+    Settings settings;
+    if (const std::optional<int> status = parse(parser, arguments, settings))
+        return *status;
+    DavClient client;
+    if (const std::optional<int> status = login(parser, client, settings))
+        return *status;
+    AddressBook book;
+    if (const std::optional<int> status = chooseBook(client, settings, book))
+        return *status;
+
+    const bool dryRun = parser.isSet(kDryRun);
+    ContactStore store =
+        parser.isSet(kData)
+            ? ContactStore::atDataFolder(QFileInfo(parser.value(kData)).absoluteFilePath())
+            : ContactStore(DataLocation::baseFolder(m_programDir));
+    if (!dryRun) {
+        if (!parser.isSet(kData))
+            DataLocation::prepare(DataLocation::baseFolder(m_programDir));
+        if (StoreError e = store.Open()) {
+            say(m_err, e.message());
+            return Failure;
+        }
+    }
+    SyncEngine engine(store, client, book.url, versionFor(book));
+    engine.setDryRun(dryRun);
+    engine.setForceDelete(parser.isSet(kForceDelete));
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (terminal)
+        engine.setProgress([](const QString &what) {
+            std::fputs(("\r\033[K" + what).toUtf8().constData(), stderr);
+            std::fflush(stderr);
+        });
+    SyncReport report;
+    QString why;
+    const bool ok = engine.run(report, why);
+    if (terminal)
+        std::fputs("\r\033[K", stderr);
+    const int status = tell(report, ok ? QString() : why, dryRun, book);
+    if (status == Success && !dryRun && parser.isSet(kRemember) && !settings.user.isEmpty() &&
+        !settings.fromKeyring &&
+        !Keyring::write(settings.user, settings.url, settings.password, why))
+        say(m_err, QStringLiteral("رمز در جاکليدي نگه داشته نشد (جاکليدي ميزکار در دسترس است؟): %1")
+                       .arg(why));
+    return status;
+}
+
+std::optional<int> SyncCommand::parse(QCommandLineParser &parser, const QStringList &arguments,
+                                      Settings &settings)
+{
     parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
-    for (const QCommandLineOption &o : {kData, kUser, kPasswordFile, kCaFile, kDryRun, kRemember})
+    for (const QCommandLineOption &o :
+         {kData, kUser, kPasswordFile, kCaFile, kDryRun, kForceDelete, kRemember})
         parser.addOption(o);
     parser.addPositionalArgument(QStringLiteral("sync"), QStringLiteral("فرمان همگام سازي."));
     parser.addPositionalArgument(QStringLiteral("URL"),
@@ -111,114 +171,99 @@ int SyncCommand::run(const QStringList &arguments)
         return usage(rest.isEmpty()
                          ? QStringLiteral("نشاني سرور يا دفترچه را بدهيد: sync URL")
                          : QStringLiteral("فقط يک نشاني: «%1» زيادي است.").arg(rest.value(1)));
-    QUrl url = QUrl::fromUserInput(rest.front());
+    QUrl &url = settings.url;
+    url = QUrl::fromUserInput(rest.front());
     if (!url.isValid() ||
         (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
         return usage(QStringLiteral("«%1» نشاني http يا https نيست.").arg(rest.front()));
     if (!url.password().isEmpty())
         return usage(QStringLiteral("رمز را در نشاني ننويسيد: خط فرمان را ديگران هم مي بينند. "
                                     "--password-file بدهيد يا بگذاريد پرسيده شود."));
-    const QString user = parser.isSet(kUser) ? parser.value(kUser) : url.userName();
+    settings.user = parser.isSet(kUser) ? parser.value(kUser) : url.userName();
     url.setUserInfo({});
     if (url.path().isEmpty())
         url.setPath(QStringLiteral("/"));
     if (parser.isSet(kData) && parser.value(kData).isEmpty())
         return usage(QStringLiteral("--data يک پوشه مي خواهد."));
-    const bool dryRun = parser.isSet(kDryRun);
+    return std::nullopt;
+}
 
-    DavClient client;
-    if (parser.isSet(kCaFile)) {
-        QString why;
-        if (!client.addCaFile(parser.value(kCaFile), why)) {
-            say(m_err, why);
-            return Failure;
-        }
+std::optional<int> SyncCommand::login(const QCommandLineParser &parser, DavClient &client,
+                                      Settings &settings)
+{
+    QString why;
+    if (parser.isSet(kCaFile) && !client.addCaFile(parser.value(kCaFile), why)) {
+        say(m_err, why);
+        return Failure;
     }
-    QString password;
-    bool fromKeyring = false;
+    const QString &user = settings.user;
     if (!user.isEmpty()) {
-        if (!DavClient::safeForPassword(url)) {
+        if (!DavClient::safeForPassword(settings.url)) {
             say(m_err, QStringLiteral("رمز از راه HTTP بي رمزنگاري فرستاده نمي شود، جز به همين "
                                       "رايانه: نشاني https بدهيد."));
             return Failure;
         }
-        QString why;
         if (parser.isSet(kPasswordFile)) {
-            if (!Credentials::fromFile(parser.value(kPasswordFile), password, why)) {
+            if (!Credentials::fromFile(parser.value(kPasswordFile), settings.password, why)) {
                 say(m_err, why);
                 return Failure;
             }
-        } else if (Keyring::read(user, url, password)) {
-            fromKeyring = true;
-        } else if (!Credentials::ask(QStringLiteral("رمز %1: ").arg(user), password)) {
+        } else if (Keyring::read(user, settings.url, settings.password)) {
+            settings.fromKeyring = true;
+        } else if (!Credentials::ask(QStringLiteral("رمز %1: ").arg(user), settings.password)) {
             say(m_err, QStringLiteral("رمز لازم است: --password-file بدهيد يا در پايانه اجرا "
                                       "کنيد تا پرسيده شود."));
             return Failure;
         }
     }
-    client.setCredentials(user, password);
+    client.setCredentials(user, settings.password);
+    return std::nullopt;
+}
 
+std::optional<int> SyncCommand::chooseBook(DavTransport &client, const Settings &settings,
+                                           AddressBook &book)
+{
     QList<AddressBook> books;
     QString why;
-    if (!AddressBookFinder(client).find(url, books, why)) {
+    if (!AddressBookFinder(client).find(settings.url, books, why)) {
         say(m_err, QStringLiteral("همگام سازي نشد: %1").arg(why));
-        if (fromKeyring && why.contains(QLatin1String("401")))
+        if (settings.fromKeyring && why.contains(QLatin1String("401")))
             say(m_err, QStringLiteral("رمز جاکليدي پذيرفته نشد؛ با --password-file يا در پايانه "
                                       "رمز تازه را بدهيد."));
         return Failure;
     }
     if (books.isEmpty()) {
         say(m_err, QStringLiteral("در %1 دفترچه نشاني اي پيدا نشد.")
-                       .arg(url.toString(QUrl::RemoveUserInfo)));
+                       .arg(settings.url.toString(QUrl::RemoveUserInfo)));
         return Failure;
     }
-    AddressBook book = books.front();
-    if (books.size() > 1) {
-        say(m_err, QStringLiteral("%1 دفترچه نشاني پيدا شد:").arg(books.size()));
-        for (qsizetype i = 0; i < books.size(); ++i)
-            say(m_err, QStringLiteral("  %1. %2  %3")
-                           .arg(i + 1)
-                           .arg(books[i].name, books[i].url.toString(QUrl::RemoveUserInfo)));
-        if (!Credentials::onTerminal())
-            return usage(QStringLiteral("نشاني يکي از آنها را بدهيد."));
-        std::fputs("کدام؟ ", stderr);
-        QTextStream in(stdin);
-        const int n = in.readLine().trimmed().toInt();
-        if (n < 1 || n > books.size())
-            return usage(QStringLiteral("شماره اي از 1 تا %1 بدهيد.").arg(books.size()));
-        book = books[n - 1];
-    }
+    book = books.front();
+    if (books.size() == 1)
+        return std::nullopt;
+    say(m_err, QStringLiteral("%1 دفترچه نشاني پيدا شد:").arg(books.size()));
+    for (qsizetype i = 0; i < books.size(); ++i)
+        say(m_err, QStringLiteral("  %1. %2  %3")
+                       .arg(i + 1)
+                       .arg(TerminalText::clean(books[i].name),
+                            books[i].url.toString(QUrl::RemoveUserInfo)));
+    if (!Credentials::onTerminal())
+        return usage(QStringLiteral("نشاني يکي از آنها را بدهيد."));
+    std::fputs("کدام؟ ", stderr);
+    QTextStream in(stdin);
+    const int n = in.readLine().trimmed().toInt();
+    if (n < 1 || n > books.size())
+        return usage(QStringLiteral("شماره اي از 1 تا %1 بدهيد.").arg(books.size()));
+    book = books[n - 1];
+    return std::nullopt;
+}
 
-    ContactStore store =
-        parser.isSet(kData)
-            ? ContactStore::atDataFolder(QFileInfo(parser.value(kData)).absoluteFilePath())
-            : ContactStore(DataLocation::baseFolder(m_programDir));
-    if (!dryRun) {
-        if (!parser.isSet(kData))
-            DataLocation::prepare(DataLocation::baseFolder(m_programDir));
-        if (StoreError e = store.Open()) {
-            say(m_err, e.message());
-            return Failure;
-        }
-    }
-
-    SyncEngine engine(store, client, book.url, versionFor(book));
-    engine.setDryRun(dryRun);
-    const bool terminal = ::isatty(STDERR_FILENO) == 1;
-    if (terminal)
-        engine.setProgress([](const QString &what) {
-            std::fputs(("\r\033[K" + what).toUtf8().constData(), stderr);
-            std::fflush(stderr);
-        });
-    SyncReport report;
-    const bool ok = engine.run(report, why);
-    if (terminal)
-        std::fputs("\r\033[K", stderr);
-
-    for (const QString &line : std::as_const(report.losses))
-        say(m_err, line);
+int SyncCommand::tell(const SyncReport &report, const QString &failure, bool dryRun,
+                      const AddressBook &book)
+{
+    for (const QString &line : report.skipped + report.losses)
+        say(m_err, TerminalText::clean(line));
     for (const QString &line : std::as_const(report.conflicts))
-        say(m_out, QStringLiteral("ناسازگاري: %1").arg(line));
+        say(m_out, QStringLiteral("ناسازگاري: %1").arg(TerminalText::clean(line)));
     const QString counts =
         QStringLiteral("به سرور: %1 تازه، %2 تغيير، %3 حذف. از سرور: %4 تازه، %5 تغيير، %6 حذف. "
                        "ناسازگاري: %7.")
@@ -229,8 +274,8 @@ int SyncCommand::run(const QStringList &arguments)
             .arg(report.changedHere)
             .arg(report.deletedHere)
             .arg(report.conflicts.size());
-    if (!ok) {
-        say(m_err, QStringLiteral("همگام سازي نيمه کاره ماند: %1").arg(why));
+    if (!failure.isEmpty()) {
+        say(m_err, QStringLiteral("همگام سازي نيمه کاره ماند: %1").arg(failure));
         if (report.sent + report.changedThere + report.deletedThere + report.received +
                 report.changedHere + report.deletedHere >
             0)
@@ -244,11 +289,5 @@ int SyncCommand::run(const QStringList &arguments)
     }
     say(m_out, QStringLiteral("همگام شد با %1").arg(book.url.toString(QUrl::RemoveUserInfo)));
     say(m_out, counts);
-    if (parser.isSet(kRemember) && !user.isEmpty() && !fromKeyring) {
-        if (!Keyring::write(user, url, password, why))
-            say(m_err,
-                QStringLiteral("رمز در جاکليدي نگه داشته نشد (جاکليدي ميزکار در دسترس است؟): %1")
-                    .arg(why));
-    }
     return Success;
 }

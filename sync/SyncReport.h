@@ -14,6 +14,7 @@ struct SyncReport
     int deletedHere = 0;
     QStringList conflicts; // one line each
     QStringList losses;    // what a record could not hold of a card
+    QStringList skipped;   // what the server named outside the book
 
     void conflict(const QString &line)
     {

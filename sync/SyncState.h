@@ -27,6 +27,9 @@ struct SyncEntry
 class SyncState
 {
 public:
+    // Far more than 32767 entries need; a bigger file is refused unread.
+    static constexpr qint64 MaxSize = 64 * 1024 * 1024;
+
     QString book;   // the address book's URL
     QByteArray tag; // its ctag when the last sync listed it and wrote nothing there
     // Its sync-token when the entries were last brought up to the book: what
@@ -44,8 +47,16 @@ public:
 
     static QString pathFor(const ContactStore &store);
 
-    // A missing file is an empty state. False with why.
+    // A missing file is an empty state. False with why: a damaged line is
+    // refused, never skipped, and so is anything but a regular file.
     bool load(const QString &path, QString &why);
-    // All or nothing: a new file synced and renamed over the old one.
+    // All or nothing, readable by its owner only, and owned by the folder's
+    // owner; a link in the way is replaced, never followed.
     bool save(const QString &path, QString &why) const;
+
+    // The file's bytes: every text value escaped, so any byte survives.
+    QByteArray toBytes() const;
+
+private:
+    bool parseHead(const QByteArray &line, bool &raw);
 };

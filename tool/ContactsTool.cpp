@@ -239,7 +239,7 @@ QString description(const QString &command, const QString &dataFolder)
                           "  check\n"
                           "  duplicates [--merge] [--dry-run]\n"
                           "  sync URL [--user NAME] [--password-file FILE] [--ca-file FILE] "
-                          "[--remember] [--dry-run]\n"
+                          "[--remember] [--dry-run] [--force-delete]\n"
                           "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
            where;
 }

@@ -53,7 +53,7 @@ _halvex_contacts()
         COMPREPLY=($(compgen -W "--data --help" -- "$cur"))
         ;;
     sync)
-        COMPREPLY=($(compgen -W "--user --password-file --ca-file --remember --dry-run --data --help" -- "$cur"))
+        COMPREPLY=($(compgen -W "--user --password-file --ca-file --remember --dry-run --force-delete --data --help" -- "$cur"))
         ;;
     esac
 } &&
