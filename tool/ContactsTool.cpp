@@ -57,19 +57,21 @@ const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral
 // The letter itself is named here: the Arabic yeh as stored, the Persian one written.
 const QCommandLineOption kArabicLetters(
     QStringLiteral("arabic-letters"),
-    QStringLiteral("ي را همان‌طور که ذخیره شده بنویس؛ بدون آن هر ي به صورت ی فارسی نوشته "
-                   "می‌شود."));
+    QStringLiteral(
+        "ي را همان‌طور که ذخیره شده بنویس؛ بدون آن هر ي به صورت ی فارسی نوشته "
+        "می‌شود."));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("همان گزارش را بده ولی چیزی ننویس."));
 const QCommandLineOption kAddDuplicates(
     QStringLiteral("add-duplicates"),
-    QStringLiteral("مخاطب‌های تکراری را هم بیفزا؛ بدون آن، مخاطبی که دفتر تلفن دارد (یا "
-                   "پیش‌تر در همین فایل‌ها آمده) افزوده نمی‌شود."));
-const QCommandLineOption
-    kMerge(QStringLiteral("merge"),
-           QStringLiteral(
-               "هر گروه بی‌تعارض را در رکورد اول آن ادغام کن؛ گروه‌های دارای تعارض "
-               "دست نمی‌خورند."));
+    QStringLiteral(
+        "مخاطب‌های تکراری را هم بیفزا؛ بدون آن، مخاطبی که دفتر تلفن دارد (یا "
+        "پیش‌تر در همین فایل‌ها آمده) افزوده نمی‌شود."));
+const QCommandLineOption kMerge(
+    QStringLiteral("merge"),
+    QStringLiteral(
+        "هر گروه بی‌تعارض را در رکورد اول آن ادغام کن؛ گروه‌های دارای تعارض "
+        "دست نمی‌خورند."));
 
 QString description(const QString &command, const QString &dataFolder)
 {
@@ -117,15 +119,17 @@ QString description(const QString &command, const QString &dataFolder)
                    .arg(LossReport::MaxLines) +
                CsvColumns::knownNames() + where;
     if (command == QLatin1String("list"))
-        return QStringLiteral("هر رکورد در یک سطر: شماره، نام، نام خانوادگی، تلفن، موبایل، شماره "
-                              "شناسایی، آدرس، جدا شده با tab و بدون فاصله‌های پرکننده. tab، خط جدید "
-                              "و \\ درون فیلدها به صورت \\t، \\n، \\r و \\\\ "
-                              "نوشته می‌شوند.") +
+        return QStringLiteral(
+                   "هر رکورد در یک سطر: شماره، نام، نام خانوادگی، تلفن، موبایل، شماره "
+                   "شناسایی، آدرس، جدا شده با tab و بدون فاصله‌های پرکننده. tab، خط جدید "
+                   "و \\ درون فیلدها به صورت \\t، \\n، \\r و \\\\ "
+                   "نوشته می‌شوند.") +
                where;
     if (command == QLatin1String("check"))
-        return QStringLiteral("می‌گوید فایل داده سالم است یا نه: تعداد رکوردها، و رکورد نیمه‌کاره "
-                              "انتهای فایل اگر باشد. اگر سالم نباشد وضعیت خروج 1 "
-                              "است.") +
+        return QStringLiteral(
+                   "می‌گوید فایل داده سالم است یا نه: تعداد رکوردها، و رکورد نیمه‌کاره "
+                   "انتهای فایل اگر باشد. اگر سالم نباشد وضعیت خروج 1 "
+                   "است.") +
                where;
     if (command == QLatin1String("duplicates"))
         return QStringLiteral(
@@ -139,13 +143,14 @@ QString description(const QString &command, const QString &dataFolder)
                    "در یک نوشتن همه یا هیچ نوشته می‌شوند، و تنها اگر فایل داده از هنگام "
                    "خواندن تغییر نکرده باشد.") +
                where;
-    return QStringLiteral("مخاطب‌های Halvex را به vCard و CSV می‌برد و از آن‌ها "
-                          "می‌آورد.\n\nفرمان‌ها:\n  export [--format vcard|vcard3|csv] "
-                          "[--arabic-letters] [-o FILE]\n  import [--format auto|vcard|csv] "
-                          "[--add-duplicates] [--dry-run] FILE...\n  list\n  check\n  duplicates "
-                          "[--merge] [--dry-run]\n  sync URL [--user NAME] [--password-file "
-                          "FILE] [--ca-file FILE] [--remember] [--dry-run] [--force-delete]\n"
-                          "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
+    return QStringLiteral(
+               "مخاطب‌های Halvex را به vCard و CSV می‌برد و از آن‌ها "
+               "می‌آورد.\n\nفرمان‌ها:\n  export [--format vcard|vcard3|csv] "
+               "[--arabic-letters] [-o FILE]\n  import [--format auto|vcard|csv] "
+               "[--add-duplicates] [--dry-run] FILE...\n  list\n  check\n  duplicates "
+               "[--merge] [--dry-run]\n  sync URL [--user NAME] [--password-file "
+               "FILE] [--ca-file FILE] [--remember] [--dry-run] [--force-delete]\n"
+               "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
            where;
 }
 
@@ -552,19 +557,22 @@ int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
                        .arg(numbers.join(QStringLiteral("، "))));
     }
     const qint64 conflicting = qint64(groups.size()) - mergeable;
-    say(m_err, QStringLiteral(
-                   "%1 گروه تکراری: %2 گروه ادغام‌پذیر، %3 گروه با مقدارهای "
-                   "ناهمسان.")
-                   .arg(groups.size())
-                   .arg(mergeable)
-                   .arg(conflicting));
+    say(m_err,
+        QStringLiteral(
+            "%1 گروه تکراری: %2 گروه ادغام‌پذیر، %3 گروه با مقدارهای "
+            "ناهمسان.")
+            .arg(groups.size())
+            .arg(mergeable)
+            .arg(conflicting));
     if (!parser.isSet(kMerge) || mergeable == 0)
         return Success;
     if (parser.isSet(kDryRun)) {
-        say(m_err, QStringLiteral("آزمایشی: %1 گروه ادغام و %2 رکورد حذف می‌شد؛ چیزی نوشته "
-                                  "نشد.")
-                       .arg(mergeable)
-                       .arg(gone));
+        say(m_err,
+            QStringLiteral(
+                "آزمایشی: %1 گروه ادغام و %2 رکورد حذف می‌شد؛ چیزی نوشته "
+                "نشد.")
+                .arg(mergeable)
+                .arg(gone));
         return Success;
     }
     if (size % ContactRecord::Size != 0)
