@@ -510,42 +510,23 @@ int ContactsTool::listContacts(const QCommandLineParser &parser)
     return Success;
 }
 
-int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
+// The groups on standard output, one record a line, a blank line between
+// groups; the ones that cannot be merged named on standard error.
+bool ContactsTool::listGroups(const std::vector<ContactRecord> &records,
+                              const std::vector<DuplicateGroup> &groups)
 {
-    const bool merge = parser.isSet(kMerge) && !parser.isSet(kDryRun);
-    ContactStore store = storeFor(parser, merge);
-    qint64 size = 0;
-    if (!readableData(store, size))
-        return Failure;
-    std::vector<ContactRecord> records;
-    records.reserve(size_t(size / ContactRecord::Size));
-    if (StoreError e = store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
-            records.push_back(r);
-            return true;
-        })) {
-        say(m_err, e.message());
-        return Failure;
-    }
-
-    const std::vector<DuplicateGroup> groups = Duplicates::find(records);
     QByteArray out;
-    qint64 mergeable = 0, gone = 0;
     for (const DuplicateGroup &g : groups) {
         if (!out.isEmpty())
             out += '\n';
         for (const qint64 p : g.positions)
             appendListLine(out, records[size_t(p)], p + 1);
-        if (g.mergeable) {
-            ++mergeable;
-            gone += qint64(g.positions.size()) - 1;
-        }
     }
     if (!write(m_out, out)) {
         say(m_err,
             QStringLiteral("نوشتن در خروجی استاندارد ناموفق بود: %1").arg(m_out.errorString()));
-        return Failure;
+        return false;
     }
-
     for (const DuplicateGroup &g : groups) {
         if (g.mergeable)
             continue;
@@ -556,6 +537,31 @@ int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
                                   "نمی‌شوند.")
                        .arg(numbers.join(QStringLiteral("، "))));
     }
+    return true;
+}
+
+int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
+{
+    const bool merge = parser.isSet(kMerge) && !parser.isSet(kDryRun);
+    ContactStore store = storeFor(parser, merge);
+    qint64 size = 0;
+    if (!readableData(store, size))
+        return Failure;
+    std::vector<ContactRecord> records;
+    if (StoreError e = store.ReadAll(records)) {
+        say(m_err, e.message());
+        return Failure;
+    }
+    const std::vector<DuplicateGroup> groups = Duplicates::find(records);
+    qint64 mergeable = 0, gone = 0;
+    for (const DuplicateGroup &g : groups) {
+        if (g.mergeable) {
+            ++mergeable;
+            gone += qint64(g.positions.size()) - 1;
+        }
+    }
+    if (!listGroups(records, groups))
+        return Failure;
     const qint64 conflicting = qint64(groups.size()) - mergeable;
     say(m_err,
         QStringLiteral(
