@@ -123,7 +123,7 @@ QList<QPair<QString, int>> ContactImport::summaryOf(const Plan &plan)
     line(n[RecordChanges::CutAddress], QStringLiteral("%1 آدرس کوتاه شد"));
     line(int(std::min<qint64>(plan.duplicatesLeftOut, INT_MAX)),
          QStringLiteral("%1 مخاطب تکراری افزوده نشد"));
-    line(n[RecordChanges::National], QStringLiteral("%1 شماره با 0 به جای 98+ یا 0098 نوشته شد"));
+    line(n[RecordChanges::National], QStringLiteral("%1 شماره با 0 به جای +98 یا 0098 نوشته شد"));
     if (n[RecordChanges::AreaCode] > 0)
         line(n[RecordChanges::AreaCode],
              QStringLiteral("%1 شماره تلفن بدون کد شهر ذخیره شد (کد شهر کنار گذاشته شد: %2)")

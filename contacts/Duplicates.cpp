@@ -71,13 +71,34 @@ bool Duplicates::isDuplicate(const ContactRecord &a, const ContactRecord &b)
            DuplicateIndex::sameName(a, b);
 }
 
-std::vector<DuplicateGroup> Duplicates::find(const std::vector<ContactRecord> &records)
+namespace {
+
+// Connects every pair of duplicates without comparing every pair of one
+// name: a record with no numbers joins its whole name; one with only a
+// phone joins every record with that phone, and every record with only
+// one number when both kinds are there; two equal pairs join. Keys are
+// hashes; a record found by one is checked, so a collision joins nothing.
+class DuplicateLinker
 {
-    // Connects every pair of duplicates without comparing every pair of one
-    // name: a record with no numbers joins its whole name; one with only a
-    // phone joins every record with that phone, and every record with only
-    // one number when both kinds are there; two equal pairs join. Keys are
-    // hashes; a record found by one is checked, so a collision joins nothing.
+public:
+    explicit DuplicateLinker(const std::vector<ContactRecord> &records)
+        : m_records(records), m_keys(records.size()), m_sets(records.size())
+    {
+        m_names.reserve(qsizetype(records.size()));
+        m_numbers.reserve(qsizetype(2 * records.size()));
+        m_pairs.reserve(qsizetype(records.size()));
+    }
+
+    std::vector<DuplicateGroup> groups()
+    {
+        for (size_t i = 0; i < m_records.size(); ++i)
+            index(i);
+        for (size_t i = 0; i < m_records.size(); ++i)
+            link(i);
+        return collect();
+    }
+
+private:
     struct Name
     {
         qint64 first = -1, bothEmpty = -1, phoneOnly = -1, mobileOnly = -1;
@@ -91,100 +112,111 @@ std::vector<DuplicateGroup> Duplicates::find(const std::vector<ContactRecord> &r
     {
         quint64 name, phone, mobile;
     };
-    const size_t n = records.size();
-    std::vector<Keys> keys(n);
-    QHash<quint64, Name> names;
-    QHash<quint64, Number> numbers;
-    QHash<quint64, qint64> pairs;
-    names.reserve(qsizetype(n));
-    numbers.reserve(qsizetype(2 * n));
-    pairs.reserve(qsizetype(n));
-    UnionFind sets(n);
 
-    const auto phoneOf = [&](size_t i) { return value(records[i], ContactRecord::Phone); };
-    const auto mobileOf = [&](size_t i) { return value(records[i], ContactRecord::Mobile); };
-    const auto same = [&](qint64 a, size_t b, bool phone, bool mobile) {
+    QByteArrayView phoneOf(size_t i) const { return value(m_records[i], ContactRecord::Phone); }
+    QByteArrayView mobileOf(size_t i) const { return value(m_records[i], ContactRecord::Mobile); }
+    bool same(qint64 a, size_t b, bool phone, bool mobile) const
+    {
         const size_t i = size_t(a);
         return (!phone || phoneOf(i) == phoneOf(b)) && (!mobile || mobileOf(i) == mobileOf(b)) &&
-               DuplicateIndex::sameName(records[i], records[b]);
-    };
-    for (size_t i = 0; i < n; ++i) {
+               DuplicateIndex::sameName(m_records[i], m_records[b]);
+    }
+
+    // Records a number of record i; alone when the other kind is empty.
+    void noteNumber(size_t i, quint64 key, bool alone, bool phone, qint64 &onlyOfName)
+    {
+        Number &num = m_numbers[key];
+        if (num.first < 0)
+            num.first = qint64(i);
+        if (alone && same(num.first, i, phone, !phone)) {
+            num.alone = true;
+            if (onlyOfName < 0)
+                onlyOfName = qint64(i);
+        }
+    }
+
+    void index(size_t i)
+    {
         char folded[DuplicateIndex::NameRoom];
-        const QByteArrayView name(folded, DuplicateIndex::foldName(records[i], folded));
+        const QByteArrayView name(folded, DuplicateIndex::foldName(m_records[i], folded));
         const QByteArrayView phone = phoneOf(i);
         const QByteArrayView mobile = mobileOf(i);
-        keys[i] = {DuplicateIndex::hash('A', name, {}, {}),
-                   DuplicateIndex::hash('P', name, phone, {}),
-                   DuplicateIndex::hash('M', name, {}, mobile)};
-        Name &nm = names[keys[i].name];
+        m_keys[i] = {DuplicateIndex::hash('A', name, {}, {}),
+                     DuplicateIndex::hash('P', name, phone, {}),
+                     DuplicateIndex::hash('M', name, {}, mobile)};
+        Name &nm = m_names[m_keys[i].name];
         if (nm.first < 0)
             nm.first = qint64(i);
         if (!same(nm.first, i, false, false))
-            continue; // another name of the same hash: left alone
+            return; // another name of the same hash: left alone
         if (phone.isEmpty() && mobile.isEmpty() && nm.bothEmpty < 0)
             nm.bothEmpty = qint64(i);
-        if (!phone.isEmpty()) {
-            Number &p = numbers[keys[i].phone];
-            if (p.first < 0)
-                p.first = qint64(i);
-            if (mobile.isEmpty() && same(p.first, i, true, false)) {
-                p.alone = true;
-                if (nm.phoneOnly < 0)
-                    nm.phoneOnly = qint64(i);
-            }
-        }
-        if (!mobile.isEmpty()) {
-            Number &m = numbers[keys[i].mobile];
-            if (m.first < 0)
-                m.first = qint64(i);
-            if (phone.isEmpty() && same(m.first, i, false, true)) {
-                m.alone = true;
-                if (nm.mobileOnly < 0)
-                    nm.mobileOnly = qint64(i);
-            }
-        }
-        const quint64 pair = DuplicateIndex::hash('X', name, phone, mobile);
-        if (const auto it = pairs.constFind(pair); it == pairs.cend())
-            pairs.insert(pair, qint64(i));
-        else if (same(*it, i, true, true))
-            sets.join(qint64(i), *it);
-    }
-    for (size_t i = 0; i < n; ++i) {
-        const QByteArrayView phone = phoneOf(i);
-        const QByteArrayView mobile = mobileOf(i);
-        const Name &name = *names.constFind(keys[i].name);
-        if (!same(name.first, i, false, false))
-            continue;
-        if (name.bothEmpty >= 0) {
-            sets.join(qint64(i), name.first);
-            continue;
-        }
         if (!phone.isEmpty())
-            if (const Number &p = *numbers.constFind(keys[i].phone);
-                p.alone && same(p.first, i, true, false))
-                sets.join(qint64(i), p.first);
+            noteNumber(i, m_keys[i].phone, mobile.isEmpty(), true, nm.phoneOnly);
         if (!mobile.isEmpty())
-            if (const Number &m = *numbers.constFind(keys[i].mobile);
-                m.alone && same(m.first, i, false, true))
-                sets.join(qint64(i), m.first);
-        if (name.phoneOnly >= 0 && name.mobileOnly >= 0 && (phone.isEmpty() || mobile.isEmpty()))
-            sets.join(qint64(i), name.phoneOnly);
+            noteNumber(i, m_keys[i].mobile, phone.isEmpty(), false, nm.mobileOnly);
+        const quint64 pair = DuplicateIndex::hash('X', name, phone, mobile);
+        if (const auto it = m_pairs.constFind(pair); it == m_pairs.cend())
+            m_pairs.insert(pair, qint64(i));
+        else if (same(*it, i, true, true))
+            m_sets.join(qint64(i), *it);
     }
 
-    std::vector<DuplicateGroup> groups;
-    std::vector<qint64> groupOf(n, -1);
-    for (size_t i = 0; i < n; ++i) {
-        const qint64 root = sets.root(qint64(i));
-        if (groupOf[size_t(root)] < 0) {
-            groupOf[size_t(root)] = qint64(groups.size());
-            groups.push_back({});
+    void link(size_t i)
+    {
+        const QByteArrayView phone = phoneOf(i);
+        const QByteArrayView mobile = mobileOf(i);
+        const Name &name = *m_names.constFind(m_keys[i].name);
+        if (!same(name.first, i, false, false))
+            return;
+        if (name.bothEmpty >= 0) {
+            m_sets.join(qint64(i), name.first);
+            return;
         }
-        groups[size_t(groupOf[size_t(root)])].positions.push_back(qint64(i));
+        if (!phone.isEmpty())
+            if (const Number &p = *m_numbers.constFind(m_keys[i].phone);
+                p.alone && same(p.first, i, true, false))
+                m_sets.join(qint64(i), p.first);
+        if (!mobile.isEmpty())
+            if (const Number &m = *m_numbers.constFind(m_keys[i].mobile);
+                m.alone && same(m.first, i, false, true))
+                m_sets.join(qint64(i), m.first);
+        if (name.phoneOnly >= 0 && name.mobileOnly >= 0 && (phone.isEmpty() || mobile.isEmpty()))
+            m_sets.join(qint64(i), name.phoneOnly);
     }
-    std::erase_if(groups, [](const DuplicateGroup &g) { return g.positions.size() < 2; });
-    for (DuplicateGroup &g : groups)
-        g.mergeable = !conflicts(records, g);
-    return groups;
+
+    std::vector<DuplicateGroup> collect()
+    {
+        const size_t n = m_records.size();
+        std::vector<DuplicateGroup> groups;
+        std::vector<qint64> groupOf(n, -1);
+        for (size_t i = 0; i < n; ++i) {
+            const qint64 root = m_sets.root(qint64(i));
+            if (groupOf[size_t(root)] < 0) {
+                groupOf[size_t(root)] = qint64(groups.size());
+                groups.push_back({});
+            }
+            groups[size_t(groupOf[size_t(root)])].positions.push_back(qint64(i));
+        }
+        std::erase_if(groups, [](const DuplicateGroup &g) { return g.positions.size() < 2; });
+        for (DuplicateGroup &g : groups)
+            g.mergeable = !conflicts(m_records, g);
+        return groups;
+    }
+
+    const std::vector<ContactRecord> &m_records;
+    std::vector<Keys> m_keys;
+    QHash<quint64, Name> m_names;
+    QHash<quint64, Number> m_numbers;
+    QHash<quint64, qint64> m_pairs;
+    UnionFind m_sets;
+};
+
+} // namespace
+
+std::vector<DuplicateGroup> Duplicates::find(const std::vector<ContactRecord> &records)
+{
+    return DuplicateLinker(records).groups();
 }
 
 ContactRecord Duplicates::merged(const std::vector<ContactRecord> &records, const DuplicateGroup &g)

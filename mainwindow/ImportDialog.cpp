@@ -17,8 +17,9 @@ ImportDialog::ImportDialog(const ContactImport::Plan &plan, const QStringList &r
     showCount();
 
     QStringList summary;
+    // The mark makes each line a right-to-left paragraph, whatever it starts with.
     for (const auto &line : plan.summary)
-        summary << QStringLiteral("• ") + BidiText::isolated(line.first);
+        summary << QStringLiteral("\u200F• ") + BidiText::isolated(line.first);
     if (summary.isEmpty() && report.isEmpty())
         summary << QStringLiteral("همه چيز همان طور که در فايل است نگه داشته مي شود.");
     m_ui->lblSummary->setText(summary.join(u'\n'));

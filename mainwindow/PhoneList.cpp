@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int kColumns = 6;
-const QString kTitle = QStringLiteral("فهرست تلفن");
+const QString kListTitle = QStringLiteral("فهرست تلفن");
 constexpr int kPdfResolution = 600;
 
 const QColor kText(0x1a, 0x1a, 0x1a);
@@ -168,13 +168,6 @@ struct Sheet
     }
 };
 
-// Folded as the list shows them: the file's Arabic yeh and kaf print as
-// their Persian forms.
-QString persianLetters(QString text)
-{
-    return text.replace(QChar(0x064A), QChar(0x06CC)).replace(QChar(0x0643), QChar(0x06A9));
-}
-
 // Whole rows to a page; one taller than a page still gets a page of its own.
 bool layOutPages(Sheet &sheet, const std::vector<PhoneList::Row> &rows,
                  std::vector<PhoneList::Page> &pages, const std::function<bool(qint64)> &goOn)
@@ -235,7 +228,7 @@ void paintText(QPainter &painter, Sheet &sheet, const QString &dateLine, int pag
         sheet.addCell(sheet.bold, sheet.captions[c], c, sheet.headerTop + sheet.padY + slack / 2,
                       true);
     }
-    sheet.addCentred(sheet.title, kTitle, sheet.title.ascent());
+    sheet.addCentred(sheet.title, kListTitle, sheet.title.ascent());
     sheet.addCentred(sheet.small, dateLine, sheet.title.lineHeight() + sheet.small.ascent());
     sheet.addCentred(sheet.small, QStringLiteral("صفحه %1 از %2").arg(page + 1).arg(pages),
                      sheet.height - sheet.small.lineHeight() + sheet.small.ascent());
@@ -253,7 +246,7 @@ void paintText(QPainter &painter, Sheet &sheet, const QString &dateLine, int pag
 PhoneList::Row PhoneList::rowOf(const ContactRecord &record)
 {
     const auto shown = [&record](ContactRecord::Field field) {
-        return persianLetters(ContactListModel::shownText(record, field));
+        return ContactListModel::shownText(record, field);
     };
     return {shown(ContactRecord::Name),   shown(ContactRecord::Family),
             shown(ContactRecord::Phone),  shown(ContactRecord::Mobile),
@@ -262,7 +255,7 @@ PhoneList::Row PhoneList::rowOf(const ContactRecord &record)
 
 QString PhoneList::title()
 {
-    return kTitle;
+    return kListTitle;
 }
 
 QString PhoneList::dateLine(TodayDate &date)
@@ -360,7 +353,7 @@ bool PhoneList::writePdf(QIODevice &device, const Progress &progress, QString &w
         pdf.setResolution(kPdfResolution);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                       QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-        pdf.setTitle(kTitle);
+        pdf.setTitle(kListTitle);
         pdf.setCreator(QStringLiteral("%1 %2").arg(QLatin1String(HalvexInfo::Name),
                                                    QLatin1String(HalvexInfo::Version)));
         painted = paint(pdf, [&](qint64 done, qint64 total) {

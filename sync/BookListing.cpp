@@ -19,12 +19,14 @@ const QByteArray kListBody = QByteArrayLiteral(
     "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:propfind xmlns:d=\"DAV:\"><d:prop>"
     "<d:getetag/><d:resourcetype/></d:prop></d:propfind>");
 
-QByteArray syncBody(const QByteArray &token)
+// With the cards' data, so that what changed needs no multiget after it.
+QByteArray syncBody(const QByteArray &token, bool withData)
 {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:sync-collection xmlns:d=\"DAV:\">"
-           "<d:sync-token>" +
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?><d:sync-collection xmlns:d=\"DAV:\" "
+           "xmlns:c=\"urn:ietf:params:xml:ns:carddav\"><d:sync-token>" +
            QString::fromUtf8(token).toHtmlEscaped().toUtf8() +
-           "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/><d:resourcetype/>"
+           "</d:sync-token><d:sync-level>1</d:sync-level><d:prop><d:getetag/><d:resourcetype/>" +
+           (withData ? QByteArray("<c:address-data/>") : QByteArray()) +
            "</d:prop></d:sync-collection>";
 }
 
@@ -184,13 +186,16 @@ bool BookListing::list(const SyncState &state, BookContents &out, QString &why)
                 return false;
         }
     }
-    for (const Listed &l : got) {
+    for (Listed &l : got) {
+        out.cards.remove(l.path);
         if (l.removed) {
             out.etags.remove(l.path);
-        } else {
-            out.etags.insert(l.path, l.etag);
-            out.listed << l.path;
+            continue;
         }
+        out.etags.insert(l.path, l.etag);
+        out.listed << l.path;
+        if (!l.data.isEmpty())
+            out.cards.insert(l.path, {l.etag, std::move(l.data)});
     }
     out.token = token;
     return true;
@@ -198,8 +203,16 @@ bool BookListing::list(const SyncState &state, BookContents &out, QString &why)
 
 bool BookListing::changes(QByteArray &token, std::vector<Listed> &out, QStringList &skipped)
 {
+    // A server that cannot give the data with the list, or whose answer with
+    // it is too large, is asked for the list alone.
+    bool withData = true;
     for (int round = 0; round < kSyncRounds; ++round) {
-        const DavReply r = m_dav.send({"REPORT", m_book, syncBody(token), {}, 0});
+        const DavReply r = m_dav.send({"REPORT", m_book, syncBody(token, withData), {}, 0});
+        if (r.status != 207 && withData && r.status != 401) {
+            withData = false;
+            --round;
+            continue;
+        }
         QList<DavResponse> items;
         QByteArray next;
         if (r.status != 207 || !DavResponse::parse(r.body, r.url, items, &next) || next.isEmpty())
@@ -212,7 +225,7 @@ bool BookListing::changes(QByteArray &token, std::vector<Listed> &out, QStringLi
             if (i.status >= 300 && !gone(i.status))
                 return false; // neither there nor removed: no answer to build on
             if (const std::optional<QString> path = memberOf(i.href, skipped))
-                out.push_back({*path, i.etag, gone(i.status)});
+                out.push_back({*path, i.etag, gone(i.status), i.addressData});
         }
         if (more && next == token)
             return false; // it would only say the same again
@@ -244,7 +257,7 @@ bool BookListing::listAll(std::vector<Listed> &out, QStringList &skipped, QStrin
         if (r.collection || r.status >= 300 || sameCollection(r.path, m_bookPath))
             continue;
         if (const std::optional<QString> path = memberOf(r.href, skipped))
-            out.push_back({*path, r.etag, false});
+            out.push_back({*path, r.etag, false, {}});
     }
     return true;
 }

@@ -23,11 +23,12 @@ struct FetchedCard
 // What the server holds, as far as the listing tells.
 struct BookContents
 {
-    QHash<QString, QByteArray> etags; // each card there: its decoded path and ETag
-    QStringList listed;               // the cards the listing named, in the server's order
-    QByteArray tag;                   // the book's ctag, when it was asked for
-    QByteArray token;                 // the sync-token the entries are brought up to
-    QStringList skipped;              // one line for each href outside the book
+    QHash<QString, QByteArray> etags;  // each card there: its decoded path and ETag
+    QStringList listed;                // the cards the listing named, in the server's order
+    QHash<QString, FetchedCard> cards; // those it brought along with their data
+    QByteArray tag;                    // the book's ctag, when it was asked for
+    QByteArray token;                  // the sync-token the entries are brought up to
+    QStringList skipped;               // one line for each href outside the book
 };
 
 // Reads the address book: its ctag, the changes since the last sync-token,
@@ -63,9 +64,11 @@ private:
         QString path;
         QByteArray etag;
         bool removed = false;
+        QByteArray data;
     };
 
-    // What changed since token (everything, when it is empty); false when the
+    // What changed since token (everything, when it is empty), with the
+    // cards' data when the server gives it; false when the
     // server refuses the report or its answer is unclear, and the caller
     // lists the book in full instead.
     bool changes(QByteArray &token, std::vector<Listed> &out, QStringList &skipped);

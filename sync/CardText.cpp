@@ -22,6 +22,8 @@ struct Line
     QByteArray params; // from the first ';'
     QByteArray value;  // as written: escaped, and encoded when the head says so
     bool qp = false;
+    bool uri = false;     // VALUE=uri: a number written as tel:...
+    bool foreign = false; // a charset other than UTF-8
     bool edited = false;
     bool dropped = false;
 };
@@ -38,20 +40,11 @@ qsizetype colonOf(QByteArrayView line)
     return -1;
 }
 
-bool paramSays(QByteArrayView params, QByteArrayView key, QByteArrayView word)
-{
-    bool found = false;
-    VcardProperty::forEachParam(params, [&](QByteArrayView k, QByteArrayView v) {
-        found = found || (vcardtext::same(k, key) && vcardtext::same(v, word));
-    });
-    return found;
-}
-
 void split(Line &l, const QByteArray &unfolded)
 {
     const qsizetype colon = colonOf(unfolded);
     if (colon < 0)
-        return; // no property: a blank line, or 2.1's base64 continued
+        return; // no property: a blank line, or text the reader refuses
     l.head = unfolded.first(colon);
     l.value = unfolded.sliced(colon + 1);
     QByteArrayView name = l.head;
@@ -62,23 +55,40 @@ void split(Line &l, const QByteArray &unfolded)
     if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
         name = name.sliced(dot + 1);
     l.name = name.trimmed().toByteArray().toUpper();
-    l.qp = paramSays(l.params, "ENCODING", "QUOTED-PRINTABLE");
+    VcardProperty prop;
+    QString why;
+    if (!VcardProperty::parse(unfolded, prop, why))
+        return;
+    l.qp = prop.quotedPrintable();
+    l.uri = prop.uri;
+    l.foreign = !prop.charset.isEmpty() && !vcardtext::same(prop.charset, "UTF-8") &&
+                !vcardtext::same(prop.charset, "UTF8");
 }
 
-// The head names quoted-printable, whose soft breaks continue a line; the
-// same test the reader makes before it has parsed the line.
-bool headSaysQp(QByteArrayView text)
+// How the reader continues a line that begins with first: quoted-printable
+// soft breaks, or 2.1's unindented base64 up to a blank line.
+void continuation(QByteArrayView first, bool &qp, bool &b64)
 {
-    const qsizetype colon = colonOf(text);
-    return colon >= 0 && text.first(colon).toByteArray().toUpper().contains("QUOTED-PRINTABLE");
+    VcardProperty prop;
+    QString why;
+    if (VcardProperty::parse(first, prop, why)) {
+        qp = prop.quotedPrintable();
+        b64 = prop.base64();
+        return;
+    }
+    const qsizetype colon = first.indexOf(':');
+    const QByteArray head = (colon < 0 ? first : first.first(colon)).toByteArray().toUpper();
+    qp = head.contains(';') && head.contains("QUOTED-PRINTABLE");
+    b64 = head.contains(';') && head.contains("BASE64");
 }
 
-// Content lines joined as the import's reader joins them: folds and
-// quoted-printable soft breaks. Every byte of the card is in one raw.
+// Content lines joined as the import's reader joins them: folds, quoted-
+// printable soft breaks and 2.1's base64. Every byte of the card is in one raw.
 std::vector<Line> linesOf(const QByteArray &card)
 {
     std::vector<Line> out;
     QList<QByteArray> unfolded;
+    bool qp = false, b64 = false, inBase64 = false;
     for (qsizetype at = 0; at < card.size();) {
         qsizetype end = card.indexOf('\n', at);
         end = end < 0 ? card.size() : end + 1;
@@ -88,18 +98,24 @@ std::vector<Line> linesOf(const QByteArray &card)
         const qsizetype bare = text.endsWith("\r\n") ? 2 : text.endsWith('\n') ? 1 : 0;
         const QByteArray ending = text.right(bare);
         text.chop(bare);
-        const bool soft =
-            !out.empty() && headSaysQp(unfolded.back()) && unfolded.back().endsWith('=');
-        const bool fold = !out.empty() && !unfolded.back().isEmpty() &&
-                          (text.startsWith(' ') || text.startsWith('\t'));
-        if (soft) {
+        const bool open = !out.empty() && !unfolded.back().trimmed().isEmpty();
+        const bool blank = text.trimmed().isEmpty();
+        if (open && !inBase64 && qp && unfolded.back().endsWith('=')) {
             unfolded.back().chop(1);
             unfolded.back() += text;
-        } else if (fold) {
+        } else if (open && !inBase64 && (text.startsWith(' ') || text.startsWith('\t'))) {
             unfolded.back() += text.sliced(1);
+        } else if (open && b64 && !text.contains(':')) {
+            inBase64 = !blank; // the blank line ends it, and is part of it
+            b64 = !blank;
+            unfolded.back() += text.trimmed();
         } else {
             out.push_back({});
             unfolded.append(text);
+            inBase64 = false;
+            continuation(text, qp, b64);
+            if (blank)
+                qp = b64 = false;
         }
         out.back().raw += physical;
         out.back().ending = ending;
@@ -160,16 +176,6 @@ QList<QByteArray> components(const QByteArray &value)
     return out;
 }
 
-bool foreignCharset(const QByteArray &params)
-{
-    bool foreign = false;
-    VcardProperty::forEachParam(params, [&](QByteArrayView k, QByteArrayView v) {
-        foreign = foreign || (vcardtext::same(k, "CHARSET") && !vcardtext::same(v, "UTF-8") &&
-                              !vcardtext::same(v, "UTF8"));
-    });
-    return foreign;
-}
-
 // The parameters as they were, but for the charset (the new text is UTF-8) and
 // base64 (the new text is written plain).
 QByteArray paramsFor(const QByteArray &params)
@@ -193,19 +199,20 @@ QByteArray paramsFor(const QByteArray &params)
     return out;
 }
 
-// Folds at 75 octets, never inside a UTF-8 character; a quoted-printable line
-// with soft breaks, never inside an =XX.
+// Folds at 75 octets, never inside a UTF-8 character. A quoted-printable
+// line is left whole: a fold there could be taken for a soft break.
 QByteArray folded(const QByteArray &line, bool qp, const QByteArray &ending)
 {
+    if (qp)
+        return line;
     QByteArray out;
     qsizetype from = 0;
-    qsizetype room = VcardWriter::FoldAt - (qp ? 1 : 0);
+    qsizetype room = VcardWriter::FoldAt;
     while (line.size() - from > room) {
         qsizetype cut = from + room;
-        while (cut > from + 1 && (qp ? (line[cut - 1] == '=' || line[cut - 2] == '=')
-                                     : (uchar(line[cut]) & 0xC0) == 0x80))
+        while (cut > from + 1 && (uchar(line[cut]) & 0xC0) == 0x80)
             --cut;
-        out += line.sliced(from, cut - from) + (qp ? "=" + ending : ending + ' ');
+        out += line.sliced(from, cut - from) + ending + ' ';
         from = cut;
         room = VcardWriter::FoldAt - 1;
     }
@@ -392,7 +399,7 @@ void Editor::name(const Line *fn, const Line *n)
     }
     // N keeps its other components: middle names, prefixes, suffixes; but in
     // another charset than UTF-8 they could not stay as they are.
-    if (foreignCharset(old->params)) {
+    if (old->foreign) {
         set(*old, n->value);
         return;
     }
@@ -416,8 +423,7 @@ void Editor::phone(const QString &was, const Line *with, bool mobile)
     QByteArray number = with->value;
     if (number.toLower().startsWith("tel:"))
         number = number.sliced(4);
-    const bool uri = paramSays(at->params, "VALUE", "URI");
-    set(*at, uri ? "tel:" + number : number);
+    set(*at, at->uri ? "tel:" + number : number);
 }
 
 // Other clients see an edit by its REV: one the card had is set, and 4.0,

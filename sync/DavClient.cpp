@@ -110,8 +110,12 @@ std::vector<DavReply> DavClient::Batch::run()
     m_calls.reserve(m_requests.size());
     QTimer runDeadline;
     runDeadline.setSingleShot(true);
+    // A coarse timer may fire a little early; what is sent after it must
+    // still find the run over.
+    runDeadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&runDeadline, &QTimer::timeout, &m_loop, [this] {
         m_overdue = true;
+        m_client.m_runOver = true;
         // An abort finishes its call at once and may start the next ones,
         // which see m_overdue and end too.
         for (size_t i = 0; i < m_calls.size(); ++i)
@@ -119,7 +123,7 @@ std::vector<DavReply> DavClient::Batch::run()
                 abort(*m_calls[i], timeoutText());
     });
     const qint64 left = m_client.m_runMs - m_client.m_run.elapsed();
-    m_overdue = left <= 0;
+    m_overdue = left <= 0 || m_client.m_runOver;
     if (!m_overdue)
         runDeadline.start(int(std::min<qint64>(left, INT_MAX)));
     startNext();
@@ -152,6 +156,7 @@ void DavClient::Batch::startNext()
             // From the request's start, redirects included: a server that
             // trickles its answer gets no more time for each byte it sends.
             c.deadline.setSingleShot(true);
+            c.deadline.setTimerType(Qt::PreciseTimer);
             QObject::connect(&c.deadline, &QTimer::timeout, &m_loop,
                              [this, call = &c] { abort(*call, timeoutText()); });
             c.deadline.start(m_client.m_requestMs);

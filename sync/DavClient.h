@@ -64,4 +64,5 @@ private:
     int m_requestMs = RequestDeadlineMs;
     qint64 m_runMs = RunDeadlineMs;
     QElapsedTimer m_run; // from the first request
+    bool m_runOver = false; // the run's deadline has fired: nothing more is sent
 };

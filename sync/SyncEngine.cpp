@@ -148,11 +148,18 @@ SyncEngine::Outcome SyncEngine::pass(SyncReport &report, QString &why)
     }
     SyncPlanner planner(BookListing::bookPathOf(m_book), local, state.entries, m_version);
     planner.setForceDelete(m_forceDelete);
-    const QStringList wanted = planner.wanted(contents);
+    // What the listing brought along need not be read again.
     QHash<QString, FetchedCard> cards;
-    if (!wanted.isEmpty())
-        progress(QStringLiteral("خواندن %1 کارت").arg(wanted.size()));
-    if (!listing.fetch(wanted, cards, contents.skipped, why))
+    QStringList toRead;
+    for (const QString &path : planner.wanted(contents)) {
+        if (const auto it = contents.cards.constFind(path); it != contents.cards.cend())
+            cards.insert(path, *it);
+        else
+            toRead << path;
+    }
+    if (!toRead.isEmpty())
+        progress(QStringLiteral("خواندن %1 کارت").arg(toRead.size()));
+    if (!listing.fetch(toRead, cards, contents.skipped, why))
         return Failed;
     SyncPlan plan = planner.plan(contents, cards);
     addAll(report.skipped, plan.report.skipped);

@@ -373,13 +373,15 @@ void SyncPlanner::checkLimits()
         return;
     // One side emptied (or replaced by another) is more likely an accident
     // than the user's wish: nothing is deleted on the other side for it
-    // unless asked. A side is taken as such when no paired contact is left
-    // there as it was.
+    // unless asked. The book is taken as such when none of the paired cards
+    // is there any more; the data file when none of the paired records is
+    // left as it was, since another file's records may share a field or a
+    // number with these and line up with them.
     bool keptHere = false, keptThere = false;
     for (size_t k = 0; k < m_entries.size(); ++k) {
         const SyncEntry &e = m_entries[k];
         keptHere = keptHere || (m_toLocal[k] >= 0 && m_local[size_t(m_toLocal[k])] == e.base);
-        keptThere = keptThere || (!e.etag.isEmpty() && m_listing->etags.value(e.path) == e.etag);
+        keptThere = keptThere || m_listing->etags.contains(e.path);
     }
     if (!keptHere && p.report.deletedThere > 0)
         return refuse(SyncPlan::EmptiedHere, qsizetype(m_entries.size()));

@@ -41,9 +41,8 @@ const QCommandLineOption
 const QCommandLineOption kExportFormat(
     QStringLiteral("format"),
     QStringLiteral(
-        "vcard (vCard 4.0)، vcard3 (vCard 3.0 برای گوشی‌های قدیمی) یا "
-        "csv. پیش‌فرض: "
-        "vcard."),
+        "vcard (vCard 4.0)، vcard3 (vCard 3.0 برای گوشی‌های قدیمی) یا csv. "
+        "پیش‌فرض: vcard."),
     QStringLiteral("FORMAT"), QStringLiteral("vcard"));
 const QCommandLineOption kImportFormat(
     QStringLiteral("format"),
@@ -58,189 +57,100 @@ const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral
 // The letter itself is named here: the Arabic yeh as stored, the Persian one written.
 const QCommandLineOption kArabicLetters(
     QStringLiteral("arabic-letters"),
-    QStringLiteral("ي را همان‌طور که ذخیره شده بنویس؛ بدون "
-                   "آن هر ي به صورت ی فارسی نوشته "
-                   "می‌شود."));
+    QStringLiteral(
+        "ي را همان‌طور که ذخیره شده بنویس؛ بدون آن هر ي به صورت ی فارسی نوشته "
+        "می‌شود."));
 const QCommandLineOption kDryRun(QStringLiteral("dry-run"),
                                  QStringLiteral("همان گزارش را بده ولی چیزی ننویس."));
 const QCommandLineOption kAddDuplicates(
     QStringLiteral("add-duplicates"),
-    QStringLiteral("مخاطب‌های تکراری را هم بیفزا؛ بدون آن، مخاطبی که دفتر تلفن "
-                   "دارد "
-                   "(یا "
-                   "پیش‌تر "
-                   "در همین فایل‌ها آمده) افزوده نمی‌شود."));
-const QCommandLineOption
-    kMerge(QStringLiteral("merge"),
-           QStringLiteral(
-               "هر گروه بی‌تعارض را در رکورد اول آن ادغام کن؛ "
-               "گروه‌های دارای تعارض دست "
-               "نمی‌خورند."));
+    QStringLiteral(
+        "مخاطب‌های تکراری را هم بیفزا؛ بدون آن، مخاطبی که دفتر تلفن دارد (یا "
+        "پیش‌تر در همین فایل‌ها آمده) افزوده نمی‌شود."));
+const QCommandLineOption kMerge(
+    QStringLiteral("merge"),
+    QStringLiteral(
+        "هر گروه بی‌تعارض را در رکورد اول آن ادغام کن؛ گروه‌های دارای تعارض "
+        "دست نمی‌خورند."));
 
 QString description(const QString &command, const QString &dataFolder)
 {
     const QString where =
         QStringLiteral(
             "\n\nبدون --data، پوشه داده همان است که برنامه halvex کنار این ابزار "
-            "به کار می‌برد: %1\nوضعیت خروج: 0 موفق، 1 ناموفق، 2 "
-            "فرمان "
+            "به کار می‌برد: %1\nوضعیت خروج: 0 موفق، 1 ناموفق، 2 فرمان "
             "نادرست.")
             .arg(dataFolder);
     if (command == QLatin1String("export"))
         return QStringLiteral(
-                   "همه مخاطب‌ها را به ترتیب فایل داده، بدون "
-                   "فاصله‌های "
-                   "پرکننده، "
-                   "در "
-                   "vCard یا CSV می‌نویسد (UTF-8؛ CSV با BOM برای "
-                   "برنامه‌های "
-                   "جدول).\n"
-                   "در CSV فیلدی که با = + - @ یا tab شروع شود یک ' در آغاز "
-                   "می‌گیرد "
-                   "تا "
-                   "برنامه جدول آن را فرمول نخواند؛ افزودن دوباره آن را "
-                   "برمی‌دارد.\n"
-                   "Windows-1256 ی فارسی ندارد و فایل داده آن را ي نگه "
-                   "می‌دارد؛ "
-                   "خروجی هر ي را ی می‌نویسد، چنان که گوشی و برنامه "
-                   "ایمیل "
-                   "حرفی "
-                   "را "
-                   "نشان دهند که فارسی‌زبانان تایپ می‌کنند "
-                   "(--arabic-letters: "
-                   "همان "
-                   "ي). افزودن دوباره همان بایت‌ها را ذخیره "
+                   "همه مخاطب‌ها را به ترتیب فایل داده، بدون فاصله‌های پرکننده، در vCard "
+                   "یا CSV می‌نویسد (UTF-8؛ CSV با BOM برای برنامه‌های جدول).\nدر CSV "
+                   "فیلدی که با = + - @ یا tab شروع شود یک ' در آغاز می‌گیرد تا برنامه "
+                   "جدول آن را فرمول نخواند؛ افزودن دوباره آن را برمی‌دارد.\nWindows-1256 "
+                   "ی فارسی ندارد و فایل داده آن را ي نگه می‌دارد؛ خروجی هر ي را ی "
+                   "می‌نویسد، چنان که گوشی و برنامه ایمیل حرفی را نشان دهند که "
+                   "فارسی‌زبانان تایپ می‌کنند (--arabic-letters: همان ي). افزودن دوباره "
+                   "همان بایت‌ها را ذخیره "
                    "می‌کند.") +
                where;
     if (command == QLatin1String("import"))
         return QStringLiteral(
-                   "مخاطب‌های فایل‌های vCard (2.1، 3.0، 4.0) یا CSV را به "
-                   "فایل "
-                   "داده "
-                   "می‌افزاید، "
-                   "همه یا هیچ: اگر یک فایل خوانده نشود یا جمع از %1 بگذرد چیزی نوشته "
-                   "نمی‌شود. "
-                   "FILE برابر - یعنی ورودی استاندارد. هر ورودی حداکثر %2 مگابایت است؛ FIFO "
-                   "و دستگاه با نام پذیرفته نمی‌شوند (از لوله "
-                   "با "
-                   "- "
-                   "بخوانید).\n"
-                   "شماره‌ها به اندازه فیلد خود درمی‌آیند: رقم‌های فارسی "
-                   "و "
-                   "عربی "
-                   "لاتین "
-                   "می‌شوند، فاصله، - . ( ) / حذف می‌شوند، 98+ یا 0098 ایران "
-                   "0 "
-                   "می‌شود، "
-                   "و "
-                   "تلفنی که باز جا نشود و با کد شهر (0 و دو رقم) و هشت رقم آمده باشد بی کد "
-                   "شهر ذخیره می‌شود. شماره موبایلی (09 و نه رقم) که تنها به "
-                   "جای "
-                   "تلفن "
-                   "آمده "
-                   "باشد در موبایل ذخیره می‌شود. سطرهای آدرس با «، » یک "
-                   "سطر "
-                   "می‌شوند. "
-                   "این "
-                   "تغییرها در پایان با شمار هر نوع گفته "
-                   "می‌شوند.\n"
-                   "مخاطبی که دفتر تلفن دارد، یا پیش‌تر در همین فایل‌ها "
-                   "آمده، "
-                   "افزوده "
-                   "نمی‌شود "
-                   "(--add-duplicates: افزوده شود): نام و نام خانوادگی یکی (ي و ی، ك و ک، "
-                   "نیم‌فاصله و فاصله‌های دو سو یکی شمرده می‌شوند)، و هر شماره "
-                   "برابر "
-                   "یا "
-                   "در "
-                   "یکی خالی.\n"
-                   "هر چیزی که دقیقا ذخیره نشود (کوتاه شدن به پهنای فیلد، "
-                   "نویسه‌ای "
-                   "که "
-                   "در "
-                   "Windows-1256 نیست و \"?\" می‌شود، شماره یا نشانی دوم، ویژگی "
-                   "یا "
-                   "ستونی "
-                   "که "
-                   "جایی ندارد، شماره شناسایی نادرست) در یک سطر در خروجی خطا گزارش "
-                   "می‌شود. "
-                   "پس از %3 سطر گزارش، بقیه فقط با شمار هر نوع گفته "
-                   "می‌شوند.\n\n"
+                   "مخاطب‌های فایل‌های vCard (2.1، 3.0، 4.0) یا CSV را به فایل داده "
+                   "می‌افزاید، همه یا هیچ: اگر یک فایل خوانده نشود یا جمع از %1 بگذرد "
+                   "چیزی نوشته نمی‌شود. FILE برابر - یعنی ورودی استاندارد. هر ورودی "
+                   "حداکثر %2 مگابایت است؛ FIFO و دستگاه با نام پذیرفته نمی‌شوند (از لوله "
+                   "با - بخوانید).\nشماره‌ها به اندازه فیلد خود درمی‌آیند: رقم‌های فارسی "
+                   "و عربی لاتین می‌شوند، فاصله، - . ( ) / حذف می‌شوند، +98 یا 0098 ایران "
+                   "0 می‌شود، و تلفنی که باز جا نشود و با کد شهر (0 و دو رقم) و هشت رقم "
+                   "آمده باشد بی کد شهر ذخیره می‌شود. شماره موبایلی (09 و نه رقم) که تنها "
+                   "به جای تلفن آمده باشد در موبایل ذخیره می‌شود. سطرهای آدرس با «، » یک "
+                   "سطر می‌شوند. این تغییرها در پایان با شمار هر نوع گفته "
+                   "می‌شوند.\nمخاطبی که دفتر تلفن دارد، یا پیش‌تر در همین فایل‌ها آمده، "
+                   "افزوده نمی‌شود (--add-duplicates: افزوده شود): نام و نام خانوادگی یکی "
+                   "(ي و ی، ك و ک، نیم‌فاصله و فاصله‌های دو سو یکی شمرده می‌شوند)، و هر "
+                   "شماره برابر یا در یکی خالی.\nهر چیزی که دقیقا ذخیره نشود (کوتاه شدن "
+                   "به پهنای فیلد، نویسه‌ای که در Windows-1256 نیست و \"?\" می‌شود، شماره "
+                   "یا نشانی دوم، ویژگی یا ستونی که جایی ندارد، شماره شناسایی نادرست) در "
+                   "یک سطر در خروجی خطا گزارش می‌شود. پس از %3 سطر گزارش، بقیه فقط با "
+                   "شمار هر نوع گفته می‌شوند.\n\n"
                    "نام‌های شناخته ستون‌های CSV (سطر اول):\n")
                    .arg(ContactStore::MaxRecords)
                    .arg(ContactImport::MaxInput / (1024 * 1024))
                    .arg(LossReport::MaxLines) +
                CsvColumns::knownNames() + where;
     if (command == QLatin1String("list"))
-        return QStringLiteral("هر رکورد در یک سطر: شماره، نام، نام خانوادگی، تلفن، موبایل، "
-                              "شماره شناسایی، آدرس، جدا شده با tab و بدون "
-                              "فاصله‌های "
-                              "پرکننده. "
-                              "tab، خط جدید و \\ درون فیلدها به صورت \\t، \\n، \\r و \\\\ "
-                              "نوشته می‌شوند.") +
+        return QStringLiteral(
+                   "هر رکورد در یک سطر: شماره، نام، نام خانوادگی، تلفن، موبایل، شماره "
+                   "شناسایی، آدرس، جدا شده با tab و بدون فاصله‌های پرکننده. tab، خط جدید "
+                   "و \\ درون فیلدها به صورت \\t، \\n، \\r و \\\\ "
+                   "نوشته می‌شوند.") +
                where;
     if (command == QLatin1String("check"))
-        return QStringLiteral("می‌گوید فایل داده سالم است یا نه: تعداد "
-                              "رکوردها، "
-                              "و "
-                              "رکورد "
-                              "نیمه‌کاره انتهای فایل اگر باشد. اگر سالم نباشد "
-                              "وضعیت "
-                              "خروج "
-                              "1 "
-                              "است.") +
+        return QStringLiteral(
+                   "می‌گوید فایل داده سالم است یا نه: تعداد رکوردها، و رکورد نیمه‌کاره "
+                   "انتهای فایل اگر باشد. اگر سالم نباشد وضعیت خروج 1 "
+                   "است.") +
                where;
     if (command == QLatin1String("duplicates"))
         return QStringLiteral(
-                   "گروه‌های مخاطب تکراری را فهرست می‌کند، هر رکورد "
-                   "در "
-                   "یک "
-                   "سطر "
-                   "چنان که list می‌نویسد و میان گروه‌ها یک سطر خالی. "
-                   "تکراری: "
-                   "نام "
-                   "و "
-                   "نام خانوادگی یکی (ي و ی، ك و ک، نیم‌فاصله و فاصله‌های "
-                   "دو "
-                   "سو "
-                   "یکی "
-                   "شمرده می‌شوند)، و هر شماره برابر یا در یکی "
-                   "خالی.\n"
-                   "با --merge هر گروه در رکورد اول خود ادغام می‌شود: "
-                   "جای "
-                   "آن "
-                   "رکورد "
-                   "و شماره شناسایی‌اش می‌ماند و فیلدهای خالی‌اش از بقیه "
-                   "به "
-                   "ترتیب "
-                   "پر "
-                   "می‌شود. گروهی که دو مقدار ناهمسان در یک فیلد "
-                   "دارد "
-                   "(مثلا "
-                   "دو "
-                   "موبایل) فهرست می‌شود و دست نمی‌خورد. همه گروه‌ها "
-                   "در "
-                   "یک "
-                   "نوشتن "
-                   "همه‌یاهیچ نوشته می‌شوند، و تنها اگر فایل داده "
-                   "از "
-                   "هنگام "
-                   "خواندن "
-                   "تغییر نکرده باشد.") +
+                   "گروه‌های مخاطب تکراری را فهرست می‌کند، هر رکورد در یک سطر چنان که "
+                   "list می‌نویسد و میان گروه‌ها یک سطر خالی. تکراری: نام و نام خانوادگی "
+                   "یکی (ي و ی، ك و ک، نیم‌فاصله و فاصله‌های دو سو یکی شمرده می‌شوند)، و "
+                   "هر شماره برابر یا در یکی خالی.\nبا --merge هر گروه در رکورد اول خود "
+                   "ادغام می‌شود: جای آن رکورد و شماره شناسایی‌اش می‌ماند و فیلدهای "
+                   "خالی‌اش از بقیه به ترتیب پر می‌شود. گروهی که دو مقدار ناهمسان در یک "
+                   "فیلد دارد (مثلا دو موبایل) فهرست می‌شود و دست نمی‌خورد. همه گروه‌ها "
+                   "در یک نوشتن همه یا هیچ نوشته می‌شوند، و تنها اگر فایل داده از هنگام "
+                   "خواندن تغییر نکرده باشد.") +
                where;
-    return QStringLiteral("مخاطب‌های Halvex را به vCard و CSV می‌برد و از "
-                          "آن‌ها "
-                          "می‌آورد.\n\n"
-                          "فرمان‌ها:\n"
-                          "  export [--format vcard|vcard3|csv] [--arabic-letters] [-o FILE]\n"
-                          "  import [--format auto|vcard|csv] [--add-duplicates] [--dry-run] "
-                          "FILE...\n"
-                          "  list\n"
-                          "  check\n"
-                          "  duplicates [--merge] [--dry-run]\n"
-                          "  sync URL [--user NAME] [--password-file FILE] [--ca-file FILE] "
-                          "[--remember] [--dry-run]\n"
-                          "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
+    return QStringLiteral(
+               "مخاطب‌های Halvex را به vCard و CSV می‌برد و از آن‌ها "
+               "می‌آورد.\n\nفرمان‌ها:\n  export [--format vcard|vcard3|csv] "
+               "[--arabic-letters] [-o FILE]\n  import [--format auto|vcard|csv] "
+               "[--add-duplicates] [--dry-run] FILE...\n  list\n  check\n  duplicates "
+               "[--merge] [--dry-run]\n  sync URL [--user NAME] [--password-file "
+               "FILE] [--ca-file FILE] [--remember] [--dry-run] [--force-delete]\n"
+               "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
            where;
 }
 
@@ -600,42 +510,23 @@ int ContactsTool::listContacts(const QCommandLineParser &parser)
     return Success;
 }
 
-int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
+// The groups on standard output, one record a line, a blank line between
+// groups; the ones that cannot be merged named on standard error.
+bool ContactsTool::listGroups(const std::vector<ContactRecord> &records,
+                              const std::vector<DuplicateGroup> &groups)
 {
-    const bool merge = parser.isSet(kMerge) && !parser.isSet(kDryRun);
-    ContactStore store = storeFor(parser, merge);
-    qint64 size = 0;
-    if (!readableData(store, size))
-        return Failure;
-    std::vector<ContactRecord> records;
-    records.reserve(size_t(size / ContactRecord::Size));
-    if (StoreError e = store.ReadAllRecords([&records](const ContactRecord &r, qint64) {
-            records.push_back(r);
-            return true;
-        })) {
-        say(m_err, e.message());
-        return Failure;
-    }
-
-    const std::vector<DuplicateGroup> groups = Duplicates::find(records);
     QByteArray out;
-    qint64 mergeable = 0, gone = 0;
     for (const DuplicateGroup &g : groups) {
         if (!out.isEmpty())
             out += '\n';
         for (const qint64 p : g.positions)
             appendListLine(out, records[size_t(p)], p + 1);
-        if (g.mergeable) {
-            ++mergeable;
-            gone += qint64(g.positions.size()) - 1;
-        }
     }
     if (!write(m_out, out)) {
         say(m_err,
             QStringLiteral("نوشتن در خروجی استاندارد ناموفق بود: %1").arg(m_out.errorString()));
-        return Failure;
+        return false;
     }
-
     for (const DuplicateGroup &g : groups) {
         if (g.mergeable)
             continue;
@@ -646,23 +537,48 @@ int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
                                   "نمی‌شوند.")
                        .arg(numbers.join(QStringLiteral("، "))));
     }
+    return true;
+}
+
+int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
+{
+    const bool merge = parser.isSet(kMerge) && !parser.isSet(kDryRun);
+    ContactStore store = storeFor(parser, merge);
+    qint64 size = 0;
+    if (!readableData(store, size))
+        return Failure;
+    std::vector<ContactRecord> records;
+    if (StoreError e = store.ReadAll(records)) {
+        say(m_err, e.message());
+        return Failure;
+    }
+    const std::vector<DuplicateGroup> groups = Duplicates::find(records);
+    qint64 mergeable = 0, gone = 0;
+    for (const DuplicateGroup &g : groups) {
+        if (g.mergeable) {
+            ++mergeable;
+            gone += qint64(g.positions.size()) - 1;
+        }
+    }
+    if (!listGroups(records, groups))
+        return Failure;
     const qint64 conflicting = qint64(groups.size()) - mergeable;
-    say(m_err, QStringLiteral(
-                   "%1 گروه تکراری: %2 گروه ادغام‌پذیر، %3 گروه با "
-                   "مقدارهای "
-                   "ناهمسان.")
-                   .arg(groups.size())
-                   .arg(mergeable)
-                   .arg(conflicting));
+    say(m_err,
+        QStringLiteral(
+            "%1 گروه تکراری: %2 گروه ادغام‌پذیر، %3 گروه با مقدارهای "
+            "ناهمسان.")
+            .arg(groups.size())
+            .arg(mergeable)
+            .arg(conflicting));
     if (!parser.isSet(kMerge) || mergeable == 0)
         return Success;
     if (parser.isSet(kDryRun)) {
-        say(m_err, QStringLiteral("آزمایشی: %1 گروه ادغام و %2 رکورد حذف می‌شد؛ "
-                                  "چیزی "
-                                  "نوشته "
-                                  "نشد.")
-                       .arg(mergeable)
-                       .arg(gone));
+        say(m_err,
+            QStringLiteral(
+                "آزمایشی: %1 گروه ادغام و %2 رکورد حذف می‌شد؛ چیزی نوشته "
+                "نشد.")
+                .arg(mergeable)
+                .arg(gone));
         return Success;
     }
     if (size % ContactRecord::Size != 0)

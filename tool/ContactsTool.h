@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include <QByteArrayView>
 #include <QString>
@@ -9,6 +10,8 @@
 class QCommandLineParser;
 class QIODevice;
 class ContactStore;
+class ContactRecord;
+struct DuplicateGroup;
 class StoreIo;
 
 // The halvex-contacts command line: export, import, list, check and duplicates. Exit status
@@ -41,6 +44,8 @@ private:
     int listContacts(const QCommandLineParser &parser);
     int checkContacts(const QCommandLineParser &parser);
     int duplicateContacts(const QCommandLineParser &parser);
+    bool listGroups(const std::vector<ContactRecord> &records,
+                    const std::vector<DuplicateGroup> &groups);
 
     int usageError(const QString &message);
     ContactStore storeFor(const QCommandLineParser &parser, bool forWriting) const;

@@ -427,7 +427,7 @@ void TestContactImport::lossReport()
     QCOMPARE(ContactRecord::fromBytes(r.data.mid(4 * 156)).text(ContactRecord::Mobile),
              u"09121234567"_qs);
     QCOMPARE(r.run.out, u"1 آدرس کوتاه شد\n"
-                        u"1 شماره با 0 به جای 98+ یا 0098 نوشته شد\n"
+                        u"1 شماره با 0 به جای +98 یا 0098 نوشته شد\n"
                         u"2 فیلد نویسه‌ای داشت که در Windows-1256 نیست و به صورت \"?\" ذخیره "
                         u"شد\n"
                         u"3 مخاطب افزوده شد؛ فايل داده اکنون 7 مخاطب دارد.\n"_qs.toUtf8());

@@ -18,7 +18,9 @@ trap cleanup EXIT
 cp "$program" "$work/halvex"
 
 exec 3<> "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# -noreset: otherwise the server resets when its last client leaves, the
+# readiness probe below included, and refuses connections while it does.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 display=
 for _ in $(seq 150); do

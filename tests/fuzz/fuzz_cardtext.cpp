@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QSet>
 
+#include "contacts/VcardProperty.h"
+#include "contacts/VcardWriter.h"
 #include "sync/CardText.h"
 #include "tests/fuzz/FuzzCheck.h"
 
@@ -13,21 +15,31 @@ namespace {
 // Content lines as a vCard reader joins them, with their upper-case names.
 QList<std::pair<QByteArray, QByteArray>> contentLines(const QByteArray &card)
 {
-    QList<std::pair<QByteArray, QByteArray>> out;
-    for (QByteArray line : card.split('\n')) {
-        const bool qpOpen = !out.isEmpty() && out.back().second.toUpper().contains("QUOTED-") &&
-                            out.back().second.endsWith("=\r");
-        if (!out.isEmpty() && (qpOpen || line.startsWith(' ') || line.startsWith('\t'))) {
-            out.back().second += '\n' + line;
+    QList<QByteArray> lines;
+    bool qp = false; // the reader's own test, on the line's first part
+    for (const QByteArray &line : card.split('\n')) {
+        const QByteArray &last = lines.isEmpty() ? QByteArray() : lines.back();
+        const bool soft = qp && (last.endsWith('=') || last.endsWith("=\r"));
+        if (!lines.isEmpty() && (soft || line.startsWith(' ') || line.startsWith('\t'))) {
+            lines.back() += '\n' + line;
             continue;
         }
-        QByteArray name = line;
-        const qsizetype end = name.indexOf(';') >= 0 && name.indexOf(';') < name.indexOf(':')
-                                  ? name.indexOf(';')
-                                  : name.indexOf(':');
-        name.truncate(end < 0 ? 0 : end);
-        name = name.mid(name.lastIndexOf('.') + 1).trimmed().toUpper();
-        out.append({name, line});
+        lines.append(line);
+        VcardProperty prop;
+        QString why;
+        const QByteArray bare = QByteArray(line).replace('\r', "");
+        qp = VcardProperty::parse(bare, prop, why)
+                 ? prop.quotedPrintable()
+                 : bare.left(bare.indexOf(':')).toUpper().contains("QUOTED-PRINTABLE");
+    }
+    QList<std::pair<QByteArray, QByteArray>> out;
+    for (const QByteArray &line : std::as_const(lines)) {
+        QByteArray name = QByteArray(line).replace("\n ", "").replace("\n\t", "");
+        qsizetype end = 0;
+        while (end < name.size() && name[end] != ';' && name[end] != ':')
+            ++end;
+        name.truncate(end);
+        out.append({name.mid(name.lastIndexOf('.') + 1).trimmed().toUpper(), line});
     }
     return out;
 }
@@ -35,8 +47,10 @@ QList<std::pair<QByteArray, QByteArray>> contentLines(const QByteArray &card)
 QByteArray without(const QByteArray &card, const QSet<QByteArray> &names)
 {
     QByteArray out;
+    // A line without a colon is no property: blank, or 2.1's base64 going on
+    // (of an edited line, perhaps), which the reader joins to the line above.
     for (const auto &[name, text] : contentLines(card))
-        if (!names.contains(name))
+        if (!names.contains(name) && text.contains(':'))
             out += text + '\n';
     return out;
 }
@@ -79,7 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray edited = CardText::edit(card, took, took.record, now, when);
     CardContact back;
     FUZZ_CHECK(CardText::read(edited, 7, back, why));
-    FUZZ_CHECK(back.record == now);
+    // Unless the record holds a byte a card cannot carry (a control character).
+    QByteArray written;
+    QList<ExportWarning> lost;
+    VcardWriter::write(now, 1, VcardWriter::V4, written, lost);
+    FUZZ_CHECK(!lost.isEmpty() || back.record == now);
     FUZZ_CHECK(without(edited, touched) == without(card, touched));
     if (now == took.record)
         FUZZ_CHECK(edited == card);

@@ -204,7 +204,7 @@ void TestDirectoryTransfer::importRefusalsWriteNothing()
     RefusingRename refusing;
     m_io = &refusing;
     makeWindow();
-    writeData(toolImport(kCards));
+    writeData(datafiles::numbered(1, 2)); // none of them in the cards: all would be added
     const QByteArray two = data();
     m_boxes.onDialog = [](QDialog &d) { d.accept(); };
     m_main->transfer()->importFiles({file(QStringLiteral("b.vcf"), kOtherCard)});

@@ -32,6 +32,8 @@ public:
     // Changes the book's own answer.
     std::function<void(const DavRequest &, DavReply &)> alter;
     std::vector<DavRequest> requests;
+    // Whether a list of changes gives the cards' data when asked, as Radicale does.
+    bool dataInChanges = false;
 
     static QUrl book() { return QUrl(QString::fromLatin1(Origin) + BookPath); }
 
@@ -52,7 +54,8 @@ public:
         QStringList out;
         for (const DavRequest &r : requests)
             if (r.url.adjusted(QUrl::RemovePath) != book().adjusted(QUrl::RemovePath) ||
-                !r.url.path().startsWith(BookPath))
+                !r.url.path().startsWith(BookPath) || r.url.path().contains(u"/.") ||
+                r.url.path(QUrl::FullyEncoded).contains(u'%'))
                 out << QString::fromLatin1(r.method) + u' ' + r.url.toString();
         return out;
     }
@@ -181,7 +184,10 @@ private:
             if (it.value() && !m_cards.contains(it.key()))
                 out += since.isEmpty() ? QByteArray() : response(it.key(), {}, {}, 404);
             else if (m_cards.contains(it.key()))
-                out += response(it.key(), m_cards[it.key()].etag);
+                out +=
+                    response(it.key(), m_cards[it.key()].etag,
+                             dataInChanges && body.contains("address-data") ? m_cards[it.key()].data
+                                                                            : QByteArray());
         }
         return multistatus(out, token());
     }

@@ -179,10 +179,11 @@ private slots:
                             {"PROPFIND", server.url(QStringLiteral("/b")), {}, {}, 0}});
         for (const DavReply &r : replies)
             QCOMPARE(r.error, QStringLiteral("سرور در زمان پاسخ نداد"));
-        const int asked = int(server.requests().size());
         reply = perRun.send({"PROPFIND", server.url(QStringLiteral("/c")), {}, {}, 0});
         QCOMPARE(reply.error, QStringLiteral("سرور در زمان پاسخ نداد"));
-        QCOMPARE(server.requests().size(), asked);
+        // Had it been sent, the client would have waited for its answer.
+        for (const HostileServer::Request &r : server.requests())
+            QVERIFY(r.target != "/c");
     }
 
     // Discovery says what really went wrong: a reply cut short, an empty or

@@ -3,12 +3,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "store/ContactStore.h"
 #include "sync/DavClient.h"
 #include "sync/SyncAccount.h"
 #include "tests/sync/RadicaleServer.h"
+#include "tests/sync/SyncTestUtil.h"
 
 // halvex-contacts sync as a user runs it: discovery, credentials, HTTPS and the
 // failures, each with its message and exit status.
+using namespace synctest;
+
 class TestSyncCommand : public QObject
 {
     Q_OBJECT
@@ -129,6 +133,29 @@ private slots:
         QVERIFY2(p.exitCode() == 0, qPrintable(shown));
         QVERIFY(shown.contains("همگام شد"));
         QVERIFY(!shown.contains(RadicaleServer::Password));
+    }
+
+    void anEmptiedDataFileDeletesNothingUnlessForced()
+    {
+        ContactStore store = ContactStore::atDataFolder(m_dir.path() + "/data");
+        QVERIFY(!store.Open());
+        const std::vector<ContactRecord> two = {record("Ali", "Rezaei", "5550001", "", 1),
+                                                record("Sara", "Karimi", "5550002", "", 2)};
+        QVERIFY(!store.AppendRecords(two));
+        const QStringList args{m_server.book().toString(), "--user", "alice", "--password-file",
+                               m_server.passwordFile()};
+        QCOMPARE(run(args).status, 0);
+        const auto cards = m_server.cards();
+        QVERIFY(cards.size() >= 2);
+
+        QVERIFY(!store.ReplaceAllRecords({}, records(store)));
+        Run r = run(args);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("--force-delete"), qPrintable(r.err));
+        QCOMPARE(m_server.cards(), cards);
+        r = run(args + QStringList{"--force-delete"});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(m_server.cards().size(), cards.size() - 2);
     }
 
     void listsSeveralBooksAndAsksForOne()

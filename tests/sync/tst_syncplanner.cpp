@@ -161,6 +161,9 @@ private slots:
         QTest::newRow("book emptied") << Case{synced(), {a, b}, {}} << "refused: emptied there (2)";
         QTest::newRow("book emptied, forced") << Case{synced(), {a, b}, {}, true}
                                               << " |  | there +0 ~0 -0 here +0 ~0 -2 | conflicts 0";
+        QTest::newRow("every card changed there, one deleted")
+            << Case{synced(), {a, b}, {{"a", {"2", cardOf(a2)}}}}
+            << "Ahmad#1@a |  | there +0 ~0 -0 here +0 ~1 -1 | conflicts 0";
         QTest::newRow("book replaced")
             << Case{synced(), {a, b}, {{"x", {"1", noId}}}} << "refused: emptied there (2)";
     }
