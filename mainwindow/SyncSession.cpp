@@ -151,9 +151,10 @@ void SyncSession::syncQuietly()
     AccountSync::Request request{a, password(a.user, a.url), false};
     if (!a.user.isEmpty() && request.password.isEmpty()) {
         // Asking every quarter of an hour would be worse than waiting.
-        setStatus(QStringLiteral("همگام‌سازی خودکار گذرواژه می‌خواهد: پنجرهٔ همگام‌سازی را "
-                                 "باز "
-                                 "کنید."));
+        setStatus(QStringLiteral(
+            "همگام‌سازی خودکار گذرواژه می‌خواهد: پنجرهٔ همگام‌سازی را "
+            "باز "
+            "کنید."));
         return;
     }
     run(request, nullptr, [this](const AccountSync::Outcome &o) {
