@@ -48,7 +48,8 @@ char *putFolded(char *out, QByteArrayView field)
 char *putPiece(char *out, QByteArrayView piece)
 {
     *out++ = char(piece.size());
-    std::memcpy(out, piece.data(), size_t(piece.size()));
+    if (!piece.isEmpty()) // an empty view may have no data at all
+        std::memcpy(out, piece.data(), size_t(piece.size()));
     return out + piece.size();
 }
 
