@@ -88,6 +88,15 @@ QString PhoneNumber::cleaned(QStringView raw)
 PhoneNumber::Fit PhoneNumber::fit(QStringView raw, Field field)
 {
     Fit r;
+    const int most = width(field);
+    // A number that fits as written is stored as written, as the add page would
+    // store it: an export and import give the same bytes again, even of a
+    // number whose text holds the separator below.
+    if (raw.size() <= 2 * most && Cp1256Codec::encode(raw).size() <= most) {
+        r.number = raw.toString();
+        r.fits = true;
+        return r;
+    }
     // A Google cell holds several numbers of one kind: the first is the field's.
     QStringView first = raw;
     if (first.contains(kCellSeparator)) {
@@ -104,15 +113,6 @@ PhoneNumber::Fit PhoneNumber::fit(QStringView raw, Field field)
         }
     }
 
-    const int most = width(field);
-    // A number that fits as written is stored as written, as the add page would
-    // store it: an export and import give the same bytes again.
-    if (r.notKept.isEmpty() && first.size() <= 2 * most &&
-        Cp1256Codec::encode(raw).size() <= most) {
-        r.number = raw.toString();
-        r.fits = true;
-        return r;
-    }
     QString n = cleaned(first);
     if (n.isEmpty()) {
         // Not a number as phones write them: kept as it is, cut if it must be.

@@ -73,6 +73,8 @@ void TestPhoneNumber::fit_data()
     QTest::newRow("short cell of several numbers is still split")
         << u"110 ::: 115"_qs << tel << u"110"_qs << true << false << QString()
         << QStringList{u"115"_qs};
+    QTest::newRow("a separator in a number that fits is kept: the record comes back")
+        << u"1 ::: 2"_qs << tel << u"1 ::: 2"_qs << true << false << QString() << QStringList();
     QTest::newRow("a plus inside is no number") << u"0912+7654321"_qs << mob << u"0912+7654321"_qs
                                                 << false << false << QString() << QStringList();
 }
