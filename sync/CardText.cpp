@@ -200,17 +200,20 @@ QByteArray paramsFor(const QByteArray &params)
 }
 
 // Folds at 75 octets, never inside a UTF-8 character. A quoted-printable
-// line is left whole: a fold there could be taken for a soft break.
-QByteArray folded(const QByteArray &line, bool qp, const QByteArray &ending)
+// line is left whole: a fold there could be taken for a soft break. The first
+// piece keeps the name, parameters and colon (colon is where it stands): a
+// line without one after 2.1's base64 would be read as more of its data.
+QByteArray folded(const QByteArray &line, qsizetype colon, bool qp, const QByteArray &ending)
 {
     if (qp)
         return line;
     QByteArray out;
     qsizetype from = 0;
-    qsizetype room = VcardWriter::FoldAt;
+    qsizetype room = std::max<qsizetype>(VcardWriter::FoldAt, colon + 1);
     while (line.size() - from > room) {
         qsizetype cut = from + room;
-        while (cut > from + 1 && (uchar(line[cut]) & 0xC0) == 0x80)
+        const qsizetype least = from == 0 ? colon + 1 : from + 1;
+        while (cut > least && (uchar(line[cut]) & 0xC0) == 0x80)
             --cut;
         out += line.sliced(from, cut - from) + ending + ' ';
         from = cut;
@@ -224,20 +227,39 @@ bool differs(const ContactRecord &a, const ContactRecord &b, ContactRecord::Fiel
     return a.fieldBytes(f) != b.fieldBytes(f);
 }
 
-// The number a TEL line gives, as the reader takes it when it stands alone,
-// and whether it takes it as a mobile.
-std::pair<QString, bool> numberOf(const Line &l, const QByteArray &version)
+// What the reader makes of a TEL line: its number, and the role it is taken
+// in (a fax or pager is the telephone only when no voice number is there).
+enum class Role
+{
+    None,
+    Voice,
+    Mobile,
+    Other
+};
+
+// The line as the reader takes it alone with the card's labels, which can
+// make a grouped number a mobile. A voice line after it says whether it is one.
+std::pair<QString, Role> numberOf(const Line &l, const QByteArray &version,
+                                  const QByteArray &labels)
 {
     if (l.name != "TEL")
         return {};
-    const QByteArray card = "BEGIN:VCARD\r\nVERSION:" + version + "\r\n" + l.raw +
-                            (l.ending.isEmpty() ? "\r\n" : "") + "END:VCARD\r\n";
-    std::pair<QString, bool> out;
-    ContactImport::read(card, ContactImport::Vcard, [&out](const ContactDraft &draft) {
-        out = draft.mobile.isEmpty() ? std::pair(draft.phone.toString(), false)
-                                     : std::pair(draft.mobile.toString(), true);
-    });
-    return out;
+    const QByteArray ending = l.ending.isEmpty() ? QByteArray("\r\n") : QByteArray();
+    const QByteArray card = "BEGIN:VCARD\r\nVERSION:" + version + "\r\n" + l.raw + ending + labels;
+    ContactDraft alone, withVoice;
+    const auto take = [](ContactDraft &to) {
+        return [&to](const ContactDraft &draft) { to = draft; };
+    };
+    ContactImport::read(card + "END:VCARD\r\n", ContactImport::Vcard, take(alone));
+    if (!alone.mobile.isEmpty())
+        return {alone.mobile.toString(), Role::Mobile};
+    if (alone.phone.isEmpty())
+        return {};
+    const QByteArray sentinel = "x-halvex-voice";
+    ContactImport::read(card + "TEL;TYPE=VOICE:" + sentinel + "\r\nEND:VCARD\r\n",
+                        ContactImport::Vcard, take(withVoice));
+    return {alone.phone.toString(),
+            withVoice.phone.toString() == QLatin1String(sentinel) ? Role::Other : Role::Voice};
 }
 
 } // namespace
@@ -335,23 +357,31 @@ public:
                 return &l;
         return nullptr;
     }
-    // The TEL line the reader took number from, preferring one it takes in
-    // the same role; a line already rewritten is not taken again.
+    // The TEL line the reader took number from: the first it takes in that
+    // role (the telephone: a voice line before a fax or pager), else any with
+    // the number; a line already rewritten is not taken again.
     Line *tel(const QString &number, bool mobile)
     {
         if (number.isEmpty())
             return nullptr;
-        Line *any = nullptr;
+        QByteArray labels;
+        for (const Line &l : m_lines)
+            if (l.name == "X-ABLABEL")
+                labels += l.raw + (l.ending.isEmpty() ? "\r\n" : "");
+        Line *best[4] = {};
         for (Line &l : m_lines) {
             if (l.name != "TEL" || l.dropped || l.edited)
                 continue;
-            const auto [n, asMobile] = numberOf(l, m_version);
-            if (n == number && asMobile == mobile)
-                return &l;
-            if (n == number && !any)
-                any = &l;
+            const auto [n, role] = numberOf(l, m_version, labels);
+            if (n == number && !best[int(role)])
+                best[int(role)] = &l;
         }
-        return any;
+        const Role order[] = {mobile ? Role::Mobile : Role::Voice, mobile ? Role::Voice : Role::Other,
+                              mobile ? Role::Other : Role::Mobile, Role::None};
+        for (const Role r : order)
+            if (best[int(r)])
+                return best[int(r)];
+        return nullptr;
     }
 
     // Sets at's value to with's (drops it when with is null); adds with when
@@ -451,7 +481,7 @@ QByteArray Editor::text() const
         const QByteArray ending = l.ending.isEmpty() ? QByteArray("\r\n") : l.ending;
         if (l.name == "END")
             for (const Line &a : m_added)
-                out += folded(a.head + ':' + a.value, false, ending) + ending;
+                out += folded(a.head + ':' + a.value, a.head.size(), false, ending) + ending;
         if (!l.edited) {
             out += l.raw;
             continue;
@@ -459,7 +489,9 @@ QByteArray Editor::text() const
         QByteArray head = l.head;
         if (const qsizetype semi = head.indexOf(';'); semi >= 0)
             head.truncate(semi);
-        out += folded(head + l.params + ':' + l.value, l.qp, ending) + l.ending;
+        out += folded(head + l.params + ':' + l.value, head.size() + l.params.size(), l.qp,
+                      ending) +
+               l.ending;
     }
     return out;
 }

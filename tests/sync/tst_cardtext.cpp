@@ -134,6 +134,17 @@ private slots:
             << card("u", "FN:Ali\r\nTEL;TYPE=home:0912111\r\nTEL;TYPE=cell:0912111\r\n" + rest)
             << QByteArray("TEL;TYPE=cell:0912111") << QByteArray("TEL;TYPE=cell:0912999") << mobile
             << "0912999";
+        QTest::newRow("same number twice, the one a label does not make a mobile")
+            << card("u", "FN:Ali\r\nitem1.TEL:0912111\r\nitem1.X-ABLabel:mobile\r\n"
+                         "TEL:0912111\r\n" + rest)
+            << QByteArray("\nTEL:0912111") << QByteArray("\nTEL:5550001")
+            << int(ContactRecord::Phone) << "5550001";
+        // Folded after its colon: a piece without one would be more of the photo.
+        const QByteArray head = "TEL;CELL;X-A=" + QByteArray(70, 'a') + ':';
+        QTest::newRow("long parameters after 2.1 base64")
+            << card21("FN:Ali\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:AAAA\r\n BBBB\r\n" + head +
+                      "0912111\r\n" + rest)
+            << head + "0912111" << head + "\r\n 0912999" << mobile << "0912999";
         // N: the family in quoted-printable UTF-8, the middle name kept.
         QTest::newRow("quoted-printable name")
             << card21("FN:Ali Rezaei\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:"
