@@ -347,7 +347,7 @@ void CardReader::takePhone(const VcardProperty &p)
         if (s.startsWith(QStringLiteral("tel:"), Qt::CaseInsensitive))
             number = s.mid(4);
     }
-    m_phones.add(std::move(number), labelSaysMobile(p) ? PhoneChoice::Mobile : p.tel);
+    m_phones.add(std::move(number), labelSaysMobile(p) ? PhoneChoice::Mobile : p.tel, p.line);
 }
 
 DraftText CardReader::joinAddress(const VcardProperty &p)

@@ -61,6 +61,10 @@ struct ContactDraft
     DraftText mobile;
     DraftText address;
     std::optional<DraftText> id; // absent: the number the add page would propose
+    // The line where the property the phone and the mobile came from begins
+    // (a vCard's; 0 for none), so that an edit can find it again.
+    qsizetype phoneLine = 0;
+    qsizetype mobileLine = 0;
     QList<DraftNote> notes;
     qsizetype moreNotes = 0; // past MaxNotes, only counted
 

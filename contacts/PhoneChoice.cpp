@@ -18,18 +18,19 @@ QString kindName(PhoneChoice::Kind kind)
 
 } // namespace
 
-void PhoneChoice::add(DraftText number, Kind kind)
+void PhoneChoice::add(DraftText number, Kind kind, qsizetype line)
 {
     if (number.isEmpty())
         return;
     if (kind != Voice && kind != Mobile) {
-        m_others.append({std::move(number), kind});
+        m_others.append({std::move(number), kind, line});
         return;
     }
     const bool mobile = kind == Mobile;
     DraftText &slot = mobile ? m_draft.mobile : m_draft.phone;
     if (slot.isEmpty()) {
         slot = std::move(number);
+        (mobile ? m_draft.mobileLine : m_draft.phoneLine) = line;
         return;
     }
     note((mobile ? QStringLiteral("شماره موبايل ديگر «%1» ذخيره نشد: فقط يک شماره موبايل جا دارد.")
@@ -45,6 +46,7 @@ void PhoneChoice::finish()
                                 "نداشت.")
                      .arg(kindName(o.kind), o.number.toString()));
             m_draft.phone = std::move(o.number);
+            m_draft.phoneLine = o.line;
         } else {
             note(QStringLiteral("شماره %1 «%2» ذخيره نشد: فقط يک شماره تلفن جا دارد.")
                      .arg(kindName(o.kind), o.number.toString()));

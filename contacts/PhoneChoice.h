@@ -23,8 +23,8 @@ public:
     // where names the property or column in the report.
     PhoneChoice(ContactDraft &draft, QString where) : m_draft(draft), m_where(std::move(where)) {}
 
-    // In the order the numbers come.
-    void add(DraftText number, Kind kind);
+    // In the order the numbers come; line is where the number's property begins.
+    void add(DraftText number, Kind kind, qsizetype line = 0);
     // Once every number is in.
     void finish();
 
@@ -37,6 +37,7 @@ private:
     {
         DraftText number;
         Kind kind;
+        qsizetype line;
     };
     QVarLengthArray<Other, 2> m_others;
 };

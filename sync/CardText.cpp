@@ -7,6 +7,7 @@
 
 #include "contacts/ContactImport.h"
 #include "contacts/RecordBuilder.h"
+#include "contacts/TextLines.h"
 #include "contacts/VcardProperty.h"
 
 namespace {
@@ -16,12 +17,14 @@ namespace {
 struct Line
 {
     QByteArray raw;
-    QByteArray ending; // of its last physical line: kept for a rewritten line
-    QByteArray head;   // group.NAME;params
-    QByteArray name;   // upper case, without the group
-    QByteArray params; // from the first ';'
-    QByteArray value;  // as written: escaped, and encoded when the head says so
+    qsizetype number = 0; // of its first physical line, counted from 1
+    QByteArray ending;    // of its last physical line: kept for a rewritten line
+    QByteArray head;      // group.NAME;params
+    QByteArray name;      // upper case, without the group
+    QByteArray params;    // from the first ';'
+    QByteArray value;     // as written: escaped, and encoded when the head says so
     bool qp = false;
+    bool b64 = false;     // base64 as the reader takes it: the rewritten line drops it
     bool uri = false;     // VALUE=uri: a number written as tel:...
     bool foreign = false; // a charset other than UTF-8
     bool edited = false;
@@ -60,6 +63,7 @@ void split(Line &l, const QByteArray &unfolded)
     if (!VcardProperty::parse(unfolded, prop, why))
         return;
     l.qp = prop.quotedPrintable();
+    l.b64 = prop.base64();
     l.uri = prop.uri;
     l.foreign = !prop.charset.isEmpty() && !vcardtext::same(prop.charset, "UTF-8") &&
                 !vcardtext::same(prop.charset, "UTF8");
@@ -89,13 +93,16 @@ std::vector<Line> linesOf(const QByteArray &card)
     std::vector<Line> out;
     QList<QByteArray> unfolded;
     bool qp = false, b64 = false, inBase64 = false;
+    const char sep = TextLines::separatorOf(card); // as the reader counts lines
+    qsizetype number = 0;
     for (qsizetype at = 0; at < card.size();) {
-        qsizetype end = card.indexOf('\n', at);
+        qsizetype end = card.indexOf(sep, at);
         end = end < 0 ? card.size() : end + 1;
         const QByteArray physical = card.sliced(at, end - at);
         at = end;
+        ++number;
         QByteArray text = physical;
-        const qsizetype bare = text.endsWith("\r\n") ? 2 : text.endsWith('\n') ? 1 : 0;
+        const qsizetype bare = text.endsWith("\r\n") ? 2 : text.endsWith(sep) ? 1 : 0;
         const QByteArray ending = text.right(bare);
         text.chop(bare);
         const bool open = !out.empty() && !unfolded.back().trimmed().isEmpty();
@@ -111,6 +118,7 @@ std::vector<Line> linesOf(const QByteArray &card)
             unfolded.back() += text.trimmed();
         } else {
             out.push_back({});
+            out.back().number = number;
             unfolded.append(text);
             inBase64 = false;
             continuation(text, qp, b64);
@@ -178,7 +186,7 @@ QList<QByteArray> components(const QByteArray &value)
 
 // The parameters as they were, but for the charset (the new text is UTF-8) and
 // base64 (the new text is written plain).
-QByteArray paramsFor(const QByteArray &params)
+QByteArray paramsFor(const QByteArray &params, bool b64)
 {
     QByteArray out;
     bool quoted = false;
@@ -192,7 +200,7 @@ QByteArray paramsFor(const QByteArray &params)
         const QByteArray word = seg.trimmed().toUpper();
         if (word.startsWith("CHARSET="))
             out += ";CHARSET=UTF-8";
-        else if (word != "BASE64" && word != "ENCODING=B" && word != "ENCODING=BASE64")
+        else if (!b64 || (word != "BASE64" && word != "B" && !word.startsWith("ENCODING=")))
             out += ';' + seg;
         from = i + 1;
     }
@@ -227,41 +235,6 @@ bool differs(const ContactRecord &a, const ContactRecord &b, ContactRecord::Fiel
     return a.fieldBytes(f) != b.fieldBytes(f);
 }
 
-// What the reader makes of a TEL line: its number, and the role it is taken
-// in (a fax or pager is the telephone only when no voice number is there).
-enum class Role
-{
-    None,
-    Voice,
-    Mobile,
-    Other
-};
-
-// The line as the reader takes it alone with the card's labels, which can
-// make a grouped number a mobile. A voice line after it says whether it is one.
-std::pair<QString, Role> numberOf(const Line &l, const QByteArray &version,
-                                  const QByteArray &labels)
-{
-    if (l.name != "TEL")
-        return {};
-    const QByteArray ending = l.ending.isEmpty() ? QByteArray("\r\n") : QByteArray();
-    const QByteArray card = "BEGIN:VCARD\r\nVERSION:" + version + "\r\n" + l.raw + ending + labels;
-    ContactDraft alone, withVoice;
-    const auto take = [](ContactDraft &to) {
-        return [&to](const ContactDraft &draft) { to = draft; };
-    };
-    ContactImport::read(card + "END:VCARD\r\n", ContactImport::Vcard, take(alone));
-    if (!alone.mobile.isEmpty())
-        return {alone.mobile.toString(), Role::Mobile};
-    if (alone.phone.isEmpty())
-        return {};
-    const QByteArray sentinel = "x-halvex-voice";
-    ContactImport::read(card + "TEL;TYPE=VOICE:" + sentinel + "\r\nEND:VCARD\r\n",
-                        ContactImport::Vcard, take(withVoice));
-    return {alone.phone.toString(),
-            withVoice.phone.toString() == QLatin1String(sentinel) ? Role::Other : Role::Voice};
-}
-
 } // namespace
 
 bool CardText::read(const QByteArray &card, qint16 proposedId, CardContact &out, QString &why)
@@ -281,14 +254,18 @@ bool CardText::read(const QByteArray &card, qint16 proposedId, CardContact &out,
             out.hasId = draft.id.has_value() && !draft.id->isEmpty();
             out.phone = draft.phone.toString();
             out.mobile = draft.mobile.toString();
+            out.phoneLine = draft.phoneLine;
+            out.mobileLine = draft.mobileLine;
             // The only number, a mobile one given as the telephone, went to the
             // mobile: an edit of the mobile finds it on its own line.
             if (out.mobile.isEmpty() &&
                 out.record.fieldBytes(ContactRecord::Phone).count(' ') ==
                     ContactRecord::width(ContactRecord::Phone) &&
                 out.record.fieldBytes(ContactRecord::Mobile).count(' ') !=
-                    ContactRecord::width(ContactRecord::Mobile))
+                    ContactRecord::width(ContactRecord::Mobile)) {
                 std::swap(out.phone, out.mobile);
+                std::swap(out.phoneLine, out.mobileLine);
+            }
             out.label = (draft.name.toString() + u' ' + draft.family.toString()).trimmed();
         });
     if (!r.ok() || !taken) {
@@ -357,30 +334,12 @@ public:
                 return &l;
         return nullptr;
     }
-    // The TEL line the reader took number from: the first it takes in that
-    // role (the telephone: a voice line before a fax or pager), else any with
-    // the number; a line already rewritten is not taken again.
-    Line *tel(const QString &number, bool mobile)
+    // The TEL line the reader took a number from: the one beginning there.
+    Line *tel(qsizetype number)
     {
-        if (number.isEmpty())
-            return nullptr;
-        QByteArray labels;
-        for (const Line &l : m_lines)
-            if (l.name == "X-ABLABEL")
-                labels += l.raw + (l.ending.isEmpty() ? "\r\n" : "");
-        Line *best[4] = {};
-        for (Line &l : m_lines) {
-            if (l.name != "TEL" || l.dropped || l.edited)
-                continue;
-            const auto [n, role] = numberOf(l, m_version, labels);
-            if (n == number && !best[int(role)])
-                best[int(role)] = &l;
-        }
-        const Role order[] = {mobile ? Role::Mobile : Role::Voice, mobile ? Role::Voice : Role::Other,
-                              mobile ? Role::Other : Role::Mobile, Role::None};
-        for (const Role r : order)
-            if (best[int(r)])
-                return best[int(r)];
+        for (Line &l : m_lines)
+            if (l.number == number && l.name == "TEL" && !l.dropped && !l.edited)
+                return &l;
         return nullptr;
     }
 
@@ -401,12 +360,12 @@ public:
     void set(Line &l, const QByteArray &text)
     {
         l.value = l.qp ? toQp(text) : text;
-        l.params = paramsFor(l.params);
+        l.params = paramsFor(l.params, l.b64);
         l.edited = true;
         m_changed = true;
     }
     void name(const Line *fn, const Line *n);
-    void phone(const QString &was, const Line *with, bool mobile);
+    void phone(qsizetype line, const Line *with);
     void stamp(const QDateTime &when);
     QByteArray text() const;
     bool changed() const { return m_changed; }
@@ -433,7 +392,9 @@ void Editor::name(const Line *fn, const Line *n)
         set(*old, n->value);
         return;
     }
-    QList<QByteArray> parts = components(old->qp ? fromQp(old->value) : old->value);
+    QList<QByteArray> parts = components(old->qp    ? fromQp(old->value)
+                                         : old->b64 ? QByteArray::fromBase64(old->value)
+                                                    : old->value);
     const QList<QByteArray> mine = components(n->value);
     while (parts.size() < 2)
         parts.append(QByteArray());
@@ -442,9 +403,9 @@ void Editor::name(const Line *fn, const Line *n)
     set(*old, parts.join(';'));
 }
 
-void Editor::phone(const QString &was, const Line *with, bool mobile)
+void Editor::phone(qsizetype line, const Line *with)
 {
-    Line *at = tel(was, mobile);
+    Line *at = tel(line);
     if (!at || !with) {
         put(at, with);
         return;
@@ -489,9 +450,9 @@ QByteArray Editor::text() const
         QByteArray head = l.head;
         if (const qsizetype semi = head.indexOf(';'); semi >= 0)
             head.truncate(semi);
-        out += folded(head + l.params + ':' + l.value, head.size() + l.params.size(), l.qp,
-                      ending) +
-               l.ending;
+        out +=
+            folded(head + l.params + ':' + l.value, head.size() + l.params.size(), l.qp, ending) +
+            l.ending;
     }
     return out;
 }
@@ -506,9 +467,9 @@ QByteArray CardText::edit(const QByteArray &card, const CardContact &took,
     if (differs(base, now, ContactRecord::Name) || differs(base, now, ContactRecord::Family))
         e.name(e.fresh("FN"), e.fresh("N"));
     if (differs(base, now, ContactRecord::Phone))
-        e.phone(took.phone, e.fresh("TEL", "voice"), false);
+        e.phone(took.phoneLine, e.fresh("TEL", "voice"));
     if (differs(base, now, ContactRecord::Mobile))
-        e.phone(took.mobile, e.fresh("TEL", "cell"), true);
+        e.phone(took.mobileLine, e.fresh("TEL", "cell"));
     if (differs(base, now, ContactRecord::Address))
         e.put(e.first("ADR"), e.fresh("ADR"));
     if (base.ID() != now.ID())

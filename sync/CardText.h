@@ -17,6 +17,8 @@ struct CardContact
     bool hasId = false; // the card carries our ID property
     QString phone;
     QString mobile;
+    qsizetype phoneLine = 0; // where their TEL lines begin in the card; 0: none
+    qsizetype mobileLine = 0;
     QString label; // the name, for messages
     QList<DraftNote> notes;
 };

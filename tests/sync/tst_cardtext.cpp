@@ -136,9 +136,18 @@ private slots:
             << "0912999";
         QTest::newRow("same number twice, the one a label does not make a mobile")
             << card("u", "FN:Ali\r\nitem1.TEL:0912111\r\nitem1.X-ABLabel:mobile\r\n"
-                         "TEL:0912111\r\n" + rest)
+                         "TEL:0912111\r\n" +
+                             rest)
             << QByteArray("\nTEL:0912111") << QByteArray("\nTEL:5550001")
             << int(ContactRecord::Phone) << "5550001";
+        QTest::newRow("base64") << card("u", "FN:Ali\r\nTEL;TYPE=cell;ENCODING=b:MDkxMjExMQ==\r\n" +
+                                                 rest)
+                                << QByteArray(";ENCODING=b:MDkxMjExMQ==") << QByteArray(":0912999")
+                                << mobile << "0912999";
+        QTest::newRow("base64 as the first of a list")
+            << card("u", "FN:Ali\r\nTEL;TYPE=cell;ENCODING=b,x:MDkxMjExMQ==\r\n" + rest)
+            << QByteArray(";ENCODING=b,x:MDkxMjExMQ==") << QByteArray(":0912999") << mobile
+            << "0912999";
         // Folded after its colon: a piece without one would be more of the photo.
         const QByteArray head = "TEL;CELL;X-A=" + QByteArray(70, 'a') + ':';
         QTest::newRow("long parameters after 2.1 base64")
