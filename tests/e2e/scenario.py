@@ -11,15 +11,11 @@ format fixes. On a failure the screenshots and the program's output are kept in
 the --keep folder and their paths printed.
 """
 
-import argparse
 import os
-import shutil
 import stat
 import subprocess
 import sys
-import tempfile
 import time
-import traceback
 from collections import Counter
 
 # The source tree stays clean: no byte code beside the modules.
@@ -27,8 +23,8 @@ sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from contactfile import describe, record  # noqa: E402
+from drivenrun import DrivenRun, Failed, arguments, check, run_main  # noqa: E402
 from layout import Layout  # noqa: E402
-from xsession import XSession, missing_tools  # noqa: E402
 
 MAIN = ("Halvex", (713, 514))
 SPLASH = ("L O A D I N G . . .", (548, 298))
@@ -48,56 +44,17 @@ SARA = dict(name="Sara", family="Ahmadi", phone="02155566", mobile="09127654321"
 MINA = dict(name="مینا", family="یکتا", phone="0411", mobile="", address="")
 
 
-class Failed(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failed(message)
-
-
-class Run:
+class Run(DrivenRun):
     def __init__(self, args, work):
-        self.args = args
-        self.work = work
-        self.x = XSession(work)
-        self.main_ui = Layout(os.path.join(args.layouts, "FrmMain.ui"))
+        super().__init__(args, work)
         self.login_ui = Layout(os.path.join(args.layouts, "FrmLogin.ui"))
-        self.home = os.path.join(work, "home")
-        self.app = None
-        self.app_logs = []
-        self.main = None
         if args.installed:
-            self.program = args.program
-            self.data_dir = os.path.join(self.home, ".local", "share", "Halvex", "File")
+            self.use_data_dir(os.path.join(self.home, ".local", "share", "Halvex", "File"))
         else:
-            # A copy in a folder of its own keeps File/ beside itself.
-            folder = os.path.join(work, "program")
-            os.makedirs(folder)
-            self.program = os.path.join(folder, "halvex")
-            shutil.copy2(args.program, self.program)
-            self.data_dir = os.path.join(folder, "File")
-        self.data_file = os.path.join(self.data_dir, "quorvel.dat")
+            self.copy_program()
         self.settings_file = os.path.join(self.home, ".config", "Brannick.conf")
 
     # ------------------------------------------------------------ program
-
-    def start_program(self):
-        env = dict(self.x.env)
-        runtime = os.path.join(self.work, "runtime")
-        os.makedirs(runtime, mode=0o700, exist_ok=True)
-        os.makedirs(self.home, exist_ok=True)
-        for k in ("XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"):
-            env.pop(k, None)
-        env.update(HOME=self.home, XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8")
-        if self.args.library_dir:
-            env["LD_LIBRARY_PATH"] = self.args.library_dir
-        log = os.path.join(self.work, "program-%d.log" % (len(self.app_logs) + 1))
-        self.app_logs.append(log)
-        with open(log, "wb") as out:
-            self.app = subprocess.Popen([self.program], env=env, stdout=out, stderr=subprocess.STDOUT,
-                                        cwd=self.home)
 
     def wait_exit(self, timeout=10):
         try:
@@ -107,19 +64,7 @@ class Run:
         check(code == 0, "the program ended with status %d" % code)
         self.app = None
 
-    def stop_program(self):
-        if self.app and self.app.poll() is None:
-            self.app.terminate()
-            try:
-                self.app.wait(5)
-            except subprocess.TimeoutExpired:
-                self.app.kill()
-
     # ------------------------------------------------------------ input
-
-    def click(self, control):
-        cx, cy = self.main_ui.target(control)
-        self.x.click(self.main.x + cx, self.main.y + cy)
 
     def fill(self, control, text):
         """Clicks into a box, selects what it holds and types over it."""
@@ -135,10 +80,6 @@ class Run:
         self.x.wait_window(title, gone=True)
 
     # ------------------------------------------------------------ checks
-
-    def data(self):
-        with open(self.data_file, "rb") as f:
-            return f.read()
 
     def expect_data(self, expected, what, timeout=5):
         """The data file holds exactly these bytes, once the program has written them."""
@@ -286,15 +227,6 @@ class Run:
         self.x.screenshot("deleted")
         return expected
 
-    def list_menu(self, downs):
-        """Opens the list's menu with the right button and takes an item by keys."""
-        x, y, w, h = self.main_ui.rect("l1")
-        self.x.run("xdotool", "mousemove", str(self.main.x + x + w // 2),
-                   str(self.main.y + y + h // 2), "click", "3")
-        time.sleep(0.3)
-        self.x.screenshot("list-menu")
-        self.x.key(*(["Down"] * downs), "Return")
-
     def choose_file(self, title, path):
         self.x.wait_window(title)
         time.sleep(0.3)
@@ -379,6 +311,10 @@ class Run:
 
     # ------------------------------------------------------------ runs
 
+    def steps(self):
+        self.x.map_characters("".join(KIAN.values()))
+        self.installed() if self.args.installed else self.scenario()
+
     def scenario(self):
         self.step1_first_start()
         expected = self.step2_add_three()
@@ -411,63 +347,11 @@ class Run:
 
 
 def main():
-    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("--program", required=True)
-    p.add_argument("--layouts", required=True)
-    p.add_argument("--keep", required=True, help="folder for screenshots and logs of a failed run")
+    p = arguments(__doc__)
     p.add_argument("--installed", action="store_true", help="first start, the list, an import and a PDF, of an installed program")
-    p.add_argument("--library-dir", help="where a copied build program finds libPelliform")
     args = p.parse_args()
-
-    missing = missing_tools()
-    if missing:
-        print("missing tools: " + ", ".join(missing))
-        return 1
-
-    work = tempfile.mkdtemp(prefix="halvex-e2e-")
-    run = Run(args, work)
-    failure = None
-    try:
-        run.x.start()
-        run.x.map_characters("".join(KIAN.values()))
-        run.installed() if args.installed else run.scenario()
-    except Exception as e:  # noqa: BLE001 - every failure is reported the same way
-        failure = e
-        if not isinstance(e, Failed):
-            traceback.print_exc()
-        try:
-            run.x.screenshot("failure")
-        except Exception:  # noqa: BLE001
-            pass
-    finally:
-        run.stop_program()
-        run.x.stop()
-
-    shutil.rmtree(args.keep, ignore_errors=True)
-    if failure is None:
-        shutil.rmtree(work, ignore_errors=True)
-        print("passed: " + ("installed program started, listed, imported and saved the PDF" if args.installed else "every step"))
-        return 0
-
-    os.makedirs(args.keep, exist_ok=True)
-    kept = []
-    for path in run.x.shots + run.app_logs + [os.path.join(work, "xvfb.log")]:
-        if os.path.exists(path):
-            kept.append(shutil.copy2(path, args.keep))
-    if os.path.exists(run.data_file):
-        kept.append(shutil.copy2(run.data_file, args.keep))
-    shutil.rmtree(work, ignore_errors=True)
-    print("FAILED: %s" % failure)
-    print("kept for a look:")
-    for path in kept:
-        print("  " + path)
-    for log in run.app_logs:
-        if os.path.exists(os.path.join(args.keep, os.path.basename(log))):
-            with open(os.path.join(args.keep, os.path.basename(log)), errors="replace") as f:
-                text = f.read().strip()
-            if text:
-                print("--- %s\n%s" % (os.path.basename(log), text))
-    return 1
+    return run_main(Run, args, "installed program started, listed, imported and saved the PDF"
+                    if args.installed else "every step")
 
 
 if __name__ == "__main__":

@@ -10,25 +10,21 @@ program's home is the run's folder, so the account lands in its ~/.config.
 --shot keeps the picture of the dialog's report.
 """
 
-import argparse
 import base64
 import os
-import shutil
 import socket
 import stat
 import subprocess
 import sys
-import tempfile
 import time
-import traceback
 import urllib.request
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from contactfile import describe, record  # noqa: E402
-from layout import Layout  # noqa: E402
-from xsession import XSession, missing_tools  # noqa: E402
+from drivenrun import DrivenRun, arguments, check, run_main, wait_until  # noqa: E402
+from xsession import end  # noqa: E402
 
 MAIN = ("Halvex", (713, 514))
 DIALOG = "همگام سازي با سرور"
@@ -37,23 +33,6 @@ CONTACTS = (dict(name="Ali", family="Rezaei", phone="02144", mobile="09121234567
             dict(name="Sara", family="Ahmadi", phone="0311", mobile="", ident=2))
 FROM_PHONE = ("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-1\r\nFN:Mina Yekta\r\n"
               "N:Yekta;Mina;;;\r\nTEL;TYPE=CELL:09351112233\r\nEND:VCARD\r\n")
-
-
-class Failed(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failed(message)
-
-
-def wait_until(condition, what, timeout=30):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            raise Failed(what)
-        time.sleep(0.1)
 
 
 class Radicale:
@@ -103,70 +82,32 @@ class Radicale:
             return answer.status
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
+        end(self.process)
         self.log.close()
 
 
-class Run:
+class Run(DrivenRun):
+    CLEARED = DrivenRun.CLEARED + ("DBUS_SESSION_BUS_ADDRESS", "HALVEX_SYNC_URL", "HALVEX_SYNC_USER",
+                                   "HALVEX_SYNC_PASSWORD_FILE")
+
     def __init__(self, args, work):
-        self.args = args
-        self.work = work
-        self.x = XSession(work)
-        self.main_ui = Layout(os.path.join(args.layouts, "FrmMain.ui"))
-        self.home = os.path.join(work, "home")
-        folder = os.path.join(work, "program")
-        os.makedirs(folder)
-        self.program = os.path.join(folder, "halvex")
-        shutil.copy2(args.program, self.program)
-        self.data_dir = os.path.join(folder, "File")
-        self.data_file = os.path.join(self.data_dir, "quorvel.dat")
+        super().__init__(args, work)
+        self.copy_program()
         self.account = os.path.join(self.home, ".config", "halvex", "sync.conf")
         self.server = None
-        self.app = None
-        self.logs = []
-        self.main = None
 
-    def env(self):
-        env = dict(self.x.env)
-        runtime = os.path.join(self.work, "runtime")
-        os.makedirs(runtime, mode=0o700, exist_ok=True)
-        os.makedirs(self.home, exist_ok=True)
-        for k in ("XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS",
-                  "DBUS_SESSION_BUS_ADDRESS", "HALVEX_SYNC_URL", "HALVEX_SYNC_USER",
-                  "HALVEX_SYNC_PASSWORD_FILE"):
-            env.pop(k, None)
-        env.update(HOME=self.home, XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8")
-        if self.args.library_dir:
-            env["LD_LIBRARY_PATH"] = self.args.library_dir
-        return env
+    def steps(self):
+        self.server = Radicale(self.work)
+        self.window_sync()
+        self.tool_sync()
 
-    def start_program(self):
-        log = os.path.join(self.work, "program-%d.log" % (len(self.logs) + 1))
-        self.logs.append(log)
-        with open(log, "wb") as out:
-            self.app = subprocess.Popen([self.program], env=self.env(), stdout=out,
-                                        stderr=subprocess.STDOUT, cwd=self.home)
+    def stop(self):
+        super().stop()
+        if self.server:
+            self.server.stop()
 
-    def stop_program(self):
-        if self.app and self.app.poll() is None:
-            self.app.terminate()
-            try:
-                self.app.wait(5)
-            except subprocess.TimeoutExpired:
-                self.app.kill()
-
-    def click(self, control):
-        cx, cy = self.main_ui.target(control)
-        self.x.click(self.main.x + cx, self.main.y + cy)
-
-    def data(self):
-        with open(self.data_file, "rb") as f:
-            return f.read()
+    def kept(self):
+        return super().kept() + [os.path.join(self.work, "radicale.log")]
 
     def question(self, dialog, shot):
         """A box over the dialog, with the dialog's title but not its window."""
@@ -190,12 +131,7 @@ class Run:
         self.click("CmdListTab")
         self.click("cmdDisplay")
         # The sync is the menu's sixth item.
-        x, y, w, h = self.main_ui.rect("l1")
-        self.x.run("xdotool", "mousemove", str(self.main.x + x + w // 2),
-                   str(self.main.y + y + h // 2), "click", "3")
-        time.sleep(0.3)
-        self.x.screenshot("list-menu")
-        self.x.key(*(["Down"] * 6), "Return")
+        self.list_menu(6)
         dialog = self.x.wait_window(DIALOG)
         time.sleep(0.3)
         # The address box has the focus; the password goes in as dots.
@@ -244,60 +180,11 @@ class Run:
 
 
 def main():
-    p = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("--program", required=True)
+    p = arguments(__doc__)
     p.add_argument("--tool", required=True)
-    p.add_argument("--layouts", required=True)
-    p.add_argument("--keep", required=True)
     p.add_argument("--shot")
-    p.add_argument("--library-dir")
-    args = p.parse_args()
-    if missing_tools():
-        print("missing tools: " + ", ".join(missing_tools()))
-        return 1
-
-    work = tempfile.mkdtemp(prefix="halvex-e2e-sync-")
-    run = Run(args, work)
-    failure = None
-    try:
-        run.server = Radicale(work)
-        run.x.start()
-        run.window_sync()
-        run.tool_sync()
-    except Exception as e:  # noqa: BLE001 - every failure is reported the same way
-        failure = e
-        if not isinstance(e, Failed):
-            traceback.print_exc()
-        try:
-            run.x.screenshot("failure")
-        except Exception:  # noqa: BLE001
-            pass
-    finally:
-        run.stop_program()
-        if run.server:
-            run.server.stop()
-        run.x.stop()
-
-    shutil.rmtree(args.keep, ignore_errors=True)
-    if failure is None:
-        shutil.rmtree(work, ignore_errors=True)
-        print("passed: set up and synced from the window, then by the tool from the saved account")
-        return 0
-    os.makedirs(args.keep, exist_ok=True)
-    for path in run.x.shots + run.logs + [os.path.join(work, "xvfb.log"),
-                                          os.path.join(work, "radicale.log")]:
-        if os.path.exists(path):
-            shutil.copy2(path, args.keep)
-    shutil.rmtree(work, ignore_errors=True)
-    print("FAILED: %s\nkept for a look in %s" % (failure, args.keep))
-    for log in run.logs:
-        kept = os.path.join(args.keep, os.path.basename(log))
-        if os.path.exists(kept):
-            with open(kept, errors="replace") as f:
-                text = f.read().strip()
-            if text:
-                print("--- %s\n%s" % (os.path.basename(log), text))
-    return 1
+    return run_main(Run, p.parse_args(),
+                    "set up and synced from the window, then by the tool from the saved account")
 
 
 if __name__ == "__main__":

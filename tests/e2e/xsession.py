@@ -19,6 +19,16 @@ def missing_tools():
     return [t for t in TOOLS if shutil.which(t) is None]
 
 
+def end(process):
+    """Asks a child to end, and ends it if it has not after 5 s."""
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
+
 def ere(text):
     """An exact-title pattern for xdotool's extended regular expressions."""
     return "^" + re.sub(r"([.\[\]{}()*+?^$|\\])", r"\\\1", text) + "$"
@@ -85,12 +95,7 @@ class XSession:
             time.sleep(0.05)
 
     def stop(self):
-        if self.xvfb and self.xvfb.poll() is None:
-            self.xvfb.terminate()
-            try:
-                self.xvfb.wait(5)
-            except subprocess.TimeoutExpired:
-                self.xvfb.kill()
+        end(self.xvfb)
         self.log.close()
 
     def run(self, *args, check=True):

@@ -76,7 +76,21 @@ private:
         QVERIFY2(a.status == 201 || a.status == 204, a.body.constData());
     }
 
+    // Another client's edit of the card at path, over the ETag it read.
+    void changeThere(const QString &path, const QByteArray &from, const QByteArray &to)
+    {
+        QByteArray c = m_server->card(path);
+        put(path, c.replace(from, to), m_server->request("GET", path).etag);
+    }
+
     void append(const std::vector<ContactRecord> &rs) { QVERIFY(!m_store->AppendRecords(rs)); }
+
+    // The records here, and there after a first sync.
+    bool syncedFirst(const std::vector<ContactRecord> &rs)
+    {
+        SyncReport first;
+        return !m_store->AppendRecords(rs) && sync(first);
+    }
 
 private slots:
     void init()
@@ -160,9 +174,7 @@ private slots:
         const QString path4 = pathOf(*m_server, rs[3]);
         const QString path5 = pathOf(*m_server, rs[4]);
         QVERIFY(!path4.isEmpty() && !path5.isEmpty());
-        QByteArray card4 = m_server->card(path4);
-        card4.replace("Name4", "Changed4");
-        put(path4, card4, m_server->request("GET", path4).etag);
+        changeThere(path4, "Name4", "Changed4");
         QCOMPARE(m_server->request("DELETE", path5).status, 200);
         put("/alice/book/eight.vcf",
             card("eight", "FN:Name8 Family\nN:Family;Name8;;;\nTEL:5550008\nX-HALVEX-ID:8\n"));
@@ -238,9 +250,7 @@ private slots:
         const std::vector<ContactRecord> rs = {record("Both", "Changed", "5550001", "", 1),
                                                record("Gone", "Here", "5550002", "", 2),
                                                record("Gone", "There", "5550003", "", 3)};
-        append(rs);
-        SyncReport first;
-        QVERIFY(sync(first));
+        QVERIFY(syncedFirst(rs));
 
         ContactRecord mine = rs[0];
         mine.setText(ContactRecord::Phone, u"5551111");
@@ -252,10 +262,8 @@ private slots:
 
         const QString both = pathOf(*m_server, rs[0]);
         const QString goneHere = pathOf(*m_server, rs[1]);
-        QByteArray theirCard = m_server->card(both);
-        put(both, theirCard.replace("Both", "Their"), m_server->request("GET", both).etag);
-        QByteArray backCard = m_server->card(goneHere);
-        put(goneHere, backCard.replace("Here", "Again"), m_server->request("GET", goneHere).etag);
+        changeThere(both, "Both", "Their");
+        changeThere(goneHere, "Here", "Again");
         QCOMPARE(m_server->request("DELETE", pathOf(*m_server, rs[2])).status, 200);
 
         SyncReport report;
@@ -277,9 +285,7 @@ private slots:
     void preconditionFailedIsMergedOnTheNextPass()
     {
         const ContactRecord r = record("Ali", "Rezaei", "5550001", "", 1);
-        append({r});
-        SyncReport first;
-        QVERIFY(sync(first));
+        QVERIFY(syncedFirst({r}));
         const QString path = pathOf(*m_server, r);
 
         ContactRecord mine = r;
@@ -287,9 +293,7 @@ private slots:
         QVERIFY(!m_store->RewriteRecord(1, mine));
         // Another client adds an e-mail between our read and our write: 412.
         m_beforeServer = [&] {
-            QByteArray other = m_server->card(path);
-            other.replace("END:VCARD", "EMAIL:ali@example.org\r\nEND:VCARD");
-            put(path, other, m_server->request("GET", path).etag);
+            changeThere(path, "END:VCARD", "EMAIL:ali@example.org\r\nEND:VCARD");
         };
         SyncReport report;
         QVERIFY(sync(report));
@@ -306,9 +310,7 @@ private slots:
         const std::vector<ContactRecord> rs = {record("Ali", "Rezaei", "5550001", "", 1),
                                                record("Sara", "Karimi", "5550002", "", 2),
                                                record("Nima", "Moradi", "5550003", "", 3)};
-        append(rs);
-        SyncReport first;
-        QVERIFY(sync(first));
+        QVERIFY(syncedFirst(rs));
         settled(); // lists our own cards as changes once
         const QString statePath = SyncState::pathFor(*m_store);
         SyncState state;
@@ -349,8 +351,7 @@ private slots:
                 e.etag = "\"not-listed\"";
         QVERIFY(state.save(statePath, why));
         const QString changed = pathOf(*m_server, rs[0]);
-        QByteArray theirs = m_server->card(changed);
-        put(changed, theirs.replace("Ali", "Ahmad"), m_server->request("GET", changed).etag);
+        changeThere(changed, "Ali", "Ahmad");
         SyncReport delta;
         QVERIFY(sync(delta));
         QCOMPARE(delta.changedHere, 1);
@@ -383,9 +384,7 @@ private slots:
     {
         const ContactRecord r = record("Ali", "Rezaei", "5550001", "", 1);
         const ContactRecord fromWindow = record("Window", "Added", "5550003", "", 3);
-        append({r});
-        SyncReport first;
-        QVERIFY(sync(first));
+        QVERIFY(syncedFirst({r}));
         put("/alice/book/new.vcf",
             card("new", "FN:Server Added\nN:Added;Server;;;\nTEL:5550002\nX-HALVEX-ID:2\n"));
         m_beforeLocal = [&] { QVERIFY(!m_store->AppendRecord(fromWindow)); };

@@ -64,6 +64,18 @@ private:
                      qPrintable(m_dav->requests[i].url.toString()));
         QCOMPARE(m_dav->cards().keys(), cards);
     }
+    // The records here, and there after a first sync.
+    void syncedFirst(const std::vector<ContactRecord> &records)
+    {
+        QVERIFY(!m_store->AppendRecords(records));
+        SyncReport first;
+        syncOk(first);
+    }
+    // Another client's edit of the card at path.
+    void changeThere(const QString &path, const QByteArray &from, const QByteArray &to)
+    {
+        m_dav->put(path.mid(8), QByteArray(m_dav->cards()[path].data).replace(from, to));
+    }
     void write(const std::vector<ContactRecord> &records)
     {
         QVERIFY(!m_store->ReplaceAllRecords(records, synctest::records(*m_store)));
@@ -151,9 +163,7 @@ private slots:
     {
         const ContactRecord a = record("Ali", "Rezaei", "5550001", "", 1);
         const ContactRecord b = record("Sara", "Karimi", "5550002", "", 2);
-        QVERIFY(!m_store->AppendRecords({a, b}));
-        SyncReport first;
-        syncOk(first);
+        syncedFirst({a, b});
         QCOMPARE(m_dav->cards().size(), 2);
 
         // The token is refused, and the full list of changes comes in two
@@ -215,9 +225,7 @@ private slots:
     {
         const std::vector<ContactRecord> both = {record("Ali", "Rezaei", "5550001", "", 1),
                                                  record("Sara", "Karimi", "5550002", "", 2)};
-        QVERIFY(!m_store->AppendRecords(both));
-        SyncReport first;
-        syncOk(first);
+        syncedFirst(both);
 
         write({});
         refused(QStringLiteral("--force-delete"));
@@ -246,13 +254,10 @@ private slots:
     {
         const ContactRecord a = record("Ali", "Rezaei", "5550001", "", 1);
         const ContactRecord b = record("Sara", "Karimi", "5550002", "", 2);
-        QVERIFY(!m_store->AppendRecords({a, b}));
-        SyncReport first;
-        syncOk(first);
+        syncedFirst({a, b});
         // Another client adds an e-mail, which the record does not hold.
         const QString path = pathOf(a);
-        m_dav->put(path.mid(8), QByteArray(m_dav->cards()[path].data)
-                                    .replace("END:VCARD", "EMAIL:ali@example.org\r\nEND:VCARD"));
+        changeThere(path, "END:VCARD", "EMAIL:ali@example.org\r\nEND:VCARD");
         write({b});
         SyncReport report;
         syncOk(report);
@@ -285,14 +290,12 @@ private slots:
     {
         const ContactRecord a = record("Ali", "Rezaei", "5550001", "", 1);
         const ContactRecord b = record("Sara", "Karimi", "5550002", "", 2);
-        QVERIFY(!m_store->AppendRecords({a, b}));
-        SyncReport first;
-        syncOk(first);
+        syncedFirst({a, b});
         ContactRecord mine = a;
         mine.setText(ContactRecord::Phone, u"5559999");
         write({mine, b});
         const QString path = pathOf(a);
-        m_dav->put(path.mid(8), QByteArray(m_dav->cards()[path].data).replace("Ali", "Ahmad"));
+        changeThere(path, "Ali", "Ahmad");
         SyncReport report;
         syncOk(report);
         QCOMPARE(report.conflicts.size(), 1);
