@@ -7,37 +7,6 @@
 using namespace vcardtext;
 using Kind = VcardProperty::Kind;
 
-namespace {
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-QByteArray fromQuotedPrintable(QByteArrayView in)
-{
-    QByteArray out;
-    out.reserve(in.size());
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 &&
-            hexValue(in[i + 2]) >= 0) {
-            out += char(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
-            i += 2;
-        } else {
-            out += in[i];
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 void CardReader::take(const VcardProperty &p)
 {
     if (p.kind == Kind::Version) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -61,6 +62,34 @@ inline bool isBlank(QByteArrayView line)
         if (c != ' ' && c != '\t')
             return false;
     return true;
+}
+
+inline int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// An =XX that is not two hex digits stays as it is.
+inline QByteArray fromQuotedPrintable(QByteArrayView in)
+{
+    QByteArray out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 &&
+            hexValue(in[i + 2]) >= 0) {
+            out += char(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
+            i += 2;
+        } else {
+            out += in[i];
+        }
+    }
+    return out;
 }
 
 } // namespace vcardtext

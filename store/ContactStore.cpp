@@ -21,6 +21,18 @@ QByteArrayView bytesOf(const std::vector<ContactRecord> &records)
                           qsizetype(records.size()) * ContactRecord::Size);
 }
 
+// Record n of the file as it is now; checked, it may have shrunk since the
+// caller looked.
+StoreError numberHolds(const DataWrite &w, qint64 n, bool checked)
+{
+    const qint64 count = w.wholeRecords();
+    if (checked && n > count && n <= ContactStore::MaxRecords)
+        return StoreError(StoreError::RecordChanged, w.path(), QString::number(n));
+    if (n < 1 || n > count || n > ContactStore::MaxRecords)
+        return StoreError(StoreError::BadRecordNumber, w.path(), QString::number(n));
+    return {};
+}
+
 } // namespace
 
 ContactStore::ContactStore(QString baseFolder, StoreIo *io)
@@ -194,11 +206,8 @@ StoreError ContactStore::RewriteRecord(qint64 n, const ContactRecord &record,
     DataWrite w(m_folder);
     if (StoreError e = w.begin())
         return e;
-    const qint64 count = w.wholeRecords();
-    if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
-        return StoreError(StoreError::RecordChanged, w.path(), QString::number(n));
-    if (n < 1 || n > count || n > MaxRecords)
-        return StoreError(StoreError::BadRecordNumber, w.path(), QString::number(n));
+    if (StoreError e = numberHolds(w, n, expected != nullptr))
+        return e;
 
     const qint64 at = (n - 1) * ContactRecord::Size;
     ContactRecord old;
@@ -215,11 +224,8 @@ StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
     DataWrite w(m_folder);
     if (StoreError e = w.begin())
         return e;
-    const qint64 count = w.wholeRecords();
-    if (expected && n > count && n <= MaxRecords) // the file shrank since the caller looked
-        return StoreError(StoreError::RecordChanged, w.path(), QString::number(n));
-    if (n < 1 || n > count || n > MaxRecords)
-        return StoreError(StoreError::BadRecordNumber, w.path(), QString::number(n));
+    if (StoreError e = numberHolds(w, n, expected != nullptr))
+        return e;
 
     std::vector<ContactRecord> records;
     if (StoreError e = w.readWhole(records))
@@ -231,7 +237,7 @@ StoreError ContactStore::DeleteRecord(qint64 n, const ContactRecord *expected)
         return QByteArrayView(records[0].data() + from * ContactRecord::Size,
                               (to - from) * ContactRecord::Size);
     };
-    return w.replace({bytes(0, n - 1), bytes(n, count)});
+    return w.replace({bytes(0, n - 1), bytes(n, qint64(records.size()))});
 }
 
 StoreError ContactStore::ReplaceAllRecords(const std::vector<ContactRecord> &records,

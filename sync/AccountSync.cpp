@@ -40,17 +40,6 @@ private:
     DavTransport &m_inner;
 };
 
-VcardWriter::Version versionFor(const AddressBook &book)
-{
-    for (const QString &v : book.versions) {
-        if (v == QLatin1String("4.0"))
-            return VcardWriter::V4;
-        if (v == QLatin1String("3.0"))
-            return VcardWriter::V3;
-    }
-    return VcardWriter::V3; // every CardDAV server takes 3.0
-}
-
 bool lockTaken(const ContactStore &store)
 {
     FileLock held;
@@ -148,7 +137,7 @@ AccountSync::Outcome AccountSync::run(const Request &request)
         out.result = Stopped;
         return out;
     }
-    SyncEngine engine(m_store, dav, out.book, versionFor(books.front()));
+    SyncEngine engine(m_store, dav, out.book, books.front().cardVersion());
     engine.setStop(m_stop);
     engine.setCounts(m_counts);
     if (engine.run(out.report, out.why))

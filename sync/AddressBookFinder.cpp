@@ -120,3 +120,14 @@ bool AddressBookFinder::find(const QUrl &url, QList<AddressBook> &books, QString
     }
     return true;
 }
+
+VcardWriter::Version AddressBook::cardVersion() const
+{
+    for (const QString &v : versions) {
+        if (v == QLatin1String("4.0"))
+            return VcardWriter::V4;
+        if (v == QLatin1String("3.0"))
+            return VcardWriter::V3;
+    }
+    return VcardWriter::V3;
+}

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "contacts/VcardWriter.h"
+
 class DavTransport;
 struct DavReply;
 struct DavResponse;
@@ -14,6 +16,9 @@ struct AddressBook
     QUrl url;
     QString name;
     QStringList versions; // vCard versions the server takes, in its order
+
+    // The first of them that the writer writes; 3.0, which every server takes.
+    VcardWriter::Version cardVersion() const;
 };
 
 // Finds the user's address books from an address book's URL or a server's

@@ -133,26 +133,6 @@ std::vector<Line> linesOf(const QByteArray &card)
     return out;
 }
 
-int hexValue(char c)
-{
-    return QByteArrayView("0123456789ABCDEF").indexOf(c >= 'a' && c <= 'f' ? char(c - 32) : c);
-}
-
-QByteArray fromQp(QByteArrayView in)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '=' && i + 2 < in.size() && hexValue(in[i + 1]) >= 0 &&
-            hexValue(in[i + 2]) >= 0) {
-            out += char(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
-            i += 2;
-        } else {
-            out += in[i];
-        }
-    }
-    return out;
-}
-
 QByteArray toQp(QByteArrayView in)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -392,7 +372,7 @@ void Editor::name(const Line *fn, const Line *n)
         set(*old, n->value);
         return;
     }
-    QList<QByteArray> parts = components(old->qp    ? fromQp(old->value)
+    QList<QByteArray> parts = components(old->qp    ? vcardtext::fromQuotedPrintable(old->value)
                                          : old->b64 ? QByteArray::fromBase64(old->value)
                                                     : old->value);
     const QList<QByteArray> mine = components(n->value);

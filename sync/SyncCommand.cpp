@@ -77,17 +77,6 @@ const QString kDescription = QStringLiteral(
     // clang-format on
     "وضعيت خروج: 0 موفق، 1 ناموفق، 2 فرمان نادرست.");
 
-VcardWriter::Version versionFor(const AddressBook &book)
-{
-    for (const QString &v : book.versions) {
-        if (v == QLatin1String("4.0"))
-            return VcardWriter::V4;
-        if (v == QLatin1String("3.0"))
-            return VcardWriter::V3;
-    }
-    return VcardWriter::V3; // every CardDAV server takes 3.0
-}
-
 } // namespace
 
 SyncCommand::SyncCommand(QString programDir, QIODevice &out, QIODevice &err)
@@ -133,7 +122,7 @@ int SyncCommand::run(const QStringList &arguments)
             return Failure;
         }
     }
-    SyncEngine engine(store, client, book.url, versionFor(book));
+    SyncEngine engine(store, client, book.url, book.cardVersion());
     engine.setDryRun(dryRun);
     engine.setForceDelete(parser.isSet(kForceDelete));
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
