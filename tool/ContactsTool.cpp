@@ -16,17 +16,21 @@
 
 #include "contacts/ContactExport.h"
 #include "contacts/ContactImport.h"
-#include "contacts/CsvColumns.h"
-#include "contacts/Duplicates.h"
 #include "contacts/ExportFile.h"
 #include "contacts/FieldText.h"
 #include "contacts/InputBuffer.h"
 #include "contacts/InputFile.h"
-#include "contacts/LossReport.h"
 #include "contacts/RecordBuilder.h"
 #include "HalvexInfo.h"
 #include "store/ContactStore.h"
 #include "store/DataLocation.h"
+#include "tool/DuplicatesCommand.h"
+#include "tool/ListLine.h"
+#include "tool/ToolHelp.h"
+#include "tool/ToolOutput.h"
+
+using ToolOutput::say;
+using ToolOutput::writeAll;
 
 namespace {
 
@@ -73,90 +77,8 @@ const QCommandLineOption kMerge(
         "هر گروه بی‌تعارض را در رکورد اول آن ادغام کن؛ گروه‌های دارای تعارض "
         "دست نمی‌خورند."));
 
-QString description(const QString &command, const QString &dataFolder)
+void configure(QCommandLineParser &parser, const QString &command)
 {
-    const QString where =
-        QStringLiteral(
-            "\n\nبدون --data، پوشه داده همان است که برنامه halvex کنار این ابزار "
-            "به کار می‌برد: %1\nوضعیت خروج: 0 موفق، 1 ناموفق، 2 فرمان "
-            "نادرست.")
-            .arg(dataFolder);
-    if (command == QLatin1String("export"))
-        return QStringLiteral(
-                   "همه مخاطب‌ها را به ترتیب فایل داده، بدون فاصله‌های پرکننده، در vCard "
-                   "یا CSV می‌نویسد (UTF-8؛ CSV با BOM برای برنامه‌های جدول).\nدر CSV "
-                   "فیلدی که با = + - @ یا tab شروع شود یک ' در آغاز می‌گیرد تا برنامه "
-                   "جدول آن را فرمول نخواند؛ افزودن دوباره آن را برمی‌دارد.\nWindows-1256 "
-                   "ی فارسی ندارد و فایل داده آن را ي نگه می‌دارد؛ خروجی هر ي را ی "
-                   "می‌نویسد، چنان که گوشی و برنامه ایمیل حرفی را نشان دهند که "
-                   "فارسی‌زبانان تایپ می‌کنند (--arabic-letters: همان ي). افزودن دوباره "
-                   "همان بایت‌ها را ذخیره "
-                   "می‌کند.") +
-               where;
-    if (command == QLatin1String("import"))
-        return QStringLiteral(
-                   "مخاطب‌های فایل‌های vCard (2.1، 3.0، 4.0) یا CSV را به فایل داده "
-                   "می‌افزاید، همه یا هیچ: اگر یک فایل خوانده نشود یا جمع از %1 بگذرد "
-                   "چیزی نوشته نمی‌شود. FILE برابر - یعنی ورودی استاندارد. هر ورودی "
-                   "حداکثر %2 مگابایت است؛ FIFO و دستگاه با نام پذیرفته نمی‌شوند (از لوله "
-                   "با - بخوانید).\nشماره‌ها به اندازه فیلد خود درمی‌آیند: رقم‌های فارسی "
-                   "و عربی لاتین می‌شوند، فاصله، - . ( ) / حذف می‌شوند، +98 یا 0098 ایران "
-                   "0 می‌شود، و تلفنی که باز جا نشود و با کد شهر (0 و دو رقم) و هشت رقم "
-                   "آمده باشد بی کد شهر ذخیره می‌شود. شماره موبایلی (09 و نه رقم) که تنها "
-                   "به جای تلفن آمده باشد در موبایل ذخیره می‌شود. سطرهای آدرس با «، » یک "
-                   "سطر می‌شوند. این تغییرها در پایان با شمار هر نوع گفته "
-                   "می‌شوند.\nمخاطبی که دفتر تلفن دارد، یا پیش‌تر در همین فایل‌ها آمده، "
-                   "افزوده نمی‌شود (--add-duplicates: افزوده شود): نام و نام خانوادگی یکی "
-                   "(ي و ی، ك و ک، نیم‌فاصله و فاصله‌های دو سو یکی شمرده می‌شوند)، و هر "
-                   "شماره برابر یا در یکی خالی.\nهر چیزی که دقیقا ذخیره نشود (کوتاه شدن "
-                   "به پهنای فیلد، نویسه‌ای که در Windows-1256 نیست و \"?\" می‌شود، شماره "
-                   "یا نشانی دوم، ویژگی یا ستونی که جایی ندارد، شماره شناسایی نادرست) در "
-                   "یک سطر در خروجی خطا گزارش می‌شود. پس از %3 سطر گزارش، بقیه فقط با "
-                   "شمار هر نوع گفته می‌شوند.\n\n"
-                   "نام‌های شناخته ستون‌های CSV (سطر اول):\n")
-                   .arg(ContactStore::MaxRecords)
-                   .arg(ContactImport::MaxInput / (1024 * 1024))
-                   .arg(LossReport::MaxLines) +
-               CsvColumns::knownNames() + where;
-    if (command == QLatin1String("list"))
-        return QStringLiteral(
-                   "هر رکورد در یک سطر: شماره، نام، نام خانوادگی، تلفن، موبایل، شماره "
-                   "شناسایی، آدرس، جدا شده با tab و بدون فاصله‌های پرکننده. tab، خط جدید "
-                   "و \\ درون فیلدها به صورت \\t، \\n، \\r و \\\\ "
-                   "نوشته می‌شوند.") +
-               where;
-    if (command == QLatin1String("check"))
-        return QStringLiteral(
-                   "می‌گوید فایل داده سالم است یا نه: تعداد رکوردها، و رکورد نیمه‌کاره "
-                   "انتهای فایل اگر باشد. اگر سالم نباشد وضعیت خروج 1 "
-                   "است.") +
-               where;
-    if (command == QLatin1String("duplicates"))
-        return QStringLiteral(
-                   "گروه‌های مخاطب تکراری را فهرست می‌کند، هر رکورد در یک سطر چنان که "
-                   "list می‌نویسد و میان گروه‌ها یک سطر خالی. تکراری: نام و نام خانوادگی "
-                   "یکی (ي و ی، ك و ک، نیم‌فاصله و فاصله‌های دو سو یکی شمرده می‌شوند)، و "
-                   "هر شماره برابر یا در یکی خالی.\nبا --merge هر گروه در رکورد اول خود "
-                   "ادغام می‌شود: جای آن رکورد و شماره شناسایی‌اش می‌ماند و فیلدهای "
-                   "خالی‌اش از بقیه به ترتیب پر می‌شود. گروهی که دو مقدار ناهمسان در یک "
-                   "فیلد دارد (مثلا دو موبایل) فهرست می‌شود و دست نمی‌خورد. همه گروه‌ها "
-                   "در یک نوشتن همه یا هیچ نوشته می‌شوند، و تنها اگر فایل داده از هنگام "
-                   "خواندن تغییر نکرده باشد.") +
-               where;
-    return QStringLiteral(
-               "مخاطب‌های Halvex را به vCard و CSV می‌برد و از آن‌ها "
-               "می‌آورد.\n\nفرمان‌ها:\n  export [--format vcard|vcard3|csv] "
-               "[--arabic-letters] [-o FILE]\n  import [--format auto|vcard|csv] "
-               "[--add-duplicates] [--dry-run] FILE...\n  list\n  check\n  duplicates "
-               "[--merge] [--dry-run]\n  sync URL [--user NAME] [--password-file "
-               "FILE] [--ca-file FILE] [--remember] [--dry-run] [--force-delete]\n"
-               "راهنمای هر فرمان، مثلا: halvex-contacts import --help") +
-           where;
-}
-
-void configure(QCommandLineParser &parser, const QString &command, const QString &dataFolder)
-{
-    parser.setApplicationDescription(description(command, dataFolder));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(kData);
@@ -189,62 +111,12 @@ void configure(QCommandLineParser &parser, const QString &command, const QString
                                      QStringLiteral("FILE..."));
 }
 
-// Tabs, line ends and backslashes would break the one-line, tab-separated form.
-void appendListField(QByteArray &out, QByteArrayView field)
-{
-    static const FieldText::Table table = [] {
-        FieldText::Table t = FieldText::utf8();
-        t['\t'] = {{'\\', 't', 0}, 2};
-        t['\n'] = {{'\\', 'n', 0}, 2};
-        t['\r'] = {{'\\', 'r', 0}, 2};
-        t['\\'] = {{'\\', '\\', 0}, 2};
-        return t;
-    }();
-    const qsizetype start = out.size();
-    out.resize(start + 3 * field.size() + 1);
-    uchar marks = 0;
-    char *end = FieldText::put(out.data() + start, field, table, marks);
-    out.resize(end - out.constData());
-}
-
-void appendListLine(QByteArray &out, const ContactRecord &r, qint64 n)
-{
-    out += QByteArray::number(n);
-    for (const ContactRecord::Field f : {ContactRecord::Name, ContactRecord::Family,
-                                         ContactRecord::Phone, ContactRecord::Mobile}) {
-        out += '\t';
-        appendListField(out, FieldText::unpadded(r.fieldBytes(f)));
-    }
-    out += '\t';
-    out += QByteArray::number(r.ID());
-    out += '\t';
-    appendListField(out, FieldText::unpadded(r.fieldBytes(ContactRecord::Address)));
-    out += '\n';
-}
-
 } // namespace
 
 ContactsTool::ContactsTool(QString programDir, QIODevice &out, QIODevice &err, QIODevice *in,
                            StoreIo *io)
     : m_programDir(std::move(programDir)), m_out(out), m_err(err), m_in(in), m_io(io)
 {
-}
-
-void ContactsTool::say(QIODevice &device, const QString &line)
-{
-    device.write(line.toUtf8() + '\n');
-}
-
-bool ContactsTool::write(QIODevice &device, QByteArrayView bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 int ContactsTool::usageError(const QString &message)
@@ -284,7 +156,7 @@ int ContactsTool::run(const QStringList &arguments)
 {
     // Only the help shows the default data folder; parsing needs no description.
     QCommandLineParser all;
-    configure(all, {}, {});
+    configure(all, {});
     if (!parse(all, arguments))
         return usageError(all.errorText());
     const QString command = all.positionalArguments().value(0);
@@ -294,13 +166,15 @@ int ContactsTool::run(const QStringList &arguments)
         if (m_qtWords)
             std::exchange(m_qtWords, nullptr)();
         QCommandLineParser help;
-        configure(help, known ? command : QString(), defaultDataFolder());
+        const QString topic = known ? command : QString();
+        configure(help, topic);
+        help.setApplicationDescription(ToolHelp::description(topic, defaultDataFolder()));
         // Qt names the program by its full path; the usage line reads better without it.
         QString text = help.helpText();
         const QString self = QCoreApplication::arguments().value(0);
         if (const qsizetype at = self.isEmpty() ? -1 : text.indexOf(self); at >= 0 && at < 80)
             text.replace(at, self.size(), QStringLiteral("halvex-contacts"));
-        write(m_out, text.toUtf8());
+        writeAll(m_out, text.toUtf8());
         return Success;
     }
     if (all.isSet(QStringLiteral("version"))) {
@@ -316,7 +190,7 @@ int ContactsTool::run(const QStringList &arguments)
                               .arg(command));
 
     QCommandLineParser parser;
-    configure(parser, command, {});
+    configure(parser, command);
     if (!parse(parser, arguments))
         return usageError(QStringLiteral("%1 (براي فرمان %2)").arg(parser.errorText(), command));
     if (parser.isSet(kData) && parser.value(kData).isEmpty())
@@ -409,7 +283,7 @@ int ContactsTool::exportContacts(const QCommandLineParser &parser)
     if (destination) {
         bool sinkFailed = false;
         const StoreError e = ContactExport::run(
-            store, f, [&](QByteArrayView piece) { return write(*destination, piece); }, warnings,
+            store, f, [&](QByteArrayView piece) { return writeAll(*destination, piece); }, warnings,
             sinkFailed, yeh);
         if (e) {
             say(m_err, e.message());
@@ -495,14 +369,14 @@ int ContactsTool::listContacts(const QCommandLineParser &parser)
     QByteArray out;
     out.reserve(qsizetype(size / ContactRecord::Size) * 80);
     const StoreError e = store.ReadAllRecords([&out](const ContactRecord &r, qint64 n) {
-        appendListLine(out, r, n);
+        ListLine::append(out, r, n);
         return true;
     });
     if (e) {
         say(m_err, e.message());
         return Failure;
     }
-    if (!write(m_out, out)) {
+    if (!writeAll(m_out, out)) {
         say(m_err,
             QStringLiteral("نوشتن در خروجي استاندارد ناموفق بود: %1").arg(m_out.errorString()));
         return Failure;
@@ -510,94 +384,15 @@ int ContactsTool::listContacts(const QCommandLineParser &parser)
     return Success;
 }
 
-// The groups on standard output, one record a line, a blank line between
-// groups; the ones that cannot be merged named on standard error.
-bool ContactsTool::listGroups(const std::vector<ContactRecord> &records,
-                              const std::vector<DuplicateGroup> &groups)
-{
-    QByteArray out;
-    for (const DuplicateGroup &g : groups) {
-        if (!out.isEmpty())
-            out += '\n';
-        for (const qint64 p : g.positions)
-            appendListLine(out, records[size_t(p)], p + 1);
-    }
-    if (!write(m_out, out)) {
-        say(m_err,
-            QStringLiteral("نوشتن در خروجی استاندارد ناموفق بود: %1").arg(m_out.errorString()));
-        return false;
-    }
-    for (const DuplicateGroup &g : groups) {
-        if (g.mergeable)
-            continue;
-        QStringList numbers;
-        for (const qint64 p : g.positions)
-            numbers << QString::number(p + 1);
-        say(m_err, QStringLiteral("رکوردهای %1 مقدارهای ناهمسان دارند و ادغام "
-                                  "نمی‌شوند.")
-                       .arg(numbers.join(QStringLiteral("، "))));
-    }
-    return true;
-}
-
 int ContactsTool::duplicateContacts(const QCommandLineParser &parser)
 {
-    const bool merge = parser.isSet(kMerge) && !parser.isSet(kDryRun);
-    ContactStore store = storeFor(parser, merge);
+    const bool merge = parser.isSet(kMerge);
+    const bool dryRun = parser.isSet(kDryRun);
+    ContactStore store = storeFor(parser, merge && !dryRun);
     qint64 size = 0;
     if (!readableData(store, size))
         return Failure;
-    std::vector<ContactRecord> records;
-    if (StoreError e = store.ReadAll(records)) {
-        say(m_err, e.message());
-        return Failure;
-    }
-    const std::vector<DuplicateGroup> groups = Duplicates::find(records);
-    qint64 mergeable = 0, gone = 0;
-    for (const DuplicateGroup &g : groups) {
-        if (g.mergeable) {
-            ++mergeable;
-            gone += qint64(g.positions.size()) - 1;
-        }
-    }
-    if (!listGroups(records, groups))
-        return Failure;
-    const qint64 conflicting = qint64(groups.size()) - mergeable;
-    say(m_err,
-        QStringLiteral(
-            "%1 گروه تکراری: %2 گروه ادغام‌پذیر، %3 گروه با مقدارهای "
-            "ناهمسان.")
-            .arg(groups.size())
-            .arg(mergeable)
-            .arg(conflicting));
-    if (!parser.isSet(kMerge) || mergeable == 0)
-        return Success;
-    if (parser.isSet(kDryRun)) {
-        say(m_err,
-            QStringLiteral(
-                "آزمایشی: %1 گروه ادغام و %2 رکورد حذف می‌شد؛ چیزی نوشته "
-                "نشد.")
-                .arg(mergeable)
-                .arg(gone));
-        return Success;
-    }
-    if (size % ContactRecord::Size != 0)
-        say(m_err, QStringLiteral("%1 بایت انتهای فایل داده رکورد کاملی نیست و با ادغام کنار "
-                                  "گذاشته می‌شود.")
-                       .arg(size % ContactRecord::Size));
-    if (const StoreError e = Duplicates::merge(store, records, groups)) {
-        say(m_err, e.kind() == StoreError::RecordChanged
-                       ? QStringLiteral("فایل داده پس از خواندن تغییر کرد؛ چیزی ادغام نشد. "
-                                        "دوباره اجرا کنید.")
-                       : e.message());
-        return Failure;
-    }
-    say(m_err, QStringLiteral("%1 گروه ادغام شد و %2 رکورد حذف شد؛ فایل داده اکنون %3 مخاطب "
-                              "دارد.")
-                   .arg(mergeable)
-                   .arg(gone)
-                   .arg(qint64(records.size()) - gone));
-    return Success;
+    return DuplicatesCommand(m_out, m_err).run(store, size, merge, dryRun);
 }
 
 int ContactsTool::checkContacts(const QCommandLineParser &parser)

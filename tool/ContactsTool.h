@@ -1,17 +1,13 @@
 #pragma once
 
 #include <functional>
-#include <vector>
 
-#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 class QCommandLineParser;
 class QIODevice;
 class ContactStore;
-class ContactRecord;
-struct DuplicateGroup;
 class StoreIo;
 
 // The halvex-contacts command line: export, import, list, check and duplicates. Exit status
@@ -44,15 +40,11 @@ private:
     int listContacts(const QCommandLineParser &parser);
     int checkContacts(const QCommandLineParser &parser);
     int duplicateContacts(const QCommandLineParser &parser);
-    bool listGroups(const std::vector<ContactRecord> &records,
-                    const std::vector<DuplicateGroup> &groups);
 
     int usageError(const QString &message);
     ContactStore storeFor(const QCommandLineParser &parser, bool forWriting) const;
     QString defaultDataFolder() const;
     bool readableData(const ContactStore &store, qint64 &size);
-    bool write(QIODevice &device, QByteArrayView bytes);
-    void say(QIODevice &device, const QString &line);
     bool parse(QCommandLineParser &parser, const QStringList &arguments);
 
     QString m_programDir;
