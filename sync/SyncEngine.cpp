@@ -114,7 +114,7 @@ bool SyncEngine::readSides(std::vector<ContactRecord> &local, SyncState &state, 
         }
     }
     const QString statePath = SyncState::pathFor(m_store);
-    if (!state.load(statePath, why))
+    if (!state.load(statePath, why, &m_stateOnDisk))
         return false;
     state.settle(local);
     const QString bookUrl = m_book.toString(QUrl::RemoveUserInfo);
@@ -229,10 +229,9 @@ SyncEngine::Outcome SyncEngine::write(const SyncState &state,
     report.deletedThere += plan.report.deletedThere;
 
     // What the server holds now, against the file as it was read.
-    const SyncState middle = between(state.book, plan);
     if (!sent) {
         QString ignored;
-        middle.save(statePath, ignored);
+        between(state.book, plan).save(statePath, ignored);
         why = failed;
         return Failed;
     }
@@ -257,7 +256,7 @@ SyncEngine::Outcome SyncEngine::write(const SyncState &state,
     for (const PlannedRecord &r : plan.records)
         records.push_back(r.record);
     if (records != local) {
-        SyncState both = middle;
+        SyncState both = between(state.book, plan);
         both.written = SyncState::hashOf(records);
         both.ifWritten = done.entries;
         if (!both.save(statePath, why))
@@ -277,7 +276,9 @@ SyncEngine::Outcome SyncEngine::write(const SyncState &state,
     report.losses += plan.report.losses;
     for (const QString &line : std::as_const(plan.report.conflicts))
         report.conflict(line);
-    if (!done.save(statePath, why))
+    // A sync that changed nothing leaves the state file as it was.
+    const bool saved = !plan.writes.empty() || records != local;
+    if (!done.save(statePath, why, saved ? nullptr : &m_stateOnDisk))
         return Failed;
     return again ? Again : Done;
 }

@@ -76,4 +76,5 @@ private:
     const std::atomic_bool *m_stop = nullptr;
     std::function<void()> m_beforeServer;
     std::function<void()> m_beforeLocal;
+    QByteArray m_stateOnDisk; // the state file as this pass read it
 };

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <QVarLengthArray>
 
 #include "store/AtomicFile.h"
 #include "store/ContactStore.h"
@@ -36,11 +37,9 @@ bool plainByte(char c)
 
 // Any byte survives: tabs and newlines would end a field or a line, so all but
 // plain printable ASCII is written %XX.
-QByteArray escaped(QByteArrayView value)
+void putEscaped(QByteArray &out, QByteArrayView value)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    QByteArray out;
-    out.reserve(value.size());
     for (const char c : value) {
         if (plainByte(c)) {
             out += c;
@@ -50,7 +49,19 @@ QByteArray escaped(QByteArrayView value)
             out += kHex[uchar(c) & 15];
         }
     }
+}
+
+QByteArray escaped(QByteArrayView value)
+{
+    QByteArray out;
+    out.reserve(value.size());
+    putEscaped(out, value);
     return out;
+}
+
+void putRecord(QByteArray &out, const ContactRecord &r)
+{
+    out += QByteArray::fromRawData(r.data(), ContactRecord::Size).toBase64();
 }
 
 // False for anything escaped() does not write.
@@ -80,24 +91,33 @@ bool recordOf(QByteArrayView field, std::optional<ContactRecord> &out, bool opti
     out.reset();
     if (field.isEmpty())
         return optional;
-    const auto bytes = QByteArray::fromBase64Encoding(field.toByteArray(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
+    const auto bytes =
+        QByteArray::fromBase64Encoding(QByteArray::fromRawData(field.data(), field.size()),
+                                       QByteArray::AbortOnBase64DecodingErrors);
     if (!bytes || bytes.decoded.size() != ContactRecord::Size)
         return false;
     out = ContactRecord::fromBytes(*bytes);
     return true;
 }
 
-// One entry line; false when any field is not as save() writes it.
-bool entryOf(const QByteArray &line, bool raw, SyncEntry &e)
+// One entry line; false when any field is not as save() writes it. Views,
+// not copies: a state of thousands of entries is read on every sync.
+bool entryOf(QByteArrayView line, bool raw, SyncEntry &e)
 {
-    const QList<QByteArray> f = line.split('\t');
+    QVarLengthArray<QByteArrayView, 4> f;
+    for (qsizetype at = 0;;) {
+        const qsizetype tab = line.indexOf('\t', at);
+        f.append(line.sliced(at, (tab < 0 ? line.size() : tab) - at));
+        if (tab < 0 || f.size() > 4)
+            break;
+        at = tab + 1;
+    }
     if (f.size() != 4)
         return false;
     QByteArray path;
     if (raw) {
-        path = QByteArray::fromPercentEncoding(f[0]);
-        e.etag = f[1];
+        path = QByteArray::fromPercentEncoding(f[0].toByteArray());
+        e.etag = f[1].toByteArray();
     } else if (!unescaped(f[0], path) || !unescaped(f[1], e.etag)) {
         return false;
     }
@@ -201,37 +221,44 @@ bool SyncState::parseHead(const QByteArray &line, bool &raw)
     return true;
 }
 
-bool SyncState::load(const QString &path, QString &why)
+bool SyncState::load(const QString &path, QString &why, QByteArray *onDisk)
 {
     *this = SyncState();
     QByteArray bytes;
     bool missing = false;
-    if (!readState(path, bytes, missing, why))
+    const bool read = readState(path, bytes, missing, why);
+    if (onDisk)
+        *onDisk = bytes;
+    if (!read)
         return missing;
     const auto damaged = [&](qsizetype line) {
         *this = SyncState();
         why = QStringLiteral("%1 خط %2 خراب است").arg(path).arg(line);
         return false;
     };
-    const QList<QByteArray> lines = bytes.split('\n');
+    const qsizetype headEnd = bytes.indexOf('\n');
     bool raw = false;
-    if (!parseHead(lines.value(0), raw)) {
+    if (!parseHead(bytes.first(headEnd < 0 ? bytes.size() : headEnd), raw)) {
         *this = SyncState();
         why = QStringLiteral("%1 فايل وضعيت همگام سازي نيست").arg(path);
         return false;
     }
     // Every line ends with its newline: a last one without was cut short.
     if (!bytes.endsWith('\n'))
-        return damaged(lines.size());
+        return damaged(bytes.count('\n') + 1);
     std::vector<SyncEntry> *into = &entries;
-    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-        if (lines[i] == "=" && into == &entries && !written.isEmpty()) {
+    qsizetype number = 1;
+    for (qsizetype at = headEnd + 1; at < bytes.size(); ++number) {
+        const qsizetype end = bytes.indexOf('\n', at);
+        const QByteArrayView line(bytes.constData() + at, end - at);
+        at = end + 1;
+        if (line == "=" && into == &entries && !written.isEmpty()) {
             into = &ifWritten;
             continue;
         }
         SyncEntry e;
-        if (!entryOf(lines[i], raw, e))
-            return damaged(i + 1);
+        if (!entryOf(line, raw, e))
+            return damaged(number + 1);
         into->push_back(std::move(e));
     }
     return true;
@@ -243,9 +270,15 @@ QByteArray SyncState::toBytes() const
                      '\t' + written.toHex() + '\t' + escaped(token) + '\n';
     out.reserve(out.size() + qsizetype(entries.size() + ifWritten.size()) * 300);
     const auto put = [&out](const SyncEntry &e) {
-        out += escaped(e.path.toUtf8()) + '\t' + escaped(e.etag) + '\t' +
-               e.base.toByteArray().toBase64() + '\t' +
-               (e.sent ? e.sent->toByteArray().toBase64() : QByteArray()) + '\n';
+        putEscaped(out, e.path.toUtf8());
+        out += '\t';
+        putEscaped(out, e.etag);
+        out += '\t';
+        putRecord(out, e.base);
+        out += '\t';
+        if (e.sent)
+            putRecord(out, *e.sent);
+        out += '\n';
     };
     for (const SyncEntry &e : entries)
         put(e);
@@ -257,27 +290,34 @@ QByteArray SyncState::toBytes() const
     return out;
 }
 
-bool SyncState::save(const QString &path, QString &why) const
+bool SyncState::save(const QString &path, QString &why, const QByteArray *unchanged) const
 {
     // Always the folder owner's and 0600, whatever an older file had: a run
     // by root leaves a file its user can still use, and others never read it.
-    struct stat st;
+    struct stat st, old;
     const QByteArray native = QFile::encodeName(path);
-    if (::lstat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        why = QStringLiteral("%1 فایل معمولی نیست؛ وضعیت همگام‌سازی روی آن "
-                             "نوشته "
-                             "نمی‌شود")
-                  .arg(path);
+    const bool exists = ::lstat(native.constData(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        why =
+            QStringLiteral(
+                "%1 فایل معمولی نیست؛ وضعیت همگام‌سازی روی آن "
+                "نوشته "
+                "نمی‌شود")
+                .arg(path);
         return false;
     }
     if (::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &st) != 0) {
         why = QStringLiteral("%1 نوشته نشد: %2").arg(path, systemText(errno));
         return false;
     }
+    const QByteArray bytes = toBytes();
+    if (unchanged && exists && *unchanged == bytes && old.st_uid == st.st_uid &&
+        old.st_gid == st.st_gid && (old.st_mode & 07777) == 0600)
+        return true;
     AtomicFile file(path);
     StoreError e = file.begin(AtomicFile::Owner{st.st_uid, st.st_gid, 0600});
     if (!e)
-        e = file.write(toBytes());
+        e = file.write(bytes);
     if (!e)
         e = file.commit();
     if (e && e.kind() != StoreError::Unconfirmed) {

@@ -49,10 +49,13 @@ public:
 
     // A missing file is an empty state. False with why: a damaged line is
     // refused, never skipped, and so is anything but a regular file.
-    bool load(const QString &path, QString &why);
+    // onDisk, when given, gets the file's bytes.
+    bool load(const QString &path, QString &why, QByteArray *onDisk = nullptr);
     // All or nothing, readable by its owner only, and owned by the folder's
-    // owner; a link in the way is replaced, never followed.
-    bool save(const QString &path, QString &why) const;
+    // owner; a link in the way is replaced, never followed. unchanged: what
+    // the file holds, when known; the same bytes are not written again unless
+    // the file's owner or mode needs mending.
+    bool save(const QString &path, QString &why, const QByteArray *unchanged = nullptr) const;
 
     // The file's bytes: every text value escaped, so any byte survives.
     QByteArray toBytes() const;

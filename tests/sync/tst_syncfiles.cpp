@@ -198,6 +198,26 @@ private slots:
             QCOMPARE(readFile(path("elsewhere")), sample().toBytes());
     }
 
+    // A state the file already holds is not written again, unless its mode
+    // needs mending.
+    void unchangedNotRewritten()
+    {
+        const QString state = path("unchanged.sync");
+        const QByteArray bytes = sample().toBytes();
+        QString why;
+        QVERIFY2(sample().save(state, why), qPrintable(why));
+        const ino_t first = statOf(state).st_ino;
+        QVERIFY(sample().save(state, why, &bytes));
+        QCOMPARE(statOf(state).st_ino, first);
+        const QByteArray other = bytes + "x";
+        QVERIFY(sample().save(state, why, &other));
+        QVERIFY(statOf(state).st_ino != first);
+        QCOMPARE(::chmod(QFile::encodeName(state).constData(), 0644), 0);
+        QVERIFY(sample().save(state, why, &bytes));
+        QCOMPARE(statOf(state).st_mode & 07777, 0600u);
+        QCOMPARE(readFile(state), bytes);
+    }
+
     // Saved 0600 and owned by the folder's owner, whatever the old file was;
     // a link planted as the new copy is replaced, its target left alone.
     void savedOwnerOnly()
