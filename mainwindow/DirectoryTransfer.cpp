@@ -150,14 +150,15 @@ bool DirectoryTransfer::commitImport(const Prepared &prepared)
 void DirectoryTransfer::importFiles(const QStringList &files)
 {
     m_folder.remember(files.constFirst());
+    // False when there is nothing to go on with: stopped, or failed and said so.
+    const auto usable = [this](const Prepared &p) {
+        if (!p.stopped && !p.ok)
+            fail(QStringLiteral("وارد کردن انجام نشد؛ چيزي نوشته نشد.\n") + p.report.join(u'\n'));
+        return !p.stopped && p.ok;
+    };
     Prepared prepared = prepareImport(files);
-    if (prepared.stopped)
+    if (!usable(prepared))
         return;
-    if (!prepared.ok) {
-        fail(QStringLiteral("وارد کردن انجام نشد؛ چيزي نوشته نشد.\n") +
-             prepared.report.join(u'\n'));
-        return;
-    }
     if (prepared.plan.records.empty() && prepared.plan.duplicatesLeftOut == 0) {
         m_boxes.message(m_window, QStringLiteral("مخاطبي در اين فايلها نبود؛ چيزي نوشته نشد."),
                         kTitle, ModalBoxes::Information, ModalBoxes::Ok, ModalBoxes::AnswerOk);
@@ -169,13 +170,8 @@ void DirectoryTransfer::importFiles(const QStringList &files)
     if (dialog.addsDuplicates()) {
         // Read again with the duplicates kept, so they are numbered in order.
         prepared = prepareImport(files, true);
-        if (prepared.stopped)
+        if (!usable(prepared))
             return;
-        if (!prepared.ok) {
-            fail(QStringLiteral("وارد کردن انجام نشد؛ چيزي نوشته نشد.\n") +
-                 prepared.report.join(u'\n'));
-            return;
-        }
     }
     if (!prepared.plan.records.empty())
         commitImport(prepared);

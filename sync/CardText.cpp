@@ -7,208 +7,13 @@
 
 #include "contacts/ContactImport.h"
 #include "contacts/RecordBuilder.h"
-#include "contacts/TextLines.h"
 #include "contacts/VcardProperty.h"
+#include "sync/CardLine.h"
 
 namespace {
 
-// One content line as it stood (its folds, soft breaks and line ending
-// included), and its parts once unfolded.
-struct Line
-{
-    QByteArray raw;
-    qsizetype number = 0; // of its first physical line, counted from 1
-    QByteArray ending;    // of its last physical line: kept for a rewritten line
-    QByteArray head;      // group.NAME;params
-    QByteArray name;      // upper case, without the group
-    QByteArray params;    // from the first ';'
-    QByteArray value;     // as written: escaped, and encoded when the head says so
-    bool qp = false;
-    bool b64 = false;     // base64 as the reader takes it: the rewritten line drops it
-    bool uri = false;     // VALUE=uri: a number written as tel:...
-    bool foreign = false; // a charset other than UTF-8
-    bool edited = false;
-    bool dropped = false;
-};
-
-qsizetype colonOf(QByteArrayView line)
-{
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (!quoted && line[i] == ':')
-            return i;
-    }
-    return -1;
-}
-
-void split(Line &l, const QByteArray &unfolded)
-{
-    const qsizetype colon = colonOf(unfolded);
-    if (colon < 0)
-        return; // no property: a blank line, or text the reader refuses
-    l.head = unfolded.first(colon);
-    l.value = unfolded.sliced(colon + 1);
-    QByteArrayView name = l.head;
-    if (const qsizetype semi = name.indexOf(';'); semi >= 0) {
-        l.params = l.head.sliced(semi);
-        name = name.first(semi);
-    }
-    if (const qsizetype dot = name.lastIndexOf('.'); dot >= 0)
-        name = name.sliced(dot + 1);
-    l.name = name.trimmed().toByteArray().toUpper();
-    VcardProperty prop;
-    QString why;
-    if (!VcardProperty::parse(unfolded, prop, why))
-        return;
-    l.qp = prop.quotedPrintable();
-    l.b64 = prop.base64();
-    l.uri = prop.uri;
-    l.foreign = !prop.charset.isEmpty() && !vcardtext::same(prop.charset, "UTF-8") &&
-                !vcardtext::same(prop.charset, "UTF8");
-}
-
-// How the reader continues a line that begins with first: quoted-printable
-// soft breaks, or 2.1's unindented base64 up to a blank line.
-void continuation(QByteArrayView first, bool &qp, bool &b64)
-{
-    VcardProperty prop;
-    QString why;
-    if (VcardProperty::parse(first, prop, why)) {
-        qp = prop.quotedPrintable();
-        b64 = prop.base64();
-        return;
-    }
-    const qsizetype colon = first.indexOf(':');
-    const QByteArray head = (colon < 0 ? first : first.first(colon)).toByteArray().toUpper();
-    qp = head.contains(';') && head.contains("QUOTED-PRINTABLE");
-    b64 = head.contains(';') && head.contains("BASE64");
-}
-
-// Content lines joined as the import's reader joins them: folds, quoted-
-// printable soft breaks and 2.1's base64. Every byte of the card is in one raw.
-std::vector<Line> linesOf(const QByteArray &card)
-{
-    std::vector<Line> out;
-    QList<QByteArray> unfolded;
-    bool qp = false, b64 = false, inBase64 = false;
-    const char sep = TextLines::separatorOf(card); // as the reader counts lines
-    qsizetype number = 0;
-    for (qsizetype at = 0; at < card.size();) {
-        qsizetype end = card.indexOf(sep, at);
-        end = end < 0 ? card.size() : end + 1;
-        const QByteArray physical = card.sliced(at, end - at);
-        at = end;
-        ++number;
-        QByteArray text = physical;
-        const qsizetype bare = text.endsWith("\r\n") ? 2 : text.endsWith(sep) ? 1 : 0;
-        const QByteArray ending = text.right(bare);
-        text.chop(bare);
-        const bool open = !out.empty() && !unfolded.back().trimmed().isEmpty();
-        const bool blank = text.trimmed().isEmpty();
-        if (open && !inBase64 && qp && unfolded.back().endsWith('=')) {
-            unfolded.back().chop(1);
-            unfolded.back() += text;
-        } else if (open && !inBase64 && (text.startsWith(' ') || text.startsWith('\t'))) {
-            unfolded.back() += text.sliced(1);
-        } else if (open && b64 && !text.contains(':')) {
-            inBase64 = !blank; // the blank line ends it, and is part of it
-            b64 = !blank;
-            unfolded.back() += text.trimmed();
-        } else {
-            out.push_back({});
-            out.back().number = number;
-            unfolded.append(text);
-            inBase64 = false;
-            continuation(text, qp, b64);
-            if (blank)
-                qp = b64 = false;
-        }
-        out.back().raw += physical;
-        out.back().ending = ending;
-    }
-    for (size_t i = 0; i < out.size(); ++i)
-        split(out[i], unfolded[qsizetype(i)]);
-    return out;
-}
-
-QByteArray toQp(QByteArrayView in)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    QByteArray out;
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        const uchar c = uchar(in[i]);
-        if ((c > ' ' && c < 0x7f && c != '=') || (c == ' ' && i + 1 < in.size()))
-            out += char(c);
-        else
-            out += '=' + QByteArray(1, kHex[c >> 4]) + kHex[c & 15];
-    }
-    return out;
-}
-
-// Components at unescaped ';'.
-QList<QByteArray> components(const QByteArray &value)
-{
-    QList<QByteArray> out{QByteArray()};
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) {
-            out.back() += value.sliced(i, 2);
-            ++i;
-        } else if (value[i] == ';') {
-            out.append(QByteArray());
-        } else {
-            out.back() += value[i];
-        }
-    }
-    return out;
-}
-
-// The parameters as they were, but for the charset (the new text is UTF-8) and
-// base64 (the new text is written plain).
-QByteArray paramsFor(const QByteArray &params, bool b64)
-{
-    QByteArray out;
-    bool quoted = false;
-    qsizetype from = 1;
-    for (qsizetype i = 1; i <= params.size(); ++i) {
-        if (i < params.size() && params[i] == '"')
-            quoted = !quoted;
-        if (i < params.size() && (quoted || params[i] != ';'))
-            continue;
-        const QByteArray seg = params.sliced(from, i - from);
-        const QByteArray word = seg.trimmed().toUpper();
-        if (word.startsWith("CHARSET="))
-            out += ";CHARSET=UTF-8";
-        else if (!b64 || (word != "BASE64" && word != "B" && !word.startsWith("ENCODING=")))
-            out += ';' + seg;
-        from = i + 1;
-    }
-    return out;
-}
-
-// Folds at 75 octets, never inside a UTF-8 character. A quoted-printable
-// line is left whole: a fold there could be taken for a soft break. The first
-// piece keeps the name, parameters and colon (colon is where it stands): a
-// line without one after 2.1's base64 would be read as more of its data.
-QByteArray folded(const QByteArray &line, qsizetype colon, bool qp, const QByteArray &ending)
-{
-    if (qp)
-        return line;
-    QByteArray out;
-    qsizetype from = 0;
-    qsizetype room = std::max<qsizetype>(VcardWriter::FoldAt, colon + 1);
-    while (line.size() - from > room) {
-        qsizetype cut = from + room;
-        const qsizetype least = from == 0 ? colon + 1 : from + 1;
-        while (cut > least && (uchar(line[cut]) & 0xC0) == 0x80)
-            --cut;
-        out += line.sliced(from, cut - from) + ending + ' ';
-        from = cut;
-        room = VcardWriter::FoldAt - 1;
-    }
-    return out + line.sliced(from);
-}
+using Line = CardLine;
+using namespace cardline;
 
 bool differs(const ContactRecord &a, const ContactRecord &b, ContactRecord::Field f)
 {
@@ -257,7 +62,7 @@ bool CardText::read(const QByteArray &card, qint16 proposedId, CardContact &out,
 
 VcardWriter::Version CardText::versionOf(const QByteArray &card)
 {
-    for (const Line &l : linesOf(card))
+    for (const Line &l : CardLine::linesOf(card))
         if (l.name == "VERSION")
             return l.value.trimmed() == "4.0" ? VcardWriter::V4 : VcardWriter::V3;
     return VcardWriter::V3;
@@ -282,7 +87,7 @@ namespace {
 class Editor
 {
 public:
-    Editor(const QByteArray &card, const ContactRecord &now) : m_lines(linesOf(card))
+    Editor(const QByteArray &card, const ContactRecord &now) : m_lines(CardLine::linesOf(card))
     {
         // Only the first card is the contact; anything after it stays as it is.
         bool ended = false;
@@ -297,7 +102,7 @@ public:
         QByteArray written;
         VcardWriter::write(now, 1, m_version == "4.0" ? VcardWriter::V4 : VcardWriter::V3, written,
                            lost);
-        m_fresh = linesOf(written);
+        m_fresh = CardLine::linesOf(written);
     }
 
     const Line *fresh(QByteArrayView name, QByteArrayView type = {}) const
